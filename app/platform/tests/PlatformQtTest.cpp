@@ -1,0 +1,112 @@
+#include <QApplication>
+#include <QColor>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "app/platform/QtDesktop.h"
+#include "app/platform/QtDialogs.h"
+#include "app/platform/QtMessageBox.h"
+#include "app/platform/tests/QtTestApp.h"
+
+namespace lumatrace {
+namespace {
+
+using testing::TestApp;
+
+// Runs `inspect` on the modal widget as soon as it is shown.
+template <typename Widget, typename Fn>
+void WhenModalShown(Fn inspect) {
+    QTimer::singleShot(0, [inspect] {
+        auto* widget = qobject_cast<Widget*>(QApplication::activeModalWidget());
+        ASSERT_NE(widget, nullptr);
+        inspect(widget);
+    });
+}
+
+TEST(PlatformQt, WindowsColorValuesMapToRgb) {
+    struct Case {
+        std::uint32_t windows;
+        QColor qt;
+    };
+    const Case cases[] = {
+        {0x0000FF, QColor(255, 0, 0)},    // clRed
+        {0xFF0000, QColor(0, 0, 255)},    // clBlue
+        {0x808000, QColor(0, 128, 128)},  // clTeal
+        {0x123456, QColor(0x56, 0x34, 0x12)},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(WindowsColorToQColor(c.windows), c.qt) << std::hex << c.windows;
+        EXPECT_EQ(QColorToWindowsColor(c.qt), c.windows) << std::hex << c.windows;
+    }
+}
+
+TEST(PlatformQt, MessageBoxShowsIconTitleAndText) {
+    TestApp();
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString title;
+    QString text;
+    WhenModalShown<QMessageBox>([&](QMessageBox* box) {
+        icon = box->icon();
+        title = box->windowTitle();
+        text = box->text();
+        box->button(QMessageBox::No)->click();
+    });
+    QtMessageBoxService service;
+    const MessageButton answer =
+        service.Show(MessageIcon::Error, "ZEP-9100", "一行目\r\n二行目", MessageButtons::YesNo);
+    EXPECT_EQ(answer, MessageButton::No);
+    EXPECT_EQ(icon, QMessageBox::Critical);
+    EXPECT_EQ(title, QStringLiteral("ZEP-9100"));
+    EXPECT_EQ(text, QStringLiteral("一行目\n二行目"));
+}
+
+TEST(PlatformQt, SaveDialogIsConfiguredFromTheOptions) {
+    TestApp();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QStringList filters;
+    QString suffix;
+    WhenModalShown<QFileDialog>([&](QFileDialog* dialog) {
+        filters = dialog->nameFilters();
+        suffix = dialog->defaultSuffix();
+        dialog->selectFile(dir.filePath(QStringLiteral("picture.bmp")));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    QtFileDialogService dialogs;
+    FileDialogOptions options;
+    options.filter =
+        "ZEP-9100 files (*.zep)|*.zep|BMP files (*.bmp)|*.bmp|JPG files (*.jpg)|*.jpg|";
+    options.filterIndex = 2;
+    options.defaultExtension = "zep|bmp|jpg";
+    options.fileName = "file1.zep";
+    options.initialFolder = dir.path().toStdString();
+    const auto result = dialogs.GetSaveFileName(options);
+    EXPECT_EQ(filters, (QStringList{QStringLiteral("ZEP-9100 files (*.zep)"),
+                                    QStringLiteral("BMP files (*.bmp)"),
+                                    QStringLiteral("JPG files (*.jpg)")}));
+    EXPECT_EQ(suffix, QStringLiteral("bmp"));
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(result->path, dir.filePath(QStringLiteral("picture.bmp")).toStdString());
+    EXPECT_EQ(result->filterIndex, 2);
+}
+
+TEST(PlatformQt, CancelledDialogGivesNothing) {
+    TestApp();
+    WhenModalShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    QtFileDialogService dialogs;
+    EXPECT_FALSE(dialogs.GetOpenFileName({}).has_value());
+}
+
+TEST(PlatformQt, DesktopReportsAMissingFile) {
+    TestApp();
+    QtDesktopService desktop;
+    EXPECT_EQ(desktop.OpenFile("/nonexistent/zep9100_man.pdf"), DesktopOpenResult::NotFound);
+}
+
+}  // namespace
+}  // namespace lumatrace

@@ -1,0 +1,25 @@
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class QtApplicationEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override { app_ = new QApplication(argc_, argv_); }
+    void TearDown() override {
+        delete app_;
+        app_ = nullptr;
+    }
+
+  private:
+    int argc_ = 1;
+    char name_[32] = "lumatrace_platform_qt_tests";
+    char* argv_[2] = {name_, nullptr};
+    QApplication* app_ = nullptr;
+};
+
+const ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
+
+}  // namespace
