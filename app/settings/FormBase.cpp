@@ -1,0 +1,28 @@
+#include "app/settings/FormBase.h"
+
+#include <QFont>
+
+namespace lumatrace {
+
+QFont PanelFont() {
+    // Where Tahoma is missing, a condensed sans face keeps the panel's
+    // captions close to the widths the layout was drawn for.
+    static const bool substituted = [] {
+        QFont::insertSubstitutions(
+            QStringLiteral("Tahoma"),
+            {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans Narrow"),
+             QStringLiteral("DejaVu Sans")});
+        return true;
+    }();
+    (void)substituted;
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPointSize(8);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+TFormBase::TFormBase(QWidget* parent) : QMainWindow(parent) {
+    setFont(PanelFont());
+}
+
+}  // namespace lumatrace

@@ -1,0 +1,239 @@
+#include "app/settings/SettingsModel.h"
+
+#include <cmath>
+
+namespace lumatrace {
+
+namespace {
+
+template <typename T, std::size_t N>
+bool InRange(const std::array<T, N>&, int index) {
+    return index >= 0 && static_cast<std::size_t>(index) < N;
+}
+
+template <typename T, std::size_t N>
+T Get(const std::array<T, N>& a, int index) {
+    return InRange(a, index) ? a[static_cast<std::size_t>(index)] : T{};
+}
+
+template <typename T, std::size_t N>
+bool Set(std::array<T, N>& a, int index, T value) {
+    if (!InRange(a, index)) {
+        return false;
+    }
+    a[static_cast<std::size_t>(index)] = value;
+    return true;
+}
+
+// The field that display item i reaches in the position column.
+template <typename Settings>
+auto ItemPositionField(Settings& s, int item) -> decltype(&s.trigLevel) {
+    switch (item) {
+        case 0:
+            return &s.tracePosition[kTraceCh1];
+        case 1:
+            return &s.tracePosition[kTraceCh2];
+        case 2:
+            return &s.tracePosition[kTraceMath];
+        case 3:
+            return &s.tracePosition[kTraceFft];
+        case 4:
+            return &s.trigLevel;
+        case 5:
+            return &s.trigPosition;
+        case 6:
+            return &s.cursorT1;
+        case 7:
+            return &s.cursorT2;
+        case 8:
+            return &s.cursorV1;
+        case 9:
+            return &s.cursorV2;
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace
+
+int InstrumentSettings::TracePosition(int trace) const {
+    return Get(tracePosition, trace);
+}
+bool InstrumentSettings::SetTracePosition(int trace, int value) {
+    return Set(tracePosition, trace, value);
+}
+int InstrumentSettings::ProbeFactorOf(int ch) const {
+    return Get(probeFactor, ch);
+}
+bool InstrumentSettings::SetProbeFactor(int ch, int value) {
+    return Set(probeFactor, ch, value);
+}
+int InstrumentSettings::VoltsPerDivMvOf(int ch) const {
+    return Get(voltsPerDivMv, ch);
+}
+bool InstrumentSettings::SetVoltsPerDivMv(int ch, int value) {
+    return Set(voltsPerDivMv, ch, value);
+}
+int InstrumentSettings::TrigCouplingBySource(int src) const {
+    return Get(trigCouplingBySource, src);
+}
+bool InstrumentSettings::SetTrigCouplingBySource(int src, int value) {
+    return Set(trigCouplingBySource, src, value);
+}
+int InstrumentSettings::FftVScaleIndex(int type) const {
+    return Get(fftVScaleIndex, type);
+}
+bool InstrumentSettings::SetFftVScaleIndex(int type, int value) {
+    return Set(fftVScaleIndex, type, value);
+}
+int InstrumentSettings::FftPositionByType(int type) const {
+    return Get(fftPositionByType, type);
+}
+bool InstrumentSettings::SetFftPositionByType(int type, int value) {
+    return Set(fftPositionByType, type, value);
+}
+
+std::uint32_t InstrumentSettings::DisplayColor(int item) const {
+    return Get(displayColors, item);
+}
+bool InstrumentSettings::SetDisplayColorValue(int item, std::uint32_t color) {
+    return Set(displayColors, item, color);
+}
+
+int InstrumentSettings::ItemPosition(int item) const {
+    const int* field = ItemPositionField(*this, item);
+    return field ? *field : 0;
+}
+
+bool InstrumentSettings::SetItemPosition(int item, int value) {
+    int* field = ItemPositionField(*this, item);
+    if (!field) {
+        return false;
+    }
+    *field = value;
+    return true;
+}
+
+void ApplyFftDefaultValues(InstrumentSettings& s) {
+    s.fftVScaleIndex = {8, 7};
+    s.fftPositionByType = {400, 100};
+    s.SetDisplayColorValue(3, wincolor::kPurple);
+    s.SetItemPosition(3, 100);
+}
+
+void ApplyDefaultValues(InstrumentSettings& s) {
+    s.trigLevelOffset = kTrigLevelOffsetUnset;
+    s.trigCouplingBySource = {0, 0};
+    s.trigDelay = 0;
+    s.pulseWidth = 10;
+    s.pulseCondition = 1;
+    s.acquireCountIndex = 0;
+    ApplyFftDefaultValues(s);
+    const auto& table = DisplayItemDefaults();
+    for (int item = 0; item < kDisplayItemCount; ++item) {
+        if (item == 3) {
+            continue;
+        }
+        s.SetDisplayColorValue(item, table[static_cast<std::size_t>(item)].color);
+        s.SetItemPosition(item, table[static_cast<std::size_t>(item)].position);
+    }
+}
+
+int TrigLevelFromOffset(int sourcePosition, long double offset) {
+    const long double level = std::nearbyint(static_cast<long double>(sourcePosition) - offset);
+    if (!(level >= 1.0L)) {  // also catches NaN
+        return 1;
+    }
+    if (level > 500.0L) {
+        return 500;
+    }
+    return static_cast<int>(level);
+}
+
+long double RescaleTrigLevelOffset(long double offset, long double oldScale, long double newScale) {
+    if (newScale == 0.0L) {
+        return offset;
+    }
+    return offset * oldScale / newScale;
+}
+
+void ResolveFirstLayout(InstrumentSettings& s, int trigSourceIndex) {
+    if (s.trigLevelOffset == kTrigLevelOffsetUnset) {
+        const int trace = trigSourceIndex == 0   ? kTraceCh1
+                          : trigSourceIndex == 1 ? kTraceCh2
+                                                 : kTraceTrigRef;
+        s.trigLevelOffset = static_cast<long double>(s.tracePosition[trace] - s.trigLevel);
+    }
+    if (s.trigPosition > s.memoryPoints - 100) {
+        s.trigPosition = s.memoryPoints - 100;
+    }
+    if (s.trigPosition < 10) {
+        s.trigPosition = 10;
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+PanelDefaults BuildFftPanelDefaults(const ValueLists& lists) {
+    PanelDefaults d;
+    d.checks = {{"SpeedButtonFft", false},
+                {"RdBtnFftSrc1", true},
+                {"RdBtnFftVstV", true},
+                {"RdBtnFftWndRc", true}};
+    d.captionColors = {{"SpeedButtonFft", wincolor::kPurple}};
+    d.lists = {{"ComboBoxFftVScale", lists.FftVScale(0), 8},
+               {"ComboBoxFftHScale", lists.FftHScale(0, 5), 0}};
+    return d;
+}
+
+PanelDefaults BuildPanelDefaults(const ValueLists& lists) {
+    PanelDefaults d;
+    d.checks = {
+        // Display flags.
+        {"A_Scale", true},
+        {"A_Grid", true},
+        {"A_XY", false},
+        {"M_Hint", true},
+        // Channels.
+        {"SpeedButtonCh1", true},
+        {"SpeedButtonCh2", true},
+        // Delay and pulse.
+        {"CheckBoxDelay", false},
+        {"CheckBoxPulse", false},
+        {"RdBtnUnder", true},
+        // Cursors, bandwidth, acquisition.
+        {"SpeedButtonDt", true},
+        {"SpeedButtonDv", true},
+        {"RdBtnFull1", true},
+        {"RdBtnFull2", true},
+        {"CheckBoxEqu", true},
+        {"CheckBoxRoll", true},
+        // Math.
+        {"SpeedButtonMath", false},
+        {"RdBtnMath11", true},
+        {"RdBtnMath22", true},
+        {"RdBtnAdd", true},
+    };
+    d.captionColors = {{"SpeedButtonCh1", wincolor::kRed},
+                       {"SpeedButtonCh2", wincolor::kBlue},
+                       {"SpeedButtonMath", wincolor::kGreen}};
+    d.lists = {
+        {"ComboBoxVd1", lists.VoltsPerDiv(0), 2},    {"ComboBoxVd2", lists.VoltsPerDiv(0), 2},
+        {"ComboBoxPb1", lists.Probe(), 1},           {"ComboBoxPb2", lists.Probe(), 1},
+        {"ComboBoxCup1", lists.Coupling(), 0},       {"ComboBoxCup2", lists.Coupling(), 0},
+        {"ComboBoxTrigSrc", lists.TrigSource(), 0},  {"ComboBoxTrigCup", lists.TrigCoupling(0), 0},
+        {"ComboBoxTrigSp", lists.Slope(), 0},        {"ComboBoxTd", lists.TimeDiv(2), 16},
+        {"ComboBoxMemSize", lists.MemorySize(1), 0}, {"ComboBoxWaveForm", lists.WaveForm(), 0},
+        {"ComboBoxNumber", lists.Number(0), 0},      {"ComboBoxMath", lists.MathScale(), 8},
+    };
+    d.texts = {{"EditDelay", "0"}, {"EditPulse", "10"}};
+
+    const PanelDefaults fft = BuildFftPanelDefaults(lists);
+    d.checks.insert(d.checks.end(), fft.checks.begin(), fft.checks.end());
+    d.captionColors.insert(d.captionColors.end(), fft.captionColors.begin(),
+                           fft.captionColors.end());
+    d.lists.insert(d.lists.end(), fft.lists.begin(), fft.lists.end());
+    return d;
+}
+
+}  // namespace lumatrace
