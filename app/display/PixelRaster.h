@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "app/display/Canvas.h"
+
+namespace lumatrace {
+
+// Which 16 x 16 tiles of a picture have been drawn on since the last Clean(). Lets a picture
+// that is restored from a cached background every redraw restore only what was drawn over.
+class TileDamage {
+  public:
+    static constexpr int kTileShift = 4;
+    static constexpr int kTileSize = 1 << kTileShift;
+
+    // Sizes the map for a picture; everything counts as drawn on.
+    void Reset(int width, int height);
+    void MarkAll() { all_ = true; }
+    void Mark(int x, int y) {
+        tiles_[static_cast<std::size_t>((y >> kTileShift) * tilesX_ + (x >> kTileShift))] = 1;
+    }
+    // Columns left..right-1 of rows top..bottom-1, clipped to the picture.
+    void MarkRect(int left, int top, int right, int bottom);
+    void Clean();
+
+    bool All() const { return all_; }
+    int TilesX() const { return tilesX_; }
+    int TilesY() const { return tilesY_; }
+    bool Dirty(int tileX, int tileY) const {
+        return all_ || tiles_[static_cast<std::size_t>(tileY * tilesX_ + tileX)] != 0;
+    }
+
+  private:
+    int width_ = 0;
+    int height_ = 0;
+    int tilesX_ = 0;
+    int tilesY_ = 0;
+    bool all_ = true;
+    std::vector<std::uint8_t> tiles_;
+};
+
+// A 32-bit picture in memory (one word per pixel, rows `stride` words apart), optionally
+// recording where it is drawn on.
+struct PixelBuffer {
+    std::uint32_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    std::ptrdiff_t stride = 0;
+    TileDamage* damage = nullptr;
+};
+
+// Pixel value of a 32-bit RGB picture (0xFFRRGGBB) for a colour value (0x00BBGGRR).
+constexpr std::uint32_t PixelValue(Color c) {
+    return 0xFF000000u | (static_cast<std::uint32_t>(ColorRed(c)) << 16) |
+           (static_cast<std::uint32_t>(ColorGreen(c)) << 8) |
+           static_cast<std::uint32_t>(ColorBlue(c));
+}
+
+// One-pixel line from a to b, both ends included. Along the longer axis every position from
+// one end to the other gets one pixel; the other coordinate is the exact one rounded half up
+// from the end with the smaller coordinate, so a line paints the same pixels in either
+// direction. Dotted lines paint three pixels and skip three, counted from that same end.
+// Anything outside the picture is clipped; far-away ends cost nothing extra (coordinates
+// beyond +-2^29 are pulled in to that range).
+void RasterLine(const PixelBuffer& buffer, Segment line, std::uint32_t value, bool dotted = false);
+
+void RasterPoint(const PixelBuffer& buffer, Point p, std::uint32_t value);
+
+// Fills columns left..right-1 of rows top..bottom-1, clipped.
+void RasterFill(const PixelBuffer& buffer, const Rect& rect, std::uint32_t value);
+
+}  // namespace lumatrace

@@ -1,0 +1,117 @@
+#include "app/display/QtViewSurfaces.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cstring>
+
+namespace lumatrace {
+
+namespace {
+int Index(ViewImage image) {
+    return static_cast<int>(image);
+}
+}  // namespace
+
+QtViewSurfaces::QtViewSurfaces() {
+    for (int i = 0; i < kViewImageCount; ++i) {
+        canvases_[i].SetImage(&images_[i]);
+    }
+    canvases_[Index(ViewImage::Wave)].SetDamage(&waveDamage_);
+}
+
+void QtViewSurfaces::Resize(const ViewImageSizes& sizes) {
+    for (int i = 0; i < kViewImageCount; ++i) {
+        const ImageSize s = sizes.Of(static_cast<ViewImage>(i));
+        const int w = s.width > 0 ? s.width : 1;
+        const int h = s.height > 0 ? s.height : 1;
+        if (images_[i].width() == w && images_[i].height() == h) {
+            continue;
+        }
+        canvases_[i].End();
+        images_[i] = QImage(w, h, QImage::Format_RGB32);
+        images_[i].fill(Qt::white);
+        if (i == Index(ViewImage::Wave)) {
+            waveDamage_.Reset(w, h);
+        }
+        if (i == Index(ViewImage::Grid)) {
+            gridChanged_ = true;
+        }
+    }
+}
+
+const QImage& QtViewSurfaces::Image(ViewImage image) {
+    canvases_[Index(image)].End();
+    return images_[Index(image)];
+}
+
+Canvas& QtViewSurfaces::CanvasFor(ViewImage image) {
+    if (image == ViewImage::Grid) {
+        gridChanged_ = true;
+    }
+    return canvases_[Index(image)];
+}
+
+void QtViewSurfaces::CopyGridToWave() {
+    canvases_[Index(ViewImage::Grid)].End();
+    canvases_[Index(ViewImage::Wave)].End();
+    const QImage& grid = images_[Index(ViewImage::Grid)];
+    QImage& wave = images_[Index(ViewImage::Wave)];
+    if (grid.size() != wave.size() || grid.format() != wave.format()) {
+        QPainter p(&wave);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(0, 0, grid);
+        p.end();
+        waveDamage_.Clean();
+        return;
+    }
+    const auto stride = static_cast<std::size_t>(grid.bytesPerLine());
+    const uchar* from = grid.constBits();
+    uchar* to = wave.bits();
+    if (gridChanged_ || waveDamage_.All()) {
+        std::memcpy(to, from, stride * static_cast<std::size_t>(grid.height()));
+    } else {
+        // Only the tiles drawn on since the last copy differ from the graticule. Runs of dirty
+        // tiles in a tile row are copied row by row as one span.
+        constexpr int kTile = TileDamage::kTileSize;
+        const int width = grid.width();
+        const int height = grid.height();
+        for (int ty = 0; ty < waveDamage_.TilesY(); ++ty) {
+            int tx = 0;
+            while (tx < waveDamage_.TilesX()) {
+                if (!waveDamage_.Dirty(tx, ty)) {
+                    ++tx;
+                    continue;
+                }
+                const int runStart = tx;
+                while (tx < waveDamage_.TilesX() && waveDamage_.Dirty(tx, ty)) {
+                    ++tx;
+                }
+                const int x0 = runStart * kTile;
+                const int x1 = std::min(tx * kTile, width);
+                const std::size_t bytes = static_cast<std::size_t>(x1 - x0) * 4;
+                for (int y = ty * kTile; y < std::min((ty + 1) * kTile, height); ++y) {
+                    const std::size_t offset =
+                        static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x0) * 4;
+                    std::memcpy(to + offset, from + offset, bytes);
+                }
+            }
+        }
+    }
+    waveDamage_.Clean();
+    gridChanged_ = false;
+}
+
+void QtViewSurfaces::Finish() {
+    for (QImageCanvas& c : canvases_) {
+        c.End();
+    }
+}
+
+void QtViewSurfaces::Present() {
+    Finish();
+    if (presenter_) {
+        presenter_();
+    }
+}
+
+}  // namespace lumatrace

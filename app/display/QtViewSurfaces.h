@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QImage>
+#include <functional>
+
+#include "app/display/QImageCanvas.h"
+#include "app/display/ViewLayers.h"
+
+namespace lumatrace {
+
+// The five off-screen pictures of the main window as 32-bit RGB images. The window resizes
+// them with its paint boxes and shows them from its paint handlers; Present() tells it that a
+// redraw has finished (through the presenter it installs, typically scheduling a repaint of
+// the four paint boxes).
+//
+// The wave picture remembers which tiles were drawn on since the graticule was last copied
+// onto it, so the copy restores only those; the result is the full copy's.
+class QtViewSurfaces : public ViewSurfaces {
+  public:
+    QtViewSurfaces();
+
+    // Recreates the pictures whose size changed (filled with white).
+    void Resize(const ViewImageSizes& sizes);
+    void SetPresenter(std::function<void()> presenter) { presenter_ = std::move(presenter); }
+
+    // A picture for display or export; painting on it is finished first.
+    const QImage& Image(ViewImage image);
+
+    Canvas& CanvasFor(ViewImage image) override;
+    void CopyGridToWave() override;
+    void Present() override;
+
+    // Ends painting on every picture.
+    void Finish();
+
+  private:
+    QImage images_[kViewImageCount];
+    QImageCanvas canvases_[kViewImageCount];
+    TileDamage waveDamage_;
+    bool gridChanged_ = true;
+    std::function<void()> presenter_;
+};
+
+}  // namespace lumatrace

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "app/display/PixelRaster.h"
+
+namespace lumatrace {
+namespace {
+
+struct Picture {
+    Picture(int w, int h)
+        : words(static_cast<std::size_t>(w) * h, 0), buffer{words.data(), w, h, w} {}
+    std::uint32_t At(int x, int y) const {
+        return words[static_cast<std::size_t>(y) * buffer.stride + x];
+    }
+    int Count() const {
+        int n = 0;
+        for (std::uint32_t w : words)
+            n += w != 0;
+        return n;
+    }
+    std::vector<std::uint32_t> words;
+    PixelBuffer buffer;
+};
+
+std::uint32_t Next(std::uint32_t& state) {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+}
+
+TEST(DisplayPixelRaster, ColourValuesBecomeRgbPixels) {
+    EXPECT_EQ(PixelValue(0x0000FF), 0xFFFF0000u);
+    EXPECT_EQ(PixelValue(0xFF0000), 0xFF0000FFu);
+    EXPECT_EQ(PixelValue(0x804020), 0xFF204080u);
+}
+
+TEST(DisplayPixelRaster, LinesHaveOnePixelPerStepAndBothEnds) {
+    struct Case {
+        Segment line;
+        int pixels;
+    };
+    const Case cases[] = {
+        {{{2, 5}, {9, 5}}, 8}, {{{9, 5}, {2, 5}}, 8},   {{{5, 2}, {5, 9}}, 8},
+        {{{1, 1}, {7, 4}}, 7}, {{{7, 19}, {3, 2}}, 18}, {{{6, 6}, {6, 6}}, 1},
+    };
+    for (const Case& c : cases) {
+        Picture p(24, 24);
+        RasterLine(p.buffer, c.line, 7);
+        EXPECT_EQ(p.Count(), c.pixels);
+        EXPECT_EQ(p.At(c.line.a.x, c.line.a.y), 7u);
+        EXPECT_EQ(p.At(c.line.b.x, c.line.b.y), 7u);
+    }
+    // The exact line rounded: (1,1)-(7,4) has y = 1 + round((x - 1) / 2).
+    Picture p(24, 24);
+    RasterLine(p.buffer, {{1, 1}, {7, 4}}, 7);
+    const int expectedY[] = {1, 2, 2, 3, 3, 4, 4};  // halves round up
+    for (int x = 1; x <= 7; ++x)
+        EXPECT_EQ(p.At(x, expectedY[x - 1]), 7u) << x;
+}
+
+TEST(DisplayPixelRaster, ALinePaintsTheSamePixelsInEitherDirection) {
+    std::uint32_t state = 99;
+    for (int k = 0; k < 2000; ++k) {
+        const Point a{static_cast<int>(Next(state) % 40) - 4,
+                      static_cast<int>(Next(state) % 40) - 4};
+        const Point b{static_cast<int>(Next(state) % 40) - 4,
+                      static_cast<int>(Next(state) % 40) - 4};
+        const bool dotted = k % 3 == 0;
+        Picture forward(32, 32), backward(32, 32);
+        RasterLine(forward.buffer, {a, b}, 1, dotted);
+        RasterLine(backward.buffer, {b, a}, 1, dotted);
+        ASSERT_EQ(forward.words, backward.words) << a.x << "," << a.y << " " << b.x << "," << b.y;
+    }
+}
+
+TEST(DisplayPixelRaster, ClippingKeepsTheVisiblePixelsOfFarAwayLines) {
+    // The same lines drawn whole into a large picture and clipped into a small window of it.
+    constexpr int kOffset = 3000;
+    std::uint32_t state = 7;
+    // One large picture for all lines: each line is erased again by drawing it in colour 0,
+    // which touches exactly the pixels it set.
+    Picture big(6200, 6200);
+    for (int k = 0; k < 200; ++k) {
+        auto far = [&] { return static_cast<int>(Next(state) % 6100) - 3000; };
+        const Point a{far(), far()};
+        const Point b{far(), far()};
+        const Point bigA{a.x + kOffset, a.y + kOffset};
+        const Point bigB{b.x + kOffset, b.y + kOffset};
+        RasterLine(big.buffer, {bigA, bigB}, 1);
+        Picture small(64, 48);
+        RasterLine(small.buffer, {a, b}, 1);
+        for (int y = 0; y < 48; ++y) {
+            for (int x = 0; x < 64; ++x) {
+                ASSERT_EQ(small.At(x, y), big.At(x + kOffset, y + kOffset))
+                    << k << " at " << x << "," << y;
+            }
+        }
+        RasterLine(big.buffer, {bigA, bigB}, 0);
+    }
+    // Coordinates near the limits of int are pulled in, not overflowed.
+    Picture p(16, 16);
+    RasterLine(p.buffer, {{-2000000000, 5}, {2000000000, 5}}, 1);
+    EXPECT_EQ(p.Count(), 16);
+}
+
+TEST(DisplayPixelRaster, DotsAreThreeOnThreeOffFromTheLowerEnd) {
+    Picture p(24, 4);
+    RasterLine(p.buffer, {{20, 1}, {0, 1}}, 1, true);
+    const char* expected = "###...###...###...###";
+    for (int x = 0; x <= 20; ++x)
+        EXPECT_EQ(p.At(x, 1) != 0, expected[x] == '#') << x;
+}
+
+TEST(DisplayPixelRaster, FillsAndPointsAreClipped) {
+    Picture p(10, 8);
+    RasterFill(p.buffer, {-5, 6, 3, 100}, 2);
+    EXPECT_EQ(p.Count(), 3 * 2);
+    EXPECT_EQ(p.At(2, 7), 2u);
+    RasterFill(p.buffer, {5, 5, 5, 9}, 3);  // no width
+    RasterPoint(p.buffer, {-1, 0}, 4);
+    RasterPoint(p.buffer, {10, 0}, 4);
+    RasterPoint(p.buffer, {9, 7}, 4);
+    EXPECT_EQ(p.Count(), 7);
+    EXPECT_EQ(p.At(9, 7), 4u);
+}
+
+}  // namespace
+}  // namespace lumatrace

@@ -1,0 +1,362 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <memory>
+
+#include "app/display/QImageCanvas.h"
+#include "app/display/QtViewSurfaces.h"
+#include "app/display/WaveView.h"
+#include "app/display/tests/TraceReference.h"
+
+namespace lumatrace {
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "DisplayQtTest";
+        static char* argv[] = {name, nullptr};
+        app_ = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    void TearDown() override { app_.reset(); }
+
+  private:
+    std::unique_ptr<QGuiApplication> app_;
+};
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+constexpr QRgb kWhite = 0xFFFFFFFF;
+QRgb Rgb(Color c) {
+    return ToQColor(c).rgb();
+}
+
+class DisplayQImageCanvas : public ::testing::Test {
+  protected:
+    void SetUp() override { image.fill(Qt::white); }
+    QRgb At(int x, int y) {
+        canvas.End();
+        return image.pixel(x, y);
+    }
+
+    QImage image{24, 24, QImage::Format_RGB32};
+    QImageCanvas canvas{&image};
+};
+
+TEST_F(DisplayQImageCanvas, ColoursAreWindowsColourValues) {
+    canvas.Clear(0x0000FF);
+    EXPECT_EQ(At(3, 3), qRgb(255, 0, 0));
+    canvas.Clear(0xFF0000);
+    EXPECT_EQ(At(3, 3), qRgb(0, 0, 255));
+    canvas.Clear(0x804020);
+    EXPECT_EQ(At(23, 23), qRgb(0x20, 0x40, 0x80));
+}
+
+TEST_F(DisplayQImageCanvas, LinesPaintBothEndsInEitherDirection) {
+    canvas.SetPen(0x0000FF, PenStyle::Solid);
+    canvas.MoveTo(2, 5);
+    canvas.LineTo(10, 5);
+    canvas.LineTo(10, 12);
+    // Reversed lines, a falling diagonal and a line of no length.
+    const Segment segs[] = {
+        {{15, 8}, {15, 2}}, {{22, 4}, {17, 4}}, {{4, 16}, {0, 20}}, {{18, 18}, {18, 18}}};
+    canvas.Lines(segs, 4);
+    const QRgb red = qRgb(255, 0, 0);
+    for (int x = 2; x <= 10; ++x) {
+        EXPECT_EQ(At(x, 5), red) << x;
+    }
+    for (int y = 5; y <= 12; ++y) {
+        EXPECT_EQ(At(10, y), red) << y;
+    }
+    EXPECT_EQ(At(10, 13), kWhite);
+    EXPECT_EQ(At(1, 5), kWhite);
+    for (int y = 2; y <= 8; ++y) {
+        EXPECT_EQ(At(15, y), red) << y;
+    }
+    EXPECT_EQ(At(15, 1), kWhite);
+    EXPECT_EQ(At(15, 9), kWhite);
+    for (int x = 17; x <= 22; ++x) {
+        EXPECT_EQ(At(x, 4), red) << x;
+    }
+    for (int k = 0; k <= 4; ++k) {
+        EXPECT_EQ(At(k, 20 - k), red) << k;
+    }
+    EXPECT_EQ(At(18, 18), red);
+    EXPECT_EQ(At(19, 18), kWhite);
+}
+
+TEST_F(DisplayQImageCanvas, DottedPenIsThreeOnThreeOff) {
+    canvas.SetPen(0x000000, PenStyle::Dot);
+    const Segment seg{{0, 3}, {20, 3}};
+    canvas.Lines(&seg, 1);
+    const bool expected[] = {true, true, true, false, false, false,
+                             true, true, true, false, false, false};
+    for (int x = 0; x < 12; ++x)
+        EXPECT_EQ(At(x, 3) != kWhite, expected[x]) << x;
+}
+
+TEST_F(DisplayQImageCanvas, FramesAndFillsStopBeforeRightAndBottom) {
+    canvas.SetPen(0x00FF00, PenStyle::Solid);
+    canvas.FrameRect({1, 1, 7, 6});
+    canvas.FillRect({10, 10, 13, 12}, 0xFF0000);
+    const QRgb green = qRgb(0, 255, 0), blue = qRgb(0, 0, 255);
+    for (int x = 1; x <= 6; ++x) {
+        EXPECT_EQ(At(x, 1), green) << x;
+        EXPECT_EQ(At(x, 5), green) << x;
+    }
+    for (int y = 1; y <= 5; ++y) {
+        EXPECT_EQ(At(1, y), green) << y;
+        EXPECT_EQ(At(6, y), green) << y;
+    }
+    EXPECT_EQ(At(7, 1), kWhite);
+    EXPECT_EQ(At(1, 6), kWhite);
+    EXPECT_EQ(At(3, 3), kWhite);
+    EXPECT_EQ(At(10, 10), blue);
+    EXPECT_EQ(At(12, 11), blue);
+    EXPECT_EQ(At(13, 11), kWhite);
+    EXPECT_EQ(At(12, 12), kWhite);
+}
+
+TEST_F(DisplayQImageCanvas, PixelsPolygonsAndText) {
+    canvas.SetPen(0x0000FF, PenStyle::Solid);
+    const Point pts[] = {{3, 3}, {5, 7}};
+    canvas.Points(pts, 2);
+    canvas.Pixel(20, 1, 0x00FF00);
+    EXPECT_EQ(At(3, 3), qRgb(255, 0, 0));
+    EXPECT_EQ(At(5, 7), qRgb(255, 0, 0));
+    EXPECT_EQ(At(4, 3), kWhite);
+    EXPECT_EQ(At(20, 1), qRgb(0, 255, 0));
+
+    canvas.SetBrush(0xFF0000);
+    const Point tri[] = {{10, 10}, {20, 10}, {15, 18}};
+    canvas.Polygon(tri, 3);
+    EXPECT_EQ(At(15, 12), qRgb(0, 0, 255));  // filled
+    EXPECT_EQ(At(10, 10), qRgb(255, 0, 0));  // outlined
+
+    image.fill(Qt::white);
+    canvas.SetTextColor(0x000000);
+    canvas.SetFont(Font{"Tahoma", 12, true});
+    canvas.Text(2, 2, "1", TextAlign::Left);
+    int inked = 0;
+    for (int y = 0; y < 24; ++y) {
+        for (int x = 0; x < 24; ++x)
+            inked += At(x, y) != kWhite;
+    }
+    EXPECT_GT(inked, 3);
+    EXPECT_EQ(At(23, 23), kWhite);
+}
+
+// ------------------------------------------------------------------------------------------
+
+class DisplayQtRedraw : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        view.SetRecord(record.get());
+        view.Resize(451, 361);
+        surfaces.Resize(ViewImageSizes{{451, 361}, {20, 372}, {20, 372}, {501, 32}});
+        surfaces.SetPresenter([this] { ++presented; });
+        s.formReady = s.displayInitialised = true;
+        s.runMode = kRunAuto;
+        s.recordSinceStart = s.dataValid = true;
+        s.memoryPoints = 10000;
+        s.trigPosition = 5000;
+        s.buttonShadowColor = 0x404040;
+        view.Horizontal().ScreenSamples = 10000;
+    }
+
+    std::unique_ptr<SampleBuffer> record = std::make_unique<SampleBuffer>();
+    WaveView view;
+    QtViewSurfaces surfaces;
+    ViewSettings s;
+    int presented = 0;
+};
+
+TEST_F(DisplayQtRedraw, RedrawPaintsGraticuleTracesAndFrame) {
+    ClearRecord(*record);
+    for (int i = 0; i < 10000; ++i)
+        (*record)[i] = MakeSampleWord(612, 300);  // y 136 and 273
+    view.RedrawAll(s, surfaces);
+    EXPECT_EQ(presented, 1);
+    const QImage& wave = surfaces.Image(ViewImage::Wave);
+    const QRgb silver = Rgb(0xC0C0C0), shadow = Rgb(0x404040);
+    EXPECT_EQ(wave.pixel(100, 100), kWhite);
+    EXPECT_EQ(wave.pixel(100, 136), qRgb(255, 0, 0));
+    EXPECT_EQ(wave.pixel(449, 136), qRgb(255, 0, 0));
+    EXPECT_EQ(wave.pixel(100, 273), qRgb(0, 0, 255));
+    EXPECT_EQ(wave.pixel(45, 1), silver);  // dotted grid
+    EXPECT_EQ(wave.pixel(45, 4), kWhite);
+    EXPECT_EQ(wave.pixel(45, 7), silver);
+    EXPECT_EQ(wave.pixel(225, 100), silver);  // centre line of the scale
+    EXPECT_EQ(wave.pixel(9, 178), silver);    // a tick, 2 pixels either side of the axis
+    EXPECT_EQ(wave.pixel(9, 182), silver);
+    EXPECT_EQ(wave.pixel(9, 183), kWhite);
+    EXPECT_EQ(wave.pixel(0, 0), shadow);
+    EXPECT_EQ(wave.pixel(450, 360), shadow);
+    EXPECT_EQ(wave.pixel(450, 100), shadow);
+    EXPECT_EQ(wave.pixel(100, 360), shadow);
+
+    EXPECT_EQ(surfaces.Image(ViewImage::Volt).pixel(10, 10), qRgb(128, 128, 128));
+    const QImage& trigPos = surfaces.Image(ViewImage::TrigPos);
+    EXPECT_EQ(trigPos.pixel(500, 5), shadow);
+    EXPECT_EQ(trigPos.pixel(5, 31), shadow);
+    EXPECT_EQ(trigPos.pixel(5, 5), kWhite);
+
+    // A second redraw with the trace moved leaves no trace of the first: the graticule copy
+    // covers the picture.
+    for (int i = 0; i < 10000; ++i)
+        (*record)[i] = MakeSampleWord(700, 300);
+    view.RedrawAll(s, surfaces);
+    const QImage& again = surfaces.Image(ViewImage::Wave);
+    EXPECT_EQ(again.pixel(100, 136), kWhite);
+    EXPECT_EQ(again.pixel(100, 97), qRgb(255, 0, 0));
+}
+
+TEST_F(DisplayQtRedraw, FastPathPaintsTheSamePixelsAsThePerSampleLoop) {
+    struct Case {
+        testing::RecordRecipe recipe;
+        int memoryPoints, screen, viewStart, offset, mode;
+    };
+    const Case cases[] = {
+        {{.points = 10000, .noise = 200, .gapEvery = 1500, .gapLength = 200},
+         10000,
+         10000,
+         0,
+         0,
+         kWaveformEnvelope},
+        {{.points = 100000, .noise = 30}, 100000, 3000, 40000, 6, kWaveformSample},
+        {{.points = 100000, .noise = 300}, 100000, 30000, 40000, -9, kWaveformEnvelope},
+    };
+    for (const Case& c : cases) {
+        testing::FillRecord(*record, c.recipe);
+        s.memoryPoints = c.memoryPoints;
+        s.waveformMode = c.mode;
+        s.trigPosition = 1;  // no marker
+        view.Horizontal().ScreenSamples = c.screen;
+        view.Horizontal().ViewStart = c.viewStart;
+        view.Horizontal().ViewOffset = c.offset;
+        view.Horizontal().viewOffsetComputed = true;
+        WaveView twin = view;
+        const TracePlan plan = twin.BeginTrace(s);
+
+        surfaces.CanvasFor(ViewImage::Wave).Clear(0xFFFFFF);
+        view.DrawTrace(s, kTraceCh1, surfaces);
+        const QImage fast = surfaces.Image(ViewImage::Wave).copy();
+
+        QImage slow(451, 361, QImage::Format_RGB32);
+        slow.fill(Qt::white);
+        {
+            QImageCanvas canvas(&slow);
+            canvas.SetPen(s.displayColors[kSlotCh1], PenStyle::Solid);
+            testing::ReferenceTrace r;
+            r.words = record->data();
+            r.plan = plan;
+            r.envelope = c.mode == kWaveformEnvelope;
+            r.trigPosition = s.trigPosition;
+            r.codeToY = [&](int code) { return view.CodeToY(s, 0, code); };
+            testing::DrawReferenceTrace(r, canvas);
+        }
+        int differing = 0;
+        for (int y = 0; y < 361; ++y) {
+            for (int x = 0; x < 451; ++x)
+                differing += fast.pixel(x, y) != slow.pixel(x, y);
+        }
+        EXPECT_EQ(differing, 0) << c.memoryPoints << " " << c.screen;
+        int red = 0;
+        for (int y = 0; y < 361; ++y) {
+            for (int x = 0; x < 451; ++x)
+                red += fast.pixel(x, y) == qRgb(255, 0, 0);
+        }
+        EXPECT_GT(red, 400);  // something was drawn
+    }
+}
+
+// Draws polygons and text on the wave picture, as the marker layer will.
+class ShapeMarkers : public MarkerLayer {
+  public:
+    void DrawTimeCursors(const RedrawContext& c) override {
+        Canvas& wave = c.surfaces.CanvasFor(ViewImage::Wave);
+        wave.SetPen(0xFF00FF, PenStyle::Solid);
+        wave.MoveTo(cursorX, 0);
+        wave.LineTo(cursorX, c.geometry.WaveHeight);
+    }
+    void DrawVoltageCursors(const RedrawContext&) override {}
+    void DrawTracePositionMarker(const RedrawContext&, int) override {}
+    void DrawTriggerPointMarker(const RedrawContext& c, int x) override {
+        Canvas& wave = c.surfaces.CanvasFor(ViewImage::Wave);
+        wave.SetPen(0x808000, PenStyle::Solid);
+        wave.SetBrush(0x808000);
+        const Point tri[] = {{x, 5}, {x - 4, 1}, {x + 4, 1}};
+        wave.Polygon(tri, 3);
+        wave.SetTextColor(0x000000);
+        wave.Text(x + 6, 40, "T", TextAlign::Left);
+    }
+    void DrawTriggerLevelMarker(const RedrawContext&) override {}
+    void DrawTriggerPositionStrip(const RedrawContext&) override {}
+    int cursorX = 100;
+};
+
+TEST_F(DisplayQtRedraw, RestoringOnlyTheDrawnTilesGivesTheFullCopysPicture) {
+    ShapeMarkers markers;
+    WaveView marked = view;
+    marked.SetMarkerLayer(&markers);
+    struct Step {
+        testing::RecordRecipe recipe;
+        int mode, trigPosition, cursorX;
+        bool xy;
+    };
+    const Step steps[] = {
+        {{.points = 10000, .noise = 300}, kWaveformEnvelope, 5000, 100, false},
+        {{.points = 10000, .cycles = 2, .noise = 10, .seed = 5}, kWaveformSample, 2500, 300, false},
+        {{.points = 10000, .cycles = 31, .noise = 0}, kWaveformSample, 9000, 20, true},
+        {{.points = 10000, .cycles = 1, .noise = 5, .gapEvery = 3000, .gapLength = 900},
+         kWaveformEnvelope,
+         700,
+         440,
+         false},
+    };
+    for (const Step& st : steps) {
+        testing::FillRecord(*record, st.recipe);
+        s.waveformMode = st.mode;
+        s.trigPosition = st.trigPosition;
+        s.xyOn = st.xy;
+        markers.cursorX = st.cursorX;
+        marked.RedrawAll(s, surfaces);
+
+        WaveView fresh = marked;
+        fresh.MarkGridDirty();
+        QtViewSurfaces once;
+        once.Resize(ViewImageSizes{{451, 361}, {20, 372}, {20, 372}, {501, 32}});
+        fresh.RedrawAll(s, once);
+        EXPECT_TRUE(surfaces.Image(ViewImage::Wave) == once.Image(ViewImage::Wave))
+            << st.trigPosition;
+    }
+}
+
+TEST(DisplayTileDamage, MarksTilesOfPixelsAndClippedRectangles) {
+    constexpr int T = TileDamage::kTileSize;
+    TileDamage d;
+    d.Reset(3 * T + 4, 2 * T + 6);  // 4 x 3 tiles
+    EXPECT_TRUE(d.All());
+    d.Clean();
+    EXPECT_FALSE(d.All());
+    EXPECT_EQ(d.TilesX(), 4);
+    EXPECT_EQ(d.TilesY(), 3);
+    d.Mark(T - 1, T);
+    d.MarkRect(-10, 2 * T, T + 1, 500);
+    int dirty = 0;
+    for (int ty = 0; ty < 3; ++ty) {
+        for (int tx = 0; tx < 4; ++tx) {
+            dirty += d.Dirty(tx, ty);
+        }
+    }
+    EXPECT_EQ(dirty, 3);
+    EXPECT_TRUE(d.Dirty(0, 1));
+    EXPECT_TRUE(d.Dirty(0, 2));
+    EXPECT_TRUE(d.Dirty(1, 2));
+    d.MarkRect(T, T, T, 2 * T);  // no width
+    d.Clean();
+    EXPECT_FALSE(d.Dirty(0, 1));
+}
+
+}  // namespace
+}  // namespace lumatrace

@@ -1,0 +1,197 @@
+// One data arrival (the whole-record copy from FetchBuffer to WaveBuffer) plus RedrawAll on
+// real 32-bit pictures, for records of 10k, 100k and 1M points shown whole on graticules 450
+// and 1,700 pixels wide, in Sample and Envelope mode, both channels on. The yardstick, measured
+// in the same run, is the floor: one plain pass that reads every word of the same record once.
+// The copy alone and the redraw alone are timed too. A table of the ratios to the floor follows
+// the benchmark output.
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include "app/display/QtViewSurfaces.h"
+#include "app/display/WaveBuffers.h"
+#include "app/display/WaveView.h"
+
+namespace {
+
+using namespace lumatrace;
+
+constexpr int kPoints[] = {10000, 100000, 1000000};
+constexpr int kWidths[] = {450, 1700};
+constexpr int kModes[] = {kWaveformSample, kWaveformEnvelope};
+
+// A noisy sine on each channel, NoSample past the record.
+void FillFetch(int points) {
+    ClearRecord(FetchBuffer);
+    std::uint32_t state = 12345;
+    for (int i = 0; i < points; ++i) {
+        state = state * 1664525u + 1013904223u;
+        const int noise1 = static_cast<int>((state >> 8) % 61) - 30;
+        const int noise2 = static_cast<int>((state >> 20) % 61) - 30;
+        const double t = 6.283185307179586 * 13.0 * i / points;
+        const int c1 = std::clamp(512 + static_cast<int>(350 * std::sin(t)) + noise1, 0, 1023);
+        const int c2 =
+            std::clamp(400 + static_cast<int>(250 * std::cos(1.7 * t)) + noise2, 0, 1023);
+        FetchBuffer[static_cast<std::size_t>(i)] = MakeSampleWord(c1, c2);
+    }
+}
+
+std::uint64_t ReadOnce(const SampleWord* words, int points) {
+    std::uint64_t sum = 0;
+    for (int i = 0; i < points; ++i) {
+        sum += words[i];
+    }
+    return sum;
+}
+
+// The view as the main window holds it: pictures sized from the wave area, graticule built
+// by a first redraw.
+struct Scene {
+    WaveView view;
+    QtViewSurfaces surfaces;
+    ViewSettings settings;
+
+    Scene(int points, int width, int mode) {
+        const int height = width * 8 / 10;
+        view.Resize(width + 1, height + 1);
+        surfaces.Resize(ViewImageSizes{
+            {width + 1, height + 1}, {20, height + 12}, {20, height + 12}, {width + 52, 32}});
+        settings.formReady = settings.displayInitialised = true;
+        settings.runMode = kRunAuto;
+        settings.recordSinceStart = settings.dataValid = true;
+        settings.memoryPoints = points;
+        settings.trigPosition = points / 2;
+        settings.waveformMode = mode;
+        view.Horizontal().ScreenSamples = points;
+        view.RedrawAll(settings, surfaces);
+    }
+};
+
+void BM_Floor(benchmark::State& state) {
+    const int points = static_cast<int>(state.range(0));
+    FillFetch(points);
+    TakeRecord(FetchBuffer, WaveBuffer);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ReadOnce(WaveBuffer.data(), points));
+    }
+}
+
+void BM_TakeRecord(benchmark::State& state) {
+    FillFetch(kMaxRecordPoints);
+    for (auto _ : state) {
+        TakeRecord(FetchBuffer, WaveBuffer);
+        benchmark::ClobberMemory();
+    }
+}
+
+void RunRedraw(benchmark::State& state, bool withArrival) {
+    const int points = static_cast<int>(state.range(0));
+    FillFetch(points);
+    TakeRecord(FetchBuffer, WaveBuffer);
+    Scene scene(points, static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
+    for (auto _ : state) {
+        if (withArrival) {
+            TakeRecord(FetchBuffer, WaveBuffer);
+        }
+        scene.view.RedrawAll(scene.settings, scene.surfaces);
+    }
+}
+
+void BM_ArrivalAndRedraw(benchmark::State& state) {
+    RunRedraw(state, true);
+}
+
+void BM_RedrawOnly(benchmark::State& state) {
+    RunRedraw(state, false);
+}
+
+void RedrawArgs(benchmark::internal::Benchmark* b) {
+    for (int points : kPoints) {
+        for (int width : kWidths) {
+            for (int mode : kModes) {
+                b->Args({points, width, mode});
+            }
+        }
+    }
+    b->ArgNames({"points", "W", "mode"});
+}
+
+BENCHMARK(BM_Floor)->ArgName("points")->Arg(10000)->Arg(100000)->Arg(1000000);
+BENCHMARK(BM_TakeRecord);
+BENCHMARK(BM_ArrivalAndRedraw)->Apply(RedrawArgs);
+BENCHMARK(BM_RedrawOnly)->Apply(RedrawArgs);
+
+class Collector : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs) {
+            if (!r.error_occurred && r.run_type == Run::RT_Iteration) {
+                // The fastest repetition, in CPU time: the machine may be shared.
+                const double t = r.GetAdjustedCPUTime();
+                auto [it, added] = times.emplace(r.benchmark_name(), t);
+                if (!added) {
+                    it->second = std::min(it->second, t);
+                }
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> times;  // in the benchmark's unit (ns), fastest repetition
+};
+
+void PrintSummary(const Collector& c) {
+    auto find = [&](const std::string& name) {
+        auto it = c.times.find(name);
+        return it == c.times.end() ? -1.0 : it->second / 1000.0;
+    };
+    const double copy = find("BM_TakeRecord");
+    std::printf("\n%-8s %-5s %-9s %10s %10s %10s %12s %9s\n", "points", "W", "mode", "floor us",
+                "copy us", "redraw us", "arrival+rd", "x floor");
+    for (int points : kPoints) {
+        const double floor = find("BM_Floor/points:" + std::to_string(points));
+        for (int width : kWidths) {
+            for (int mode : kModes) {
+                const std::string args = "/points:" + std::to_string(points) +
+                                         "/W:" + std::to_string(width) +
+                                         "/mode:" + std::to_string(mode);
+                const double total = find("BM_ArrivalAndRedraw" + args);
+                const double redraw = find("BM_RedrawOnly" + args);
+                if (total <= 0.0) {
+                    continue;
+                }
+                std::printf("%-8d %-5d %-9s %10.1f %10.1f %10.1f %12.1f %8.2fx\n", points, width,
+                            mode == kWaveformEnvelope ? "envelope" : "sample", floor, copy, redraw,
+                            total, floor > 0.0 ? total / floor : 0.0);
+            }
+        }
+    }
+    std::printf(
+        "(CPU microseconds, fastest repetition; x floor: arrival + redraw / one read of the "
+        "record)\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Pictures and fonts need a GUI application, not a display.
+    if (!std::getenv("QT_QPA_PLATFORM")) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    PrintSummary(collector);
+    benchmark::Shutdown();
+    return 0;
+}
