@@ -1,0 +1,146 @@
+// The virtual instrument's 1M-point record through the device access
+// library, against a plain memcpy of the same 4 MB measured in the same run
+// (the counter x_memcpy is the time as a multiple of the copy):
+// - the fetch the program does after message 1125: one status read, then
+//   the data, which travel in bulk reads of at most 64 KiB out of the
+//   instrument's acquisition memory (target: within 5x of the copy);
+// - the acquisition before it: START until the status reports the complete
+//   record, at the fastest time base. The instrument's clock runs 1000
+//   times fast here, so that the 10 ms the record takes on a real
+//   instrument shrink to 10 us and what is left is the instrument's work:
+//   computing the samples from the signal model into its memory.
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "device/include/zep9100.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr uint32_t kPoints = 1000000;
+constexpr std::size_t kBytes = std::size_t{kPoints} * 4;
+
+struct Library {
+    Zep9100CreateFn create;
+    Zep9100SetModeFn setMode;
+    Zep9100StartSamplingFn start;
+    Zep9100GetStatusFn status;
+    Zep9100GetDataFn data;
+    uint16_t device = 0xFFFF;
+
+    // START, then status reads until the record is complete.
+    bool acquire() {
+        if (!(start(device, 1) & 0xFF))
+            return false;
+        uint32_t s = 0, n = 0, x = 0;
+        while (s != 11 || n != kPoints) {
+            if (!(status(device, &s, &n, &x) & 0xFF) || s == 0)
+                return false;
+        }
+        return true;
+    }
+};
+
+Library& library() {
+    static Library lib = [] {
+        // The shipped signals, whatever a developer keeps in a virtual.conf.
+        setenv("APPDATA", "/nonexistent", 1);
+        setenv("ZEP9100_VIRTUAL", "seed = 1; timescale = 1000", 1);
+        void* h = dlopen(ZEP9100_LIBRARY_PATH, RTLD_NOW);
+        if (!h) {
+            std::fprintf(stderr, "%s\n", dlerror());
+            std::abort();
+        }
+        Library l;
+        l.create = reinterpret_cast<Zep9100CreateFn>(dlsym(h, "Zep9100Create"));
+        l.setMode = reinterpret_cast<Zep9100SetModeFn>(dlsym(h, "Zep9100SetMode"));
+        l.start = reinterpret_cast<Zep9100StartSamplingFn>(dlsym(h, "Zep9100StartSampling"));
+        l.status = reinterpret_cast<Zep9100GetStatusFn>(dlsym(h, "Zep9100GetStatus"));
+        l.data = reinterpret_cast<Zep9100GetDataFn>(dlsym(h, "Zep9100GetData"));
+        if (!(l.create(&l.device, nullptr, 1124) & 0xFF))
+            std::abort();
+        // 1MPoint at 10 ns, free running.
+        const uint32_t mode[21] = {2, 2, 250, 250, 0, 0,   2,    10, 0, 0, 0,
+                                   0, 2, 0,   0,   0, 250, 5000, 0,  0, 10};
+        if (!(l.setMode(l.device, mode) & 0xFF) || !l.acquire())
+            std::abort();
+        return l;
+    }();
+    return lib;
+}
+
+std::vector<uint32_t>& target() {
+    static std::vector<uint32_t> words(kPoints + 1, 0xFFFFFFFF);
+    return words;
+}
+
+double MemcpyFloorNs() {
+    static const double floor = [] {
+        std::vector<char> from(kBytes, 1), to(kBytes, 2);
+        double best = 1e300;
+        for (int rep = 0; rep < 30; ++rep) {
+            const auto t0 = Clock::now();
+            std::memcpy(to.data(), from.data(), kBytes);
+            benchmark::ClobberMemory();
+            best =
+                std::min(best, std::chrono::duration<double, std::nano>(Clock::now() - t0).count());
+        }
+        return best;
+    }();
+    return floor;
+}
+
+void BM_Memcpy4MB(benchmark::State& state) {
+    std::vector<char> from(kBytes, 1), to(kBytes, 2);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), kBytes);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBytes));
+}
+BENCHMARK(BM_Memcpy4MB);
+
+void BM_Fetch1MRecord(benchmark::State& state) {
+    Library& lib = library();
+    std::vector<uint32_t>& words = target();
+    const double floor = MemcpyFloorNs();
+    double total = 0.0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        uint32_t s = 0, n = 0, x = 0;
+        if (!(lib.status(lib.device, &s, &n, &x) & 0xFF) || s != 11 || n != kPoints)
+            state.SkipWithError("the record is not complete");
+        if (!(lib.data(lib.device, kPoints, words.data()) & 0xFF))
+            state.SkipWithError("GetData failed");
+        benchmark::ClobberMemory();
+        total += std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBytes));
+    state.counters["x_memcpy"] = total / static_cast<double>(state.iterations()) / floor;
+}
+BENCHMARK(BM_Fetch1MRecord)->Unit(benchmark::kMillisecond);
+
+void BM_Acquire1MRecord(benchmark::State& state) {
+    Library& lib = library();
+    const double floor = MemcpyFloorNs();
+    double total = 0.0;
+    for (auto _ : state) {
+        const auto t0 = Clock::now();
+        if (!lib.acquire())
+            state.SkipWithError("the acquisition failed");
+        total += std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
+    }
+    state.counters["x_memcpy"] = total / static_cast<double>(state.iterations()) / floor;
+}
+BENCHMARK(BM_Acquire1MRecord)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
