@@ -1,0 +1,62 @@
+# Checks the Windows build of zep9100.sys with the cross objdump: a native-subsystem image whose
+# entry point is DriverEntry and which imports only from the kernel, the HAL and USBD.
+#   cmake -DFILE=<zep9100.sys> -DOBJDUMP=<x86_64-w64-mingw32-objdump> -P CheckDriverPe.cmake
+
+if(NOT EXISTS "${FILE}")
+  message(FATAL_ERROR "${FILE} does not exist (was the windows-x86_64 build run?)")
+endif()
+
+function(run out)
+  execute_process(COMMAND ${OBJDUMP} ${ARGN} ${FILE} OUTPUT_VARIABLE text RESULT_VARIABLE rc)
+  if(rc)
+    message(FATAL_ERROR "${OBJDUMP} ${ARGN} failed")
+  endif()
+  set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+run(headers -p)
+run(fileHeader -f)
+run(symbols -t)
+run(sections -h)
+
+if(NOT headers MATCHES "Subsystem[ \t]+([0-9a-fA-F]+)")
+  message(FATAL_ERROR "no subsystem in the PE headers")
+endif()
+math(EXPR subsystem "0x${CMAKE_MATCH_1}")
+if(NOT subsystem EQUAL 1)
+  message(FATAL_ERROR "subsystem ${subsystem}, expected 1 (native)")
+endif()
+
+if(NOT fileHeader MATCHES "start address 0x([0-9a-fA-F]+)")
+  message(FATAL_ERROR "no start address")
+endif()
+math(EXPR entry "0x${CMAKE_MATCH_1}" OUTPUT_FORMAT HEXADECIMAL)
+
+# DriverEntry's address: its section's address plus its value in that section.
+if(NOT symbols MATCHES "\\(sec +([0-9]+)\\)[^\n]*0x([0-9a-fA-F]+) DriverEntry\n")
+  message(FATAL_ERROR "no DriverEntry symbol")
+endif()
+math(EXPR sectionIndex "${CMAKE_MATCH_1} - 1")
+set(offset ${CMAKE_MATCH_2})
+if(NOT sections MATCHES "\n +${sectionIndex} +[^ ]+ +[0-9a-fA-F]+ +([0-9a-fA-F]+)")
+  message(FATAL_ERROR "section ${sectionIndex} not found")
+endif()
+math(EXPR driverEntry "0x${CMAKE_MATCH_1} + 0x${offset}" OUTPUT_FORMAT HEXADECIMAL)
+if(NOT entry EQUAL driverEntry)
+  message(FATAL_ERROR "entry point ${entry} is not DriverEntry (${driverEntry})")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
+if(NOT imports)
+  message(FATAL_ERROR "no imports at all")
+endif()
+foreach(line IN LISTS imports)
+  string(REGEX REPLACE "DLL Name: *" "" dll "${line}")
+  string(STRIP "${dll}" dll)
+  string(TOLOWER "${dll}" lower)
+  if(NOT lower MATCHES "^(ntoskrnl\\.exe|hal\\.dll|usbd\\.sys)$")
+    message(FATAL_ERROR "imports from ${dll}; only ntoskrnl.exe, HAL.dll and USBD.SYS are allowed")
+  endif()
+  message(STATUS "imports from ${dll}")
+endforeach()
+message(STATUS "native subsystem, entry point DriverEntry at ${entry}")
