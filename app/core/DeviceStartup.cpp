@@ -1,0 +1,32 @@
+#include "app/core/DeviceStartup.h"
+
+namespace lumatrace {
+
+std::string LibraryLoadFailureText(std::string_view fileName) {
+    std::string text(fileName);
+    text += " のロードに失敗しました。";
+    return text;
+}
+
+void OpenInstrument(DeviceSession& session, DeviceStartup& startup) {
+    if (!session.OpenDevice()) {
+        startup.message = "使用可能なデバイスがありません。\r\n[ " + session.LastErrorText() + " ]";
+        startup.deviceReady = false;
+    }
+}
+
+void ReadInstrumentMemory(DeviceSession& session, DeviceStartup& startup) {
+    if (startup.deviceReady && !session.ReadMemorySize()) {
+        startup.message = "実装メモリサイズが不正です。";
+        startup.deviceReady = false;
+    }
+}
+
+MemorySizeOffer FitMemorySizeList(std::uint32_t memorySize, int savedIndex) {
+    if (memorySize != 0) {
+        return {3, true, savedIndex};
+    }
+    return {2, false, savedIndex == 2 ? 0 : savedIndex};
+}
+
+}  // namespace lumatrace
