@@ -1,0 +1,252 @@
+// TFormMain: the main window. The control panel of TFormSub around the
+// waveform view, the device session and acquisition control behind it, the
+// two 10 ms timers and the messages the device library posts.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/core/AcquisitionControl.h"
+#include "app/core/DeviceSession.h"
+#include "app/core/DeviceStartup.h"
+#include "app/core/FftLibrary.h"
+#include "app/core/WindowRules.h"
+#include "app/display/QtViewSurfaces.h"
+#include "app/display/WaveView.h"
+#include "app/platform/Clock.h"
+#include "app/platform/LibraryLoader.h"
+#include "app/settings/FormPrm.h"
+#include "app/settings/FormSub.h"
+#include "app/settings/VersionInfo.h"
+
+class QScrollBar;
+class QTimer;
+
+namespace lumatrace {
+
+class TFormDrv;
+class TFormSplash;
+
+// One of the main window's paint boxes: shows its off-screen picture.
+class PaintBox : public QWidget {
+    Q_OBJECT
+
+  public:
+    PaintBox(std::function<const QImage&()> picture, QWidget* parent);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    std::function<const QImage&()> picture_;
+};
+
+// What the main window is built with; null members get the real services.
+struct MainServices {
+    FormServices form;
+    ParamFormServices param;
+    LibraryLoader* loader = nullptr;
+    Clock* clock = nullptr;
+    // How long the splash window stays before the instrument is opened.
+    int splashMs = 2000;
+    // Opens a waveform file (file commands come with their own module); null:
+    // named files are remembered in PendingFileRequests only.
+    std::function<void(const std::string& fileName)> openWaveFile;
+};
+
+class TFormMain : public TFormSub, public AcquisitionHost {
+    Q_OBJECT
+
+  public:
+    explicit TFormMain(MainServices services = {});
+    ~TFormMain() override;
+
+    // A library could not be bound: its message has been shown and the
+    // program must end without showing this window.
+    bool StartupFailed() const { return startupFailed_; }
+
+    // Name of a waveform file given on the command line, opened after the
+    // first layout.
+    void SetPendingFile(std::string fileName) { pendingFile_ = std::move(fileName); }
+    // Arguments a later start of the program handed over: a file named in
+    // them is opened, but only while stopped.
+    void HandleForwardedArguments(const std::vector<std::string>& arguments);
+
+    // Paint boxes, strips and timers (object names as listed).
+    QWidget* PanelMain = nullptr;
+    QWidget* PanelTrigPBase = nullptr;
+    QWidget* PanelWave = nullptr;
+    QWidget* PanelScrlBar = nullptr;
+    PaintBox* PaintBoxWave = nullptr;
+    PaintBox* PaintBoxVolt = nullptr;
+    PaintBox* PaintBoxTrigL = nullptr;
+    PaintBox* PaintBoxTrigP = nullptr;
+    QScrollBar* ScrollBar1 = nullptr;
+    QTimer* TimerStatus = nullptr;
+    QTimer* TimerRoll = nullptr;
+
+    AcquisitionControl& Acquisition() { return *acq_; }
+    DeviceSession& Session() { return session_; }
+    WaveView& View() { return view_; }
+    TFormDrv& SessionWindow() { return *drv_; }
+    const DeviceStartup& Startup() const { return startup_; }
+    // What the version dialog reads from the instrument.
+    VersionSource* Versions() { return versions_.get(); }
+    bool FormReady() const { return formReady_; }
+    bool FirstLayoutDone() const { return acq_ && acq_->firstLayoutDone; }
+    // The settings the view draws with, as they stand.
+    ViewSettings CurrentViewSettings() const;
+    const QImage& WavePicture() { return surfaces_.Image(ViewImage::Wave); }
+    // Files asked for while the file commands are not there to open them.
+    const std::vector<std::string>& PendingFileRequests() const { return fileRequests_; }
+
+    // AcquisitionHost.
+    void SetTriggerStatusText(std::string_view text) override;
+    void SetExecStatusText(std::string_view text) override;
+    void SetErrorStatusText(std::string_view text) override;
+    void SetSamplingTimeLabel(std::string_view text) override;
+    void SetRunActions(const RunActionState& state) override;
+    void SetTriggerControlsEnabled(bool enabled) override;
+    void SetPulseControlsEnabled(bool enabled) override;
+    void RunControlsSwitched(bool running) override;
+    void SetStatusTimer(bool enabled) override;
+    void SetRollTimer(bool enabled) override;
+    void RedrawAll() override;
+    void RecomputeViewWindow() override;
+    int ScreenSamples() const override;
+    void SetScreenSamples(int samples) override;
+    double HorizontalZoom() const override;
+    void SetHorizontalZoom(double zoom) override;
+    double StartPhase() const override;
+    void SetStartPhase(double phase) override;
+    int WaveWidth() const override;
+    void TakeAcquisitionCopies() override;
+    void CancelPointerDrags() override;
+    void BringToFront() override;
+    bool FileLoading() const override;
+    bool SpectrumShown() const override;
+    bool SpectrumInFront() const override;
+    void RaiseSpectrumRequest() override;
+    void ClearSpectrum() override;
+    bool SpectrumWorkerExists() const override;
+    void StopSpectrumWorker() override;
+    void ReplaceSpectrumWorker() override;
+    void UpdateFftFrequencyList(bool equivalentDisplay) override;
+    bool PrepareAverage() override;
+    bool AverageHistoryHasData() const override;
+    void ShrinkAverageHistory() override;
+
+  signals:
+    // The first layout has been done (the program is stopped and the mode
+    // record sent).
+    void firstLayoutDone();
+
+  protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+    // Panel handlers: the panel's part first, then the instrument's.
+    void ComboBoxVd1Change() override;
+    void ComboBoxVd2Change() override;
+    void ComboBoxPb1Change() override;
+    void ComboBoxPb2Change() override;
+    void ComboBoxCup1Change() override;
+    void ComboBoxCup2Change() override;
+    void ComboBoxTrigSrcChange() override;
+    void ComboBoxTrigCupChange() override;
+    void ComboBoxTrigSpChange() override;
+    void ComboBoxTdChange() override;
+    void ComboBoxMemSizeChange() override;
+    void ComboBoxWaveFormChange() override;
+    void ComboBoxNumberChange() override;
+    void SpeedButtonCh1Click() override;
+    void SpeedButtonCh2Click() override;
+    void CheckBoxDelayClick() override;
+    void CheckBoxPulseClick() override;
+    void CheckBoxEquClick() override;
+    void CheckBoxRollClick() override;
+    void RdBtnFull1Click() override;
+    void RdBtn20MHz1Click() override;
+    void RdBtnFull2Click() override;
+    void RdBtn20MHz2Click() override;
+    void RdBtnUnderClick() override;
+    void RdBtnAboveClick() override;
+    void UpDownDelayClick(UpDownButton button) override;
+    void UpDownPulseClick(UpDownButton button) override;
+    void EditDelayKeyDown(int key) override;
+    void EditDelayExit() override;
+    void EditPulseKeyDown(int key) override;
+    void EditPulseExit() override;
+
+    void A_AutoExecute() override;
+    void A_StopExecute() override;
+    void A_SingleExecute() override;
+    void A_NormalExecute() override;
+    void A_VisibleExecute() override;
+    void A_XYExecute() override;
+    void A_OpenExecute() override;
+
+    bool FormKeyDown(int key, KeyModifiers mods, bool autoRepeat) override;
+    void TimerStatusTimer() override;
+    void TimerRollTimer() override;
+
+  private:
+    void FormCreate();
+    void BuildWaveArea();
+    void FormResize();
+    void ApplySizeLimits();
+    void LayOutWaveArea(Size wavePanel);
+    void FirstLayout();
+    void FormClose();
+    void ComputeExtras();
+    void OpenWaveFile(const std::string& fileName);
+    long double DelayEditTimeNs() const;
+    void ApplyDelayEdit();
+    void ApplyPulseEdit();
+    void ShowDelay();
+    void ShowPulse();
+    void ShowWaveformLabel();
+    bool PanelReplayed() const { return paramsRead_; }
+
+    MainServices services_;
+    std::unique_ptr<LibraryLoader> ownLoader_;
+    std::unique_ptr<Clock> ownClock_;
+    LibraryLoader* loader_;
+    Clock* clock_;
+    DeviceLibrary library_;
+    DeviceSession session_;
+    FftLibrary fft_;
+    std::unique_ptr<TFormPrm> prm_;
+    TFormDrv* drv_ = nullptr;
+    std::unique_ptr<AcquisitionControl> acq_;
+    DeviceStartup startup_;
+    std::unique_ptr<VersionSource> versions_;
+
+    WaveView view_;
+    QtViewSurfaces surfaces_;
+    std::array<int, 2> acqTracePosition_{250, 250};
+    std::array<int, 2> acqVoltsPerDivMv_{50, 50};
+
+    bool startupFailed_ = false;
+    bool formReady_ = false;
+    bool paramsRead_ = false;
+    bool trigSourceChanging_ = false;
+    bool waveformChanging_ = false;
+    bool closed_ = false;
+    bool resizing_ = false;
+    bool resizeQueued_ = false;
+    int minWidthExtra_ = 0;
+    int minHeightExtra_ = 0;
+    Size prevWindow_{450, 360};
+    std::string pendingFile_;
+    std::vector<std::string> fileRequests_;
+};
+
+}  // namespace lumatrace

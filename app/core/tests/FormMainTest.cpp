@@ -1,0 +1,324 @@
+// The program's main window on the virtual instrument, under the offscreen
+// platform: start-up, runs, a device fault and close, as the user meets them.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QImage>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/core/FormDrv.h"
+#include "app/core/FormMain.h"
+#include "app/platform/testing/RecordingMessageBox.h"
+
+namespace lumatrace {
+namespace {
+
+constexpr int kWaitMs = 20000;
+
+// Loads the real libraries beside the test, refusing one file name.
+class RefusingLoader final : public LibraryLoader {
+  public:
+    explicit RefusingLoader(std::string refused) : refused_(std::move(refused)) {}
+    std::unique_ptr<LoadedLibrary> Load(const std::string& fileName, std::string& error) override {
+        if (fileName == refused_) {
+            error = "refused by the test";
+            return nullptr;
+        }
+        return real_.Load(fileName, error);
+    }
+
+  private:
+    std::string refused_;
+    DynamicLibraryLoader real_;
+};
+
+// One application for the whole run, gone before the program's statics.
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override { app_ = new QApplication(argc_, argv_); }
+    void TearDown() override { delete app_; }
+
+  private:
+    int argc_ = 1;
+    char arg0_[20] = "CoreFormMainTest";
+    char* argv_[2] = {arg0_, nullptr};
+    QApplication* app_ = nullptr;
+};
+
+const ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+// Pixels of a colour given as the program stores it (0x00BBGGRR).
+int CountPixels(const QImage& image, std::uint32_t bgr) {
+    const QRgb want = qRgb(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
+                           static_cast<int>((bgr >> 16) & 0xFF));
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            n += (image.pixel(x, y) & 0xFFFFFF) == (want & 0xFFFFFF) ? 1 : 0;
+        }
+    }
+    return n;
+}
+
+struct FormMainTest : ::testing::Test {
+    testing::RecordingMessageBox messages;
+    std::filesystem::path appData;
+    std::unique_ptr<TFormMain> form;
+
+    void TearDown() override {
+        form.reset();
+        if (!appData.empty()) {
+            std::filesystem::remove_all(appData);
+        }
+    }
+
+    std::filesystem::path ParamFile() const {
+        return appData / "ORVEX" / "ZEP-9100" / "Zep9100.prm";
+    }
+
+    // Starts the program on a virtual instrument with `configuration`.
+    void Start(const char* configuration, LibraryLoader* loader = nullptr) {
+        char folder[] = "/tmp/lumatrace-formmain-XXXXXX";
+        ASSERT_NE(::mkdtemp(folder), nullptr);
+        appData = folder;
+        ::setenv("APPDATA", folder, 1);
+        ::setenv("ZEP9100_VIRTUAL", configuration, 1);
+        MainServices services;
+        services.form.messages = &messages;
+        services.loader = loader;
+        services.splashMs = 0;
+        // Room to grow: the offscreen screen is small.
+        services.form.workArea = [] { return WorkArea{0, 0, 1600, 1000}; };
+        form = std::make_unique<TFormMain>(std::move(services));
+        if (form->StartupFailed()) {
+            return;
+        }
+        form->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->FirstLayoutDone(); }, kWaitMs));
+    }
+
+    int Passes() { return form->Acquisition().passCount; }
+    bool Stopped() { return form->Settings().runMode == kRunStop; }
+};
+
+TEST_F(FormMainTest, ComesUpStoppedWithTheWaveAreaSnappedToWholeDivisions) {
+    Start("seed = 1");
+    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_TRUE(Stopped());
+    EXPECT_TRUE(form->Startup().deviceReady);
+    EXPECT_TRUE(form->A_Auto->isEnabled());
+    EXPECT_FALSE(form->A_Stop->isEnabled());
+    EXPECT_EQ(form->PnlStsExec->text(), "Stop");
+    // The panel was replayed into the set-information column.
+    EXPECT_EQ(form->LabelSIBw1->text(), " FULL");
+    EXPECT_EQ(form->LabelSIEqu->text(), "    ON");
+    EXPECT_EQ(form->LabelSIWf->text(), "    Sample");
+    const ViewGeometry& g = form->View().Geometry();
+    EXPECT_EQ(g.WaveWidth % 50, 0);
+    EXPECT_EQ(g.WaveHeight % 40, 0);
+    EXPECT_EQ(g.WaveWidth * 8, g.WaveHeight * 10);
+    // The session's log window got the account of the start-up calls.
+    EXPECT_FALSE(form->SessionWindow().MemoDLog->toPlainText().isEmpty());
+    QTest::keyClick(form.get(), Qt::Key_F12, Qt::ShiftModifier);
+    EXPECT_TRUE(form->SessionWindow().isVisible());
+    form->SessionWindow().ButtonClr->click();
+    EXPECT_TRUE(form->SessionWindow().MemoDLog->toPlainText().isEmpty());
+}
+
+TEST_F(FormMainTest, ResizingSnapsTheWaveAreaBackToWholeDivisions) {
+    Start("seed = 10");
+    const int before = form->View().Geometry().WaveWidth;
+    // Mostly wider: the width decides, the height follows 10:8.
+    form->resize(form->width() + 137, form->height() + 20);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return form->View().Geometry().WaveWidth != before; }, kWaitMs));
+    const ViewGeometry& g = form->View().Geometry();
+    EXPECT_EQ(g.WaveWidth, before + 150);
+    EXPECT_EQ(g.WaveWidth * 8, g.WaveHeight * 10);
+    EXPECT_EQ(form->WavePicture().width(), g.WaveWidth + 1);
+    EXPECT_EQ(form->WavePicture().height(), g.WaveHeight + 1);
+    // The window itself took the snapped size: nothing of the wave area is cut off.
+    EXPECT_GE(form->PanelMain->width(), g.WaveWidth + 1 + 12 + 48 - 1);
+    // The largest window still holds whole divisions and fits the work area.
+    const int around = form->width() - form->PanelMain->width() + 48;
+    const int maxWave = form->maximumWidth() - around;
+    EXPECT_EQ((maxWave - 12) % 50, 0) << maxWave;
+    EXPECT_LE(form->maximumWidth() + form->FrameExtent().width(), 1600);
+    EXPECT_LE(form->maximumHeight() + form->FrameExtent().height(), 1000);
+    // One of the two sides is within a division of the work area.
+    EXPECT_TRUE(form->maximumWidth() + form->FrameExtent().width() > 1600 - 50 ||
+                form->maximumHeight() + form->FrameExtent().height() > 1000 - 40);
+}
+
+TEST_F(FormMainTest, F5RunsLiveAndBothTracesAreDrawn) {
+    Start("seed = 2");
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(form.get(), Qt::Key_F5);
+    ASSERT_EQ(form->Settings().runMode, kRunAuto);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Passes() >= 3; }, kWaitMs));
+    EXPECT_TRUE(form->Acquisition().dataValid);
+    const int n = form->Settings().memoryPoints;
+    int filled = 0;
+    for (int i = 0; i < n; ++i) {
+        filled += WaveBuffer[static_cast<std::size_t>(i)] != NoSample ? 1 : 0;
+    }
+    EXPECT_EQ(filled, n);
+    const QImage wave = form->WavePicture().copy();
+    EXPECT_GT(CountPixels(wave, form->Settings().DisplayColor(0)), wave.width() / 2);  // CH1
+    EXPECT_GT(CountPixels(wave, form->Settings().DisplayColor(1)), wave.width() / 2);  // CH2
+    EXPECT_EQ(form->PnlStsExec->text(), "Real");
+    EXPECT_FALSE(form->A_Auto->isEnabled());
+    EXPECT_TRUE(form->A_Stop->isEnabled());
+
+    QTest::keyClick(form.get(), Qt::Key_F6);
+    EXPECT_TRUE(Stopped());
+    EXPECT_EQ(form->PnlStsExec->text(), "Stop");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// Picks a list item the way the user does.
+void Pick(QComboBox* list, int index) {
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+}
+
+TEST_F(FormMainTest, PanelChangesWhileRunningReachTheInstrument) {
+    Start("seed = 7");
+    form->A_Auto->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Passes() >= 1; }, kWaitMs));
+
+    Pick(form->ComboBoxTd, 10);  // 2us/div: 10 ns sampling, 2,000 samples across
+    EXPECT_EQ(form->Settings().sampleIntervalNs, 10);
+    EXPECT_EQ(form->Settings().runMode, kRunAuto);
+    const int before = Passes();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Passes() >= before + 2; }, kWaitMs));
+    EXPECT_EQ(form->ScreenSamples(), 2000);
+    EXPECT_EQ(form->LabelSISmpTm->text(), "    10ns");
+
+    Pick(form->ComboBoxCup2, kCouplingGnd);  // CH2 to ground: a flat trace
+    const int grounded = Passes();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Passes() >= grounded + 2; }, kWaitMs));
+    const int n = form->Settings().memoryPoints;
+    int ch2Levels = 0;
+    int ch1Levels = 0;
+    for (int i = 1; i < n; ++i) {
+        const SampleWord a = WaveBuffer[static_cast<std::size_t>(i - 1)];
+        const SampleWord b = WaveBuffer[static_cast<std::size_t>(i)];
+        ch2Levels += ((a >> 16) & kCodeMask) != ((b >> 16) & kCodeMask) ? 1 : 0;
+        ch1Levels += (a & kCodeMask) != (b & kCodeMask) ? 1 : 0;
+    }
+    EXPECT_EQ(ch2Levels, 0);
+    EXPECT_GT(ch1Levels, 0);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainTest, SlowTimeBaseRollsTheRecordIn) {
+    Start("seed = 8; CH2 = sawtooth(freq=1, amp=0.1)");
+    ASSERT_TRUE(form->CheckBoxRoll->isChecked());
+    Pick(form->ComboBoxTd, 25);  // 200ms/div
+    ASSERT_EQ(form->Settings().rollActive, 1);
+    form->A_Auto->trigger();
+    EXPECT_EQ(form->A_Auto->iconText(), "Run");
+    EXPECT_EQ(form->PnlStsExec->text(), "Roll");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->Acquisition().dataValid; }, kWaitMs));
+    const int n = form->Settings().memoryPoints;
+    // New samples come in at the end of the record; the start is still empty.
+    EXPECT_NE(WaveBuffer[static_cast<std::size_t>(n - 1)], NoSample);
+    EXPECT_EQ(WaveBuffer[0], NoSample);
+    form->A_Stop->trigger();
+    EXPECT_TRUE(Stopped());
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainTest, FastTimeBaseSamplesInEquivalentTime) {
+    Start("seed = 9; CH1 = sine(freq=50MHz, amp=0.15)");
+    ASSERT_TRUE(form->CheckBoxEqu->isChecked());
+    Pick(form->ComboBoxTd, 2);  // 5ns/div
+    ASSERT_EQ(form->Settings().equivalentActive, 1);
+    form->A_Normal->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Passes() >= 20; }, kWaitMs));
+    EXPECT_EQ(form->PnlStsExec->text(), "Equiv");
+    EXPECT_EQ(form->LabelSISmpTm->text(), "    100ps");
+    EXPECT_EQ(form->ScreenSamples(), 500);  // 5 ns per division at 100 ps
+    form->A_Stop->trigger();
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainTest, SingleStopsAfterItsRecord) {
+    Start("seed = 3");
+    form->A_Single->trigger();
+    EXPECT_EQ(form->Settings().runMode, kRunSingle);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Stopped(); }, kWaitMs));
+    EXPECT_EQ(Passes(), 1);
+    EXPECT_TRUE(form->Acquisition().dataValid);
+    EXPECT_NE(WaveBuffer[0], NoSample);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainTest, DeviceFaultMidRunEndsInStopWithItsMessage) {
+    Start("seed = 4; fail_acquisition = 3 6");
+    form->A_Auto->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Stopped(); }, kWaitMs));
+    EXPECT_EQ(Passes(), 2);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].icon, MessageIcon::Error);
+    EXPECT_EQ(messages.shown[0].title, "Lumatrace");
+    EXPECT_EQ(messages.shown[0].text, "[ データ取得エラー ]\r\nサンプリングを停止します。");
+    EXPECT_EQ(form->PnlStsError->text(), "ZEP9100_ERR_DEVICE (Minor Error code: 6)");
+    EXPECT_EQ(form->PnlStsExec->text(), "Stop");
+    EXPECT_TRUE(form->A_Auto->isEnabled());
+}
+
+TEST_F(FormMainTest, CloseWhileRunningStopsThenWritesTheParameterFile) {
+    Start("seed = 5");
+    ASSERT_FALSE(std::filesystem::exists(ParamFile()));
+    form->A_Normal->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Passes() >= 1; }, kWaitMs));
+    form->close();
+    EXPECT_TRUE(Stopped());
+    ASSERT_TRUE(std::filesystem::exists(ParamFile()));
+    EXPECT_GT(std::filesystem::file_size(ParamFile()), 0u);
+    EXPECT_FALSE(form->Session().Bound());
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainTest, MissingLibraryEndsStartUpWithItsMessage) {
+    for (const char* file : {"libzep9100.so", "libzep9100fft.so"}) {
+        messages.shown.clear();
+        RefusingLoader loader(file);
+        Start("seed = 6", &loader);
+        ASSERT_TRUE(form->StartupFailed()) << file;
+        ASSERT_EQ(messages.shown.size(), 1u) << file;
+        EXPECT_EQ(messages.shown[0].title, "Lumatrace");
+        EXPECT_EQ(messages.shown[0].text, std::string(file) + " のロードに失敗しました。");
+        EXPECT_FALSE(form->Session().Bound());
+        form.reset();
+        std::filesystem::remove_all(appData);
+    }
+}
+
+TEST_F(FormMainTest, NoInstrumentLeavesTheRunActionsDisabled) {
+    Start("instruments = 0");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text.rfind("使用可能なデバイスがありません。\r\n[ ", 0), 0u);
+    EXPECT_FALSE(form->A_Auto->isEnabled());
+    EXPECT_FALSE(form->A_Single->isEnabled());
+    EXPECT_FALSE(form->A_Normal->isEnabled());
+    EXPECT_FALSE(form->A_Stop->isEnabled());
+}
+
+}  // namespace
+}  // namespace lumatrace
