@@ -12,15 +12,6 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
 program="$build/bin/lumatrace"
-if [ ! -x "$program" ]; then
-  echo
-  echo "The program itself is not built yet. Built so far:"
-  find "$build/bin" "$build"/windows-*/ -maxdepth 1 -type f \
-    \( -name '*.so' -o -name '*.dll' -o -name '*.sys' -o -perm -u+x \) 2>/dev/null \
-    | grep -v -e CMakeFiles -e '\.ninja' | sort | sed 's/^/  /'
-  exit 0
-fi
-
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec "$program" "$@"
 fi
