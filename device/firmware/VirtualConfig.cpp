@@ -324,6 +324,14 @@ void applyStatement(std::string_view key, std::string_view value, VirtualConfig&
         config.inputs[kInputCh2] = parseSignal(value);
     } else if (equalsIgnoreCase(key, "EXT")) {
         config.inputs[kInputExt] = parseSignal(value);
+    } else if (equalsIgnoreCase(key, "transport")) {
+        const std::string_view kind = trim(value);
+        if (equalsIgnoreCase(kind, "driver"))
+            config.transport = TransportKind::Driver;
+        else if (equalsIgnoreCase(kind, "direct"))
+            config.transport = TransportKind::Direct;
+        else
+            throw ParseError{"expected driver or direct, found " + quoted(kind)};
     } else if (equalsIgnoreCase(key, "instruments")) {
         config.instruments =
             static_cast<unsigned>(parseUnsigned(value, kMaxInstruments, "the instrument count"));

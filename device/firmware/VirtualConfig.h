@@ -45,7 +45,12 @@ struct FaultRule {
     bool operator==(const FaultRule&) const = default;
 };
 
+// How the library reaches the instruments: through the driver on the host
+// kernel model's virtual USB bus, or by calling their endpoints directly.
+enum class TransportKind { Driver, Direct };
+
 struct VirtualConfig {
+    TransportKind transport = TransportKind::Driver;
     unsigned instruments = 1;
     bool largeMemory = true;
     uint8_t firmwareVersion = 123;

@@ -10,6 +10,7 @@
 #include "device/include/zep9100.h"
 #include "device/library/ConfigSource.h"
 #include "device/library/DeviceLink.h"
+#include "device/library/DriverTransport.h"
 #include "device/library/FaultInjector.h"
 #include "device/library/InProcessTransport.h"
 #include "device/protocol/BulkProtocol.h"
@@ -89,7 +90,10 @@ class Library {
             return;
         VirtualConfig config = parseConfigTexts(texts);
         bus_.reset();
-        bus_ = std::make_unique<VirtualBus>(config);
+        if (config.transport == TransportKind::Direct)
+            bus_ = std::make_unique<VirtualBus>(config);
+        else
+            bus_ = std::make_unique<DriverBus>(config);
         faults_.configure(config.faults);
         texts_ = std::move(texts);
     }

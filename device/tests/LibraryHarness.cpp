@@ -52,7 +52,10 @@ void configure(const std::string& text) {
     // The test's name makes each configuration distinct, so every test
     // starts with freshly plugged-in instruments.
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string full = text + "\n# " + (info ? info->test_suite_name() : "") + "." +
+    // ZEP9100_TEST_TRANSPORT runs the whole suite over the other transport.
+    const char* transport = std::getenv("ZEP9100_TEST_TRANSPORT");
+    std::string full = text + (transport ? std::string("\ntransport = ") + transport : "") +
+                       "\n# " + (info ? info->test_suite_name() : "") + "." +
                        (info ? info->name() : "") + "\n";
     setenv("ZEP9100_VIRTUAL", full.c_str(), 1);
 }

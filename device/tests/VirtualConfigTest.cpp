@@ -14,6 +14,9 @@ TEST(DeviceVirtualConfig, StatementsSetTheirFields) {
     };
     const Case cases[] = {
         {"instruments = 3", [](auto& c) { return c.instruments == 3; }},
+        {"transport = Direct", [](auto& c) { return c.transport == TransportKind::Direct; }},
+        {"transport = direct; transport = driver",
+         [](auto& c) { return c.transport == TransportKind::Driver; }},
         {"Large_Memory = no", [](auto& c) { return !c.largeMemory; }},
         {"firmware = 201 ; fpga = 7",
          [](auto& c) { return c.firmwareVersion == 201 && c.fpgaVersion == 7; }},
@@ -73,6 +76,7 @@ TEST(DeviceVirtualConfig, ErrorsNameTheLineAndKeepTheRest) {
         "colour = red",
         "instruments = 9",
         "instruments = -1",
+        "transport = usb",
         "large_memory = maybe",
         "firmware = 256",
         "clock_step = 10",  // a duration needs its unit
