@@ -43,22 +43,6 @@ class RefusingLoader final : public LibraryLoader {
     DynamicLibraryLoader real_;
 };
 
-// One application for the whole run, gone before the program's statics.
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override { app_ = new QApplication(argc_, argv_); }
-    void TearDown() override { delete app_; }
-
-  private:
-    int argc_ = 1;
-    char arg0_[20] = "CoreFormMainTest";
-    char* argv_[2] = {arg0_, nullptr};
-    QApplication* app_ = nullptr;
-};
-
-const ::testing::Environment* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 // Pixels of a colour given as the program stores it (0x00BBGGRR).
 int CountPixels(const QImage& image, std::uint32_t bgr) {
     const QRgb want = qRgb(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),

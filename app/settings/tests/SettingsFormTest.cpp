@@ -33,21 +33,6 @@
 namespace lumatrace {
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override { app_ = new QApplication(argc_, argv_); }
-    void TearDown() override { delete app_; }
-
-  private:
-    int argc_ = 1;
-    char arg0_[16] = "SettingsForm";
-    char* argv_[2] = {arg0_, nullptr};
-    QApplication* app_ = nullptr;
-};
-
-const ::testing::Environment* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 QString U(const char* text) {
     return QString::fromUtf8(text);
 }

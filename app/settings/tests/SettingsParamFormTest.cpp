@@ -28,21 +28,6 @@ namespace {
 namespace fs = std::filesystem;
 using testdata::Bytes;
 
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override { app_ = new QApplication(argc_, argv_); }
-    void TearDown() override { delete app_; }
-
-  private:
-    int argc_ = 1;
-    char arg0_[24] = "SettingsParamForm";
-    char* argv_[2] = {arg0_, nullptr};
-    QApplication* app_ = nullptr;
-};
-
-const ::testing::Environment* const kQtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 // Every saved control, described from the widget itself.
 std::string Describe(const TFormSub& form, const char* name) {
     QObject* o = form.findChild<QObject*>(QString::fromUtf8(name));

@@ -1,3 +1,5 @@
+// The one QApplication of a widget test program, created before the first test and destroyed
+// after the last, while Qt's own globals still exist. Link lumatrace_qt_test_app to get it.
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -14,7 +16,7 @@ class QtApplicationEnvironment : public ::testing::Environment {
 
   private:
     int argc_ = 1;
-    char name_[32] = "lumatrace_platform_qt_tests";
+    char name_[16] = "lumatrace-test";
     char* argv_[2] = {name_, nullptr};
     QApplication* app_ = nullptr;
 };
