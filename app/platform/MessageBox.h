@@ -6,7 +6,13 @@
 namespace lumatrace {
 
 enum class MessageIcon { None, Information, Warning, Error, Question };
-enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MessageButtons {
+    Ok,
+    OkCancel,
+    YesNo,
+    YesNoCancel,
+    YesNoDefaultNo,  // Yes and No with No as the default: questions about overwriting
+};
 enum class MessageButton { Ok, Cancel, Yes, No };
 
 // Every message box of the program goes through this, so tests capture the

@@ -44,6 +44,10 @@ MessageButton QtMessageBoxService::Show(MessageIcon icon, std::string_view title
             qtButtons = QMessageBox::Yes | QMessageBox::No;
             defaultButton = QMessageBox::Yes;
             break;
+        case MessageButtons::YesNoDefaultNo:
+            qtButtons = QMessageBox::Yes | QMessageBox::No;
+            defaultButton = QMessageBox::No;
+            break;
         case MessageButtons::YesNoCancel:
             qtButtons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
             defaultButton = QMessageBox::Yes;

@@ -9,7 +9,8 @@
 namespace lumatrace::testing {
 
 // Records every message box instead of showing it, and answers with the
-// queued buttons (Ok, or the first button of the set, when none is queued).
+// queued buttons (when none is queued: Ok, or Yes, or No where No is the
+// default).
 class RecordingMessageBox final : public MessageBoxService {
   public:
     struct Shown {
@@ -29,9 +30,15 @@ class RecordingMessageBox final : public MessageBoxService {
             answers.pop_front();
             return b;
         }
-        return buttons == MessageButtons::Ok || buttons == MessageButtons::OkCancel
-                   ? MessageButton::Ok
-                   : MessageButton::Yes;
+        switch (buttons) {
+            case MessageButtons::Ok:
+            case MessageButtons::OkCancel:
+                return MessageButton::Ok;
+            case MessageButtons::YesNoDefaultNo:
+                return MessageButton::No;
+            default:
+                return MessageButton::Yes;
+        }
     }
 };
 

@@ -65,6 +65,25 @@ TEST(PlatformQt, MessageBoxShowsIconTitleAndText) {
     EXPECT_EQ(text, QStringLiteral("一行目\n二行目"));
 }
 
+TEST(PlatformQt, OverwriteQuestionDefaultsToNo) {
+    TestApp();
+    const struct {
+        MessageButtons buttons;
+        QMessageBox::StandardButton expected;
+    } cases[] = {{MessageButtons::YesNo, QMessageBox::Yes},
+                 {MessageButtons::YesNoDefaultNo, QMessageBox::No}};
+    for (const auto& c : cases) {
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        WhenModalShown<QMessageBox>([&](QMessageBox* box) {
+            defaultButton = box->standardButton(box->defaultButton());
+            box->button(QMessageBox::Yes)->click();
+        });
+        QtMessageBoxService service;
+        EXPECT_EQ(service.Show(MessageIcon::Warning, "t", "q", c.buttons), MessageButton::Yes);
+        EXPECT_EQ(defaultButton, c.expected);
+    }
+}
+
 TEST(PlatformQt, SaveDialogIsConfiguredFromTheOptions) {
     TestApp();
     QTemporaryDir dir;
