@@ -44,6 +44,7 @@ constexpr int kWaveLeft = 24;
 constexpr int kWaveTop = 41;
 constexpr int kScrollMax = 1000000;
 constexpr int kMaxDroppedName = 255;
+constexpr int kUnitFlashMs = 20;
 
 // A message the device library posted, on its way to the user-interface thread.
 class DeviceMessageEvent final : public QEvent {
@@ -1011,7 +1012,16 @@ long double TFormMain::DelayEditTimeNs() const {
 void TFormMain::ShowDelay() {
     const long double ns =
         static_cast<long double>(Settings().trigDelay) * Settings().sampleIntervalNs;
-    EditDelay->setText(FormatTime(ns, UnitOf(LabelDelayUt->text())));
+    const EditTime shown = FormatEditTime(ns);
+    const QString unit = Text(shown.unit);
+    if (LabelDelayUt->text() != unit) {
+        LabelDelayUt->setText(unit);
+        // A changed unit flashes so that the new number is not misread.
+        LabelDelayUt->setStyleSheet(QStringLiteral("background-color: yellow"));
+        QTimer::singleShot(kUnitFlashMs, LabelDelayUt,
+                           [label = LabelDelayUt] { label->setStyleSheet(QString()); });
+    }
+    EditDelay->setText(Text(shown.text));
     ClearUnderline(EditDelay);
 }
 

@@ -1,5 +1,7 @@
 #include "app/core/PanelValues.h"
 
+#include <cstdio>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -134,6 +136,27 @@ void TrackTriggerLevel(InstrumentSettings& s, long double oldScale, long double 
     s.trigLevelOffset = RescaleTrigLevelOffset(s.trigLevelOffset, oldScale, newScale);
     const int trace = newSourceIndex == 0 || newSourceIndex == 1 ? newSourceIndex : kTraceTrigRef;
     s.trigLevel = TrigLevelFromOffset(s.tracePosition[trace], s.trigLevelOffset);
+}
+
+EditTime FormatEditTime(long double ns) {
+    struct Unit {
+        std::string_view label;
+        long double ns;
+        const char* format;
+    };
+    static constexpr Unit kUnits[] = {
+        {"s", 1e9L, "%.9f"}, {"ms", 1e6L, "%.6f"}, {"us", 1e3L, "%.3f"}, {"ns", 1.0L, "%.0f"}};
+    const long double magnitude = ns < 0 ? -ns : ns;
+    const Unit* unit = &kUnits[3];
+    for (const Unit& u : kUnits) {
+        if (magnitude >= u.ns) {
+            unit = &u;
+            break;
+        }
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, unit->format, static_cast<double>(ns / unit->ns));
+    return {unit->label, text};
 }
 
 }  // namespace lumatrace

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "app/settings/SettingsModel.h"
@@ -20,6 +21,16 @@ inline constexpr int kMaxPulseAboveNs = 655340;
 // the edit ("ns", "us", "ms", "s") applies. Empty text: 0. Text that is not
 // such a number, or a negative one: nullopt, and the value stays as it was.
 std::optional<long double> ParseTimeNs(std::string_view text, std::string_view unitLabel);
+
+// A time as the delay edit shows it: the unit beside the edit follows the
+// time's size (at least 1 s "s", 1 ms "ms", 1 us "us", else "ns") and the
+// number carries the decimals that keep whole nanoseconds ("%.0f", "%.3f",
+// "%.6f", "%.9f").
+struct EditTime {
+    std::string_view unit;
+    std::string text;
+};
+EditTime FormatEditTime(long double ns);
 
 // Up-down multiplier: 1, 10 with Ctrl, 100 with Shift, 1000 with both.
 int StepMultiplier(bool shift, bool ctrl);

@@ -209,6 +209,27 @@ TEST_F(FormMainTest, PanelChangesWhileRunningReachTheInstrument) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(FormMainTest, DelayEditShowsTheDelayInAFittingUnit) {
+    Start("seed = 11");
+    Pick(form->ComboBoxTd, 10);  // 10 ns sampling
+    form->CheckBoxDelay->setChecked(true);
+    ASSERT_TRUE(form->EditDelay->isEnabled());
+    form->EditDelay->setFocus();
+    form->EditDelay->selectAll();
+    QTest::keyClicks(form->EditDelay, "5ms");
+    QTest::keyClick(form->EditDelay, Qt::Key_Return);
+    EXPECT_EQ(form->Settings().trigDelay, 500000);
+    EXPECT_EQ(form->LabelDelayUt->text(), "ms");
+    EXPECT_EQ(form->EditDelay->text(), "5.000000");
+    // A bare number is read in the unit shown, and a small one brings the unit down again.
+    form->EditDelay->selectAll();
+    QTest::keyClicks(form->EditDelay, "0.00025");
+    QTest::keyClick(form->EditDelay, Qt::Key_Return);
+    EXPECT_EQ(form->Settings().trigDelay, 25);
+    EXPECT_EQ(form->LabelDelayUt->text(), "ns");
+    EXPECT_EQ(form->EditDelay->text(), "250");
+}
+
 TEST_F(FormMainTest, SlowTimeBaseRollsTheRecordIn) {
     Start("seed = 8; CH2 = sawtooth(freq=1, amp=0.1)");
     ASSERT_TRUE(form->CheckBoxRoll->isChecked());

@@ -128,6 +128,27 @@ TEST(PanelValues, DelayConversionAndLimits) {
     EXPECT_EQ(StepMultiplier(true, true), 1000);
 }
 
+TEST(PanelValues, DelayEditUnitFollowsTheTime) {
+    const struct {
+        long double ns;
+        std::string_view unit;
+        const char* text;
+    } cases[] = {
+        {0, "ns", "0"},
+        {999, "ns", "999"},
+        {1000, "us", "1.000"},
+        {250000 * 20.0L, "ms", "5.000000"},  // 5 ms typed with a 20 ns interval
+        {1234567, "ms", "1.234567"},
+        {100e9L, "s", "100.000000000"},
+        {999999999, "ms", "999.999999"},
+    };
+    for (const auto& c : cases) {
+        const EditTime t = FormatEditTime(c.ns);
+        EXPECT_EQ(t.unit, c.unit) << static_cast<double>(c.ns);
+        EXPECT_EQ(t.text, c.text) << static_cast<double>(c.ns);
+    }
+}
+
 TEST(PanelValues, PulseConversionAndLimits) {
     EXPECT_EQ(PulseFromTime(15, 1), 20);
     EXPECT_EQ(PulseFromTime(3, 1), 10);
