@@ -279,7 +279,13 @@ class ShapeMarkers : public MarkerLayer {
         wave.MoveTo(cursorX, 0);
         wave.LineTo(cursorX, c.geometry.WaveHeight);
     }
-    void DrawVoltageCursors(const RedrawContext&) override {}
+    void DrawVoltageCursors(const RedrawContext& c) override {
+        Canvas& wave = c.surfaces.CanvasFor(ViewImage::Wave);
+        wave.SetPen(0xFFFF00, PenStyle::Dot);
+        wave.MoveTo(0, cursorX / 2);
+        wave.LineTo(c.geometry.WaveWidth, cursorX / 3);
+        wave.Pixel(cursorX, cursorX / 4, 0x00FFFF);
+    }
     void DrawTracePositionMarker(const RedrawContext&, int) override {}
     void DrawTriggerPointMarker(const RedrawContext& c, int x) override {
         Canvas& wave = c.surfaces.CanvasFor(ViewImage::Wave);
