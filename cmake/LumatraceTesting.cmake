@@ -17,7 +17,12 @@ function(lumatrace_add_test name)
   if(T_QT)
     list(APPEND env QT_QPA_PLATFORM=offscreen)
   endif()
-  set(props ENVIRONMENT "${env}")
+  # Only the properties that have values: an empty ENVIRONMENT would swallow the next
+  # property's name when the list is expanded.
+  set(props)
+  if(env)
+    list(APPEND props ENVIRONMENT "${env}")
+  endif()
   if(T_LABELS)
     list(APPEND props LABELS "${T_LABELS}")
   endif()
