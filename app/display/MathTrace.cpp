@@ -1,0 +1,88 @@
+#include "app/display/MathTrace.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/settings/InstrumentTypes.h"
+
+namespace lumatrace {
+
+double MathChannelMillivolts(int code, int voltsPerDivMv, int probeFactor, int position) {
+    const double r = 10.0 * voltsPerDivMv * probeFactor;
+    return (code - (250 - position) * 2.048) * r / 1024.0 - r / 2.0;
+}
+
+MathResult CombineMath(double a, double b, MathOperator op) {
+    switch (op) {
+        case MathOperator::Add:
+            return {a + b, false};
+        case MathOperator::Sub:
+            return {a - b, false};
+        case MathOperator::Mul:
+            // Volts times volts, shown in thousandths.
+            return {(a / 1000.0) * (b / 1000.0) * 1000.0, false};
+        case MathOperator::Div:
+            if (b == 0.0)
+                return {0.0, true};
+            return {(a / 1000.0) / (b / 1000.0) * 1000.0, false};
+    }
+    return {0.0, false};
+}
+
+MathMapping::MathMapping(const ViewSettings& s, const ViewGeometry& g, const MathSettings& math) {
+    const int first = math.firstSource == 1 ? 1 : 0;
+    const int second = math.secondSource == 1 ? 1 : 0;
+    shiftA_ = ChannelShift(first);
+    shiftB_ = ChannelShift(second);
+    op_ = math.op;
+    auto fill = [&](int ch, std::array<double, kCodeCount>& table) {
+        if (math.groundCoupled[ch]) {
+            table.fill(0.0);
+            return;
+        }
+        for (int code = 0; code < kCodeCount; ++code) {
+            table[code] = MathChannelMillivolts(code, s.acqVoltsPerDivMv[ch], s.probeFactor[ch],
+                                                s.acqTracePosition[ch]);
+        }
+    };
+    fill(first, a_);
+    fill(second, b_);
+    for (int code = 0; code < kCodeCount; ++code) {
+        aVolts_[code] = a_[code] / 1000.0;
+        bVolts_[code] = b_[code] / 1000.0;
+    }
+    h_ = g.WaveHeight;
+    scaleDen_ = 8.0 * math.mathScale;
+    offset_ = (250 - s.tracePosition[kTraceMath]) * g.Ky;
+    usable_ = math.mathScale > 0;
+}
+
+int MathMapping::YOfValue(double m) const {
+    double y = h_ / 2.0 - m * h_ / scaleDen_ - offset_;
+    // Clamping keeps the order of values, so the extremes of a column stay its extremes.
+    y = std::clamp(y, -kYLimit, kYLimit);
+    return static_cast<int>(std::trunc(y));
+}
+
+std::string MathOperationLabel(const MathSettings& math) {
+    static constexpr std::string_view kOperators[] = {"＋", "－", "×", "÷"};
+    const int op = std::clamp(static_cast<int>(math.op), 0, 3);
+    std::string text = "   ";
+    text += math.firstSource == 1 ? "CH2" : "CH1";
+    text += kOperators[op];
+    text += math.secondSource == 1 ? "CH2" : "CH1";
+    return text;
+}
+
+std::string AcquireLabel(int waveformMode, std::string_view waveformItem,
+                         std::string_view numberItem) {
+    std::string text = "    ";
+    text += waveformItem;
+    if (waveformMode == kWaveformAverage) {
+        text += ' ';
+        text += numberItem;
+    }
+    return text;
+}
+
+}  // namespace lumatrace

@@ -1,0 +1,232 @@
+// Averaging and the MATH trace at the largest record.
+//
+// One averaging step over 1,000,000 points with N = 128 (the largest history that record
+// allows), with its yardstick measured in the same run: a plain copy of the 4 MB record. Then
+// RedrawAll with both channels and the MATH trace on, in Envelope mode and in Average mode (the
+// step included), on graticules 450 and 1,700 pixels wide, against the floor of one pass that
+// reads every word. A table of the ratios follows the benchmark output.
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "app/display/QtViewSurfaces.h"
+#include "app/display/ViewProcessing.h"
+#include "app/display/WaveBuffers.h"
+#include "app/display/WaveView.h"
+
+namespace {
+
+using namespace lumatrace;
+
+constexpr int kPoints = 1000000;
+constexpr int kDepth = 128;
+constexpr int kWidths[] = {450, 1700};
+constexpr int kModes[] = {kWaveformEnvelope, kWaveformAverage};
+
+class BenchHost : public AverageHost {
+  public:
+    std::optional<std::uint64_t> AvailablePhysicalMemory() override { return std::nullopt; }
+    void StopAcquisition() override {}
+    MessageBoxService& Messages() override { std::abort(); }
+    void SetWaitCursor(bool) override {}
+    bool KeepAveraging() override { return true; }
+};
+
+// A noisy sine on each channel, NoSample past the record.
+void FillFetch() {
+    ClearRecord(FetchBuffer);
+    std::uint32_t state = 12345;
+    for (int i = 0; i < kPoints; ++i) {
+        state = state * 1664525u + 1013904223u;
+        const int noise1 = static_cast<int>((state >> 8) % 61) - 30;
+        const int noise2 = static_cast<int>((state >> 20) % 61) - 30;
+        const double t = 6.283185307179586 * 13.0 * i / kPoints;
+        const int c1 = std::clamp(512 + static_cast<int>(350 * std::sin(t)) + noise1, 0, 1023);
+        const int c2 =
+            std::clamp(400 + static_cast<int>(250 * std::cos(1.7 * t)) + noise2, 0, 1023);
+        FetchBuffer[static_cast<std::size_t>(i)] = MakeSampleWord(c1, c2);
+    }
+}
+
+AverageConditions Averaging(int depth) {
+    AverageConditions c;
+    c.running = true;
+    c.waveformMode = kWaveformAverage;
+    c.memoryPoints = kPoints;
+    c.acquireCount = depth;
+    return c;
+}
+
+// A history whose every row has been written once, so that the timed steps meet no fresh pages.
+void FillRing(AverageHistory& history, SampleWord* record, int depth) {
+    bool resize = true;
+    if (!history.PrepareAverage(Averaging(depth), resize))
+        std::abort();
+    for (int k = 0; k < depth; ++k)
+        history.AverageStep(record, kPoints);
+}
+
+std::uint64_t ReadOnce(const SampleWord* words) {
+    std::uint64_t sum = 0;
+    for (int i = 0; i < kPoints; ++i)
+        sum += words[i];
+    return sum;
+}
+
+void BM_Floor(benchmark::State& state) {
+    FillFetch();
+    TakeRecord(FetchBuffer, WaveBuffer);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ReadOnce(WaveBuffer.data()));
+}
+
+void BM_Copy4MB(benchmark::State& state) {
+    FillFetch();
+    for (auto _ : state) {
+        std::memcpy(WaveBuffer.data(), FetchBuffer.data(), kPoints * sizeof(SampleWord));
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_AverageStep(benchmark::State& state) {
+    FillFetch();
+    TakeRecord(FetchBuffer, WaveBuffer);
+    BenchHost host;
+    AverageHistory history(host);
+    FillRing(history, WaveBuffer.data(), static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        history.AverageStep(WaveBuffer.data(), kPoints);
+        benchmark::ClobberMemory();
+    }
+}
+
+struct Scene {
+    BenchHost host;
+    ViewProcessing processing{host};
+    WaveView view;
+    QtViewSurfaces surfaces;
+    ViewSettings settings;
+
+    Scene(int width, int mode, bool mathOn) {
+        const int height = width * 8 / 10;
+        view.Resize(width + 1, height + 1);
+        surfaces.Resize(ViewImageSizes{
+            {width + 1, height + 1}, {20, height + 12}, {20, height + 12}, {width + 52, 32}});
+        view.SetProcessingLayer(&processing);
+        MathSettings math;
+        math.op = MathOperator::Mul;
+        math.mathScale = 200;
+        processing.SetMathSettings(math);
+        settings.formReady = settings.displayInitialised = true;
+        settings.runMode = kRunAuto;
+        settings.recordSinceStart = settings.dataValid = true;
+        settings.memoryPoints = kPoints;
+        settings.trigPosition = kPoints / 2;
+        settings.waveformMode = mode;
+        settings.mathOn = mathOn;
+        view.Horizontal().ScreenSamples = kPoints;
+        if (mode == kWaveformAverage)
+            FillRing(processing.History(), WaveBuffer.data(), kDepth);
+        view.RedrawAll(settings, surfaces);
+    }
+};
+
+void BM_Redraw(benchmark::State& state) {
+    FillFetch();
+    TakeRecord(FetchBuffer, WaveBuffer);
+    Scene scene(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                state.range(2) != 0);
+    for (auto _ : state)
+        scene.view.RedrawAll(scene.settings, scene.surfaces);
+}
+
+void RedrawArgs(benchmark::internal::Benchmark* b) {
+    for (int width : kWidths) {
+        for (int mode : kModes) {
+            for (int math : {1, 0})
+                b->Args({width, mode, math});
+        }
+    }
+    b->ArgNames({"W", "mode", "math"});
+}
+
+BENCHMARK(BM_Floor);
+BENCHMARK(BM_Copy4MB);
+// N = 2 keeps the ring in the cache; N = 128 streams a 4 MB row of it from memory.
+BENCHMARK(BM_AverageStep)->ArgName("N")->Arg(2)->Arg(kDepth);
+BENCHMARK(BM_Redraw)->Apply(RedrawArgs);
+
+class Collector : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs) {
+            if (!r.error_occurred && r.run_type == Run::RT_Iteration) {
+                // The fastest repetition, in CPU time: the machine may be shared.
+                const double t = r.GetAdjustedCPUTime();
+                auto [it, added] = times.emplace(r.benchmark_name(), t);
+                if (!added)
+                    it->second = std::min(it->second, t);
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> times;  // ns, fastest repetition
+};
+
+void PrintSummary(const Collector& c) {
+    auto find = [&](const std::string& name) {
+        auto it = c.times.find(name);
+        return it == c.times.end() ? -1.0 : it->second / 1000.0;
+    };
+    const double floor = find("BM_Floor");
+    const double copy = find("BM_Copy4MB");
+    const double step = find("BM_AverageStep/N:" + std::to_string(kDepth));
+    const double step2 = find("BM_AverageStep/N:2");
+    std::printf("\naveraging step, 1M points, N = %d: %.1f us; 4 MB copy %.1f us; %.2fx copy\n",
+                kDepth, step, copy, copy > 0.0 ? step / copy : 0.0);
+    std::printf("averaging step, 1M points, N = 2: %.1f us; %.2fx copy\n", step2,
+                copy > 0.0 ? step2 / copy : 0.0);
+    std::printf("%-5s %-9s %10s %14s %14s %9s\n", "W", "mode", "floor us", "with MATH us",
+                "without us", "x floor");
+    for (int width : kWidths) {
+        for (int mode : kModes) {
+            const std::string args =
+                "BM_Redraw/W:" + std::to_string(width) + "/mode:" + std::to_string(mode);
+            const double with = find(args + "/math:1");
+            const double without = find(args + "/math:0");
+            if (with <= 0.0)
+                continue;
+            std::printf("%-5d %-9s %10.1f %14.1f %14.1f %8.2fx\n", width,
+                        mode == kWaveformEnvelope ? "envelope" : "average", floor, with, without,
+                        floor > 0.0 ? with / floor : 0.0);
+        }
+    }
+    std::printf(
+        "(CPU microseconds, fastest repetition; CH1 and CH2 on, MATH (product) on or off; x floor "
+        "with MATH)\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    PrintSummary(collector);
+    benchmark::Shutdown();
+    return 0;
+}
