@@ -175,6 +175,8 @@ void TFormMain::FormCreate() {
         return;
     }
 
+    CreateAnalysis();
+
     // 6. Splash.
     std::unique_ptr<TFormSplash> splash;
     if (services_.splashMs > 0) {
@@ -234,6 +236,10 @@ void TFormMain::FormCreate() {
 
     // 13, 14. Memory-size list, then every handler once.
     SynchronisePanel(session_.memorySize != 0);
+    MemorySizeChangedForSpectrum();
+    UpdateSpectrumSource();
+    UpdateAnalysisSettings();
+    ShowAnalysisLabels();
 
     // 15.
     setAcceptDrops(true);
@@ -475,6 +481,8 @@ void TFormMain::FormClose() {
     session_.CloseDevice();
     // Nothing the library queued may reach a closed window.
     QCoreApplication::removePostedEvents(this, DeviceMessageEvent::EventType());
+    // No transform may outlive the library it calls.
+    analyzer_->StopWorker();
     fft_.Unbind();
     session_.Unbind();
 }
@@ -499,6 +507,7 @@ void TFormMain::TimerStatusTimer() {
 
 void TFormMain::TimerRollTimer() {
     acq_->TimerRollTick();
+    ReportSpectrumFailure();
 }
 
 bool TFormMain::FormKeyDown(int key, KeyModifiers mods, bool autoRepeat) {
@@ -648,8 +657,12 @@ void TFormMain::RedrawAll() {
         return;
     }
     const ViewSettings v = CurrentViewSettings();
-    std::lock_guard<std::mutex> lock(WaveBufferMutex);
-    view_.RedrawAll(v, surfaces_);
+    UpdateAnalysisSettings();
+    {
+        std::lock_guard<std::mutex> lock(WaveBufferMutex);
+        view_.RedrawAll(v, surfaces_);
+    }
+    ReportSpectrumFailure();
 }
 
 void TFormMain::RecomputeViewWindow() {
@@ -689,6 +702,7 @@ int TFormMain::WaveWidth() const {
 void TFormMain::TakeAcquisitionCopies() {
     acqTracePosition_ = {Settings().tracePosition[kTraceCh1], Settings().tracePosition[kTraceCh2]};
     acqVoltsPerDivMv_ = Settings().voltsPerDivMv;
+    UpdateSpectrumSource();
 }
 
 // Pointer drags on the marker strips come with the marker module; there is
@@ -707,31 +721,6 @@ void TFormMain::BringToFront() {
 bool TFormMain::FileLoading() const {
     return false;
 }
-
-// The spectrum view, its worker and its frequency list, and averaging come
-// with their own modules; until they are plugged in here, no spectrum is on
-// show, no worker runs and no averaging history exists.
-bool TFormMain::SpectrumShown() const {
-    return false;
-}
-bool TFormMain::SpectrumInFront() const {
-    return false;
-}
-void TFormMain::RaiseSpectrumRequest() {}
-void TFormMain::ClearSpectrum() {}
-bool TFormMain::SpectrumWorkerExists() const {
-    return false;
-}
-void TFormMain::StopSpectrumWorker() {}
-void TFormMain::ReplaceSpectrumWorker() {}
-void TFormMain::UpdateFftFrequencyList(bool) {}
-bool TFormMain::PrepareAverage() {
-    return true;
-}
-bool TFormMain::AverageHistoryHasData() const {
-    return false;
-}
-void TFormMain::ShrinkAverageHistory() {}
 
 // ---------------------------------------------------------------------------
 // Run actions
@@ -840,6 +829,9 @@ void TFormMain::ComboBoxMemSizeChange() {
         TimeDivText(SampleIntervalNs(ComboBoxTd->currentIndex(), Settings().memorySizeIndex));
     acq_->MemorySizeChanged(ComboBoxMemSize->currentIndex(), ComboBoxTd->currentIndex(),
                             DelayEditTimeNs());
+    if (PanelReplayed()) {
+        MemorySizeChangedForSpectrum();
+    }
     ShowDelay();
 }
 

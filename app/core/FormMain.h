@@ -16,6 +16,9 @@
 #include "app/core/FftLibrary.h"
 #include "app/core/WindowRules.h"
 #include "app/display/QtViewSurfaces.h"
+#include "app/display/SpectrumScales.h"
+#include "app/display/ViewProcessing.h"
+#include "app/display/ViewSpectrum.h"
 #include "app/display/WaveView.h"
 #include "app/platform/Clock.h"
 #include "app/platform/LibraryLoader.h"
@@ -185,6 +188,29 @@ class TFormMain : public TFormSub, public AcquisitionHost {
     void EditPulseKeyDown(int key) override;
     void EditPulseExit() override;
 
+    // Averaging, MATH and the spectrum (FormMainAnalysis.cpp).
+    void SpeedButtonMathClick() override;
+    void ComboBoxMathChange() override;
+    void RdBtnMath11Click() override;
+    void RdBtnMath12Click() override;
+    void RdBtnMath21Click() override;
+    void RdBtnMath22Click() override;
+    void RdBtnAddClick() override;
+    void RdBtnSubClick() override;
+    void RdBtnMulClick() override;
+    void RdBtnDivClick() override;
+    void SpeedButtonFftClick() override;
+    void ComboBoxFftVScaleChange() override;
+    void ComboBoxFftHScaleChange() override;
+    void RdBtnFftSrc1Click() override;
+    void RdBtnFftSrc2Click() override;
+    void RdBtnFftVstVClick() override;
+    void RdBtnFftVstdBVClick() override;
+    void RdBtnFftWndRcClick() override;
+    void RdBtnFftWndHmClick() override;
+    void RdBtnFftWndHnClick() override;
+    void RdBtnFftWndBhClick() override;
+
     void A_AutoExecute() override;
     void A_StopExecute() override;
     void A_SingleExecute() override;
@@ -215,6 +241,34 @@ class TFormMain : public TFormSub, public AcquisitionHost {
     void ShowWaveformLabel();
     bool PanelReplayed() const { return paramsRead_; }
 
+    // Averaging, MATH and the spectrum (FormMainAnalysis.cpp).
+    // What averaging and the spectrum need from the window, kept apart from
+    // the window's own interface.
+    class AnalysisHost final : public AverageHost, public SpectrumHost {
+      public:
+        explicit AnalysisHost(TFormMain& form) : form_(form) {}
+        std::optional<std::uint64_t> AvailablePhysicalMemory() override;
+        void StopAcquisition() override;
+        MessageBoxService& Messages() override;
+        void SetWaitCursor(bool on) override;
+        bool KeepAveraging() override;
+
+      private:
+        TFormMain& form_;
+    };
+    void CreateAnalysis();
+    void ReportSpectrumFailure();
+    void SetAnalysisMarkerLayer(MarkerLayer* markers);
+    void UpdateAnalysisSettings();
+    int FftSourceChannel() const;
+    void UpdateSpectrumSource();
+    void ShowAnalysisLabels();
+    void UpdateSpectrumScale(bool equivalentDisplay);
+    void SpectrumSettingsChanged(bool newTransform);
+    void MathSettingsChanged();
+    void FftWindowChosen(int window);
+    void MemorySizeChangedForSpectrum();
+
     MainServices services_;
     std::unique_ptr<LibraryLoader> ownLoader_;
     std::unique_ptr<Clock> ownClock_;
@@ -233,6 +287,12 @@ class TFormMain : public TFormSub, public AcquisitionHost {
     QtViewSurfaces surfaces_;
     std::array<int, 2> acqTracePosition_{250, 250};
     std::array<int, 2> acqVoltsPerDivMv_{50, 50};
+
+    std::unique_ptr<AnalysisHost> analysisHost_;
+    std::unique_ptr<ViewProcessing> processing_;
+    std::unique_ptr<SpectrumAnalyzer> analyzer_;
+    std::unique_ptr<ViewSpectrum> spectrum_;
+    FftHScaleState fftHs_;
 
     bool startupFailed_ = false;
     bool formReady_ = false;
