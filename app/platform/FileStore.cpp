@@ -172,7 +172,9 @@ FileStatus LocalFileStore::WriteAtomically(const std::filesystem::path& file,
 }
 
 FileStatus LocalFileStore::Remove(const std::filesystem::path& file) {
-    if (::unlink(file.c_str()) != 0) {
+    // A folder goes only when it is empty (a waveform set whose first file
+    // failed leaves an empty one behind).
+    if (::unlink(file.c_str()) != 0 && !(errno == EISDIR && ::rmdir(file.c_str()) == 0)) {
         const int error = errno;
         return FileStatus::Failure(
             error == ENOENT ? FileStatus::Code::NotFound : FileStatus::Code::Failed,

@@ -46,6 +46,7 @@ class FileStore {
     // contents untouched.
     virtual FileStatus WriteAtomically(const std::filesystem::path& file,
                                        std::span<const std::uint8_t> data) = 0;
+    // Removes a file, or a folder when it is empty.
     virtual FileStatus Remove(const std::filesystem::path& file) = 0;
     // Creates the folder and every missing parent.
     virtual FileStatus MakeDirectories(const std::filesystem::path& folder) = 0;

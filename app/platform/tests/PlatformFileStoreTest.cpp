@@ -115,6 +115,13 @@ TEST_F(PlatformFileStore, RemoveExistsAndFolders) {
     EXPECT_TRUE(store_.Remove(file).ok());
     EXPECT_FALSE(store_.Exists(file));
     EXPECT_EQ(store_.Remove(file).code, FileStatus::Code::NotFound);
+    // A folder goes only when it is empty.
+    ASSERT_TRUE(store_.WriteAtomically(folder / "kept", Bytes("x")).ok());
+    EXPECT_FALSE(store_.Remove(folder).ok());
+    EXPECT_TRUE(fs::exists(folder / "kept"));
+    EXPECT_TRUE(store_.Remove(folder / "kept").ok());
+    EXPECT_TRUE(store_.Remove(folder).ok());
+    EXPECT_FALSE(fs::exists(folder));
     // A file where a folder should be.
     ASSERT_TRUE(store_.WriteAtomically(dir_ / "plain", Bytes("x")).ok());
     EXPECT_FALSE(store_.MakeDirectories(dir_ / "plain").ok());
