@@ -6,6 +6,7 @@
 #include "app/platform/FileStore.h"
 #include "app/settings/ParamFile.h"
 #include "tools/zeptool/PrmCommand.h"
+#include "tools/zeptool/WaveformCommands.h"
 
 namespace lumatrace {
 
@@ -40,6 +41,10 @@ int RunPrm(std::span<const std::string> args, std::ostream& out, std::ostream& e
 
 const Command kCommands[] = {
     {"prm", "FILE", "print a parameter file (Zep9100.prm) as JSON", RunPrm},
+    {"info", "SET.zep", "print a waveform set's settings and a summary of its samples as JSON",
+     RunWaveformInfo},
+    {"export", "SET.zep [--format csv|json] [-o FILE]",
+     "write a waveform set's record as CSV or JSON", RunWaveformExport},
 };
 
 int RunPrm(std::span<const std::string> args, std::ostream& out, std::ostream& err) {

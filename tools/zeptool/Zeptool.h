@@ -1,5 +1,7 @@
 // zeptool: inspects the program's files from the command line.
 //   zeptool prm FILE     the parameter file as JSON
+//   zeptool info SET.zep the waveform set's settings and sample summary as JSON
+//   zeptool export SET.zep [--format csv|json] [-o FILE]   the record as CSV or JSON
 // Each command is one entry of the command table; results go to `out`,
 // errors to `err`.
 #pragma once

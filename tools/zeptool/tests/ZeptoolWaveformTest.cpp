@@ -1,0 +1,114 @@
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "app/files/WaveformFiles.h"
+#include "app/platform/testing/RecordingMessageBox.h"
+#include "tools/zeptool/Zeptool.h"
+
+namespace lumatrace {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A two-file set on disk: CH1 at 1 V/div, CH2 at 100 mV/div with probe x10
+// and ground coupling.
+class ZeptoolWaveform : public ::testing::Test {
+  protected:
+    fs::path dir = fs::temp_directory_path() / ("zeptool-waveform-" + std::to_string(::getpid()));
+    fs::path set = dir / "run1.zep";
+
+    void SetUp() override {
+        fs::create_directories(dir);
+        WaveformFileSettings s;
+        s.channel[0] = {true, "1V", 6, 1000, "x1", 0, 1, "DC", 0, 250, 0};
+        s.channel[1] = {true, "1V", 3, 100, "x10", 1, 10, "GND", 2, 200, 1};
+        s.memoryPoints = 20000;
+        s.memorySizeIndex = 1;
+        s.trigLevelOffset = -1.25L;
+        s.cursorT1 = 111;
+        std::vector<SampleWord> record(kRecordWords, 0xFFFFFFFFu);
+        record[0] = (300u << 16) | 512u;
+        record[1] = 0xFFFF0000u | 1023u;
+        record[2] = (7u << 16) | 0xFFFFu;
+        record[19999] = (900u << 16) | 3u;
+        record[20000] = 0;  // beyond the saved points
+        LocalFileStore files;
+        testing::RecordingMessageBox box;
+        ASSERT_EQ(SaveWaveformFile(files, box, set, s, record, "2026/12/10"), SaveResult::Saved);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    int Run(std::vector<std::string> args, std::string& out, std::string& err) {
+        std::ostringstream o, e;
+        const int rc = RunZeptool(args, o, e);
+        out = o.str();
+        err = e.str();
+        return rc;
+    }
+};
+
+TEST_F(ZeptoolWaveform, InfoPrintsSettingsAndSampleSummary) {
+    std::string out, err;
+    ASSERT_EQ(Run({"info", set.string()}, out, err), kZeptoolOk) << err;
+    for (const char* expected :
+         {"\"ComboBoxVd1\": 6", "\"voltsPerDivMv[1]\": 100", "\"tracePosition[1]\": 200",
+          "\"ComboBoxMemSize\": 1", "\"trigLevelOffset\": -1.25", "\"cursorT1\": 111",
+          "\"files\": 2", "\"points\": 20000"}) {
+        EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
+    }
+    // CH1: words 0, 1, 19999 present, codes 3..1023; CH2: words 0, 2, 19999, codes 7..900.
+    EXPECT_NE(out.find("\"CH1\": {\n      \"present\": 3,\n      \"minCode\": 3,\n      "
+                       "\"maxCode\": 1023"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("\"CH2\": {\n      \"present\": 3,\n      \"minCode\": 7,\n      "
+                       "\"maxCode\": 900"),
+              std::string::npos)
+        << out;
+}
+
+TEST_F(ZeptoolWaveform, ExportCsvAndJson) {
+    std::string out, err;
+    ASSERT_EQ(Run({"export", set.string()}, out, err), kZeptoolOk) << err;
+    EXPECT_EQ(
+        out.substr(0,
+                   out.find('\n', out.find('\n', out.find('\n', out.find('\n') + 1) + 1) + 1) + 1),
+        "index,ch1_code,ch1_volts,ch2_code,ch2_volts\n"
+        "0,512,0,300,0\n"
+        "1,1023,4.990234375,,\n"
+        "2,,,7,0\n");
+    EXPECT_NE(out.find("\n19999,3,-4.970703125,900,0\n"), std::string::npos);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 20001);
+
+    const fs::path json = dir / "out.json";
+    ASSERT_EQ(Run({"export", set.string(), "--format", "json", "-o", json.string()}, out, err),
+              kZeptoolOk)
+        << err;
+    std::ifstream in(json);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(text.find("\"points\": 20000"), std::string::npos);
+    EXPECT_NE(text.find("\"codes\": [512, 1023, null, "), std::string::npos) << text.substr(0, 200);
+    EXPECT_NE(text.find("\"volts\": [0, 4.990234375, null, "), std::string::npos);
+}
+
+TEST_F(ZeptoolWaveform, Errors) {
+    std::string out, err;
+    EXPECT_EQ(Run({"info", (dir / "none.zep").string()}, out, err), kZeptoolFailed);
+    EXPECT_EQ(err, "zeptool: " + (dir / "none.zep").string() + " ファイルを開けません。\n");
+    fs::remove(dir / "zep_run1" / "run1_1.csv");
+    EXPECT_EQ(Run({"export", set.string()}, out, err), kZeptoolFailed);
+    EXPECT_NE(err.find("CSVファイルが削除されていないか確認してください。"), std::string::npos);
+    EXPECT_EQ(Run({"export", set.string(), "--format", "xml"}, out, err), kZeptoolUsage);
+    EXPECT_EQ(Run({"info"}, out, err), kZeptoolUsage);
+    EXPECT_EQ(Run({"export", set.string(), "-o", (dir / "no" / "x.csv").string()}, out, err),
+              kZeptoolFailed);
+}
+
+}  // namespace
+}  // namespace lumatrace
