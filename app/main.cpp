@@ -93,12 +93,6 @@ int main(int argc, char* argv[]) {
 
     QApplication::setApplicationDisplayName("Lumatrace");
     lumatrace::MainServices services;
-    // The seam of the file commands: until they are part of the program, a
-    // file named on the command line, forwarded or dropped is only reported.
-    services.openWaveFile = [](const std::string& fileName) {
-        std::fprintf(stderr, "lumatrace: opening waveform files is not available yet: %s\n",
-                     fileName.c_str());
-    };
     lumatrace::TFormMain form(std::move(services));
     if (form.StartupFailed()) {
         return 1;

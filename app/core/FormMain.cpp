@@ -176,6 +176,7 @@ void TFormMain::FormCreate() {
     }
 
     CreateAnalysis();
+    CreateFileServices();
 
     // 6. Splash.
     std::unique_ptr<TFormSplash> splash;
@@ -412,14 +413,6 @@ void TFormMain::FirstLayout() {
     // Sends the mode record; the program comes up stopped.
     acq_->ApplyAndStart();
     emit firstLayoutDone();
-}
-
-void TFormMain::OpenWaveFile(const std::string& fileName) {
-    if (services_.openWaveFile) {
-        services_.openWaveFile(fileName);
-    } else {
-        fileRequests_.push_back(fileName);
-    }
 }
 
 void TFormMain::HandleForwardedArguments(const std::vector<std::string>& arguments) {
@@ -717,9 +710,8 @@ void TFormMain::BringToFront() {
     activateWindow();
 }
 
-// Waveform files are not loaded by this window yet: nothing is ever loading.
 bool TFormMain::FileLoading() const {
-    return false;
+    return fileLoading_;
 }
 
 // ---------------------------------------------------------------------------
@@ -743,10 +735,6 @@ void TFormMain::A_VisibleExecute() {
 }
 void TFormMain::A_XYExecute() {
     RedrawAll();
-}
-void TFormMain::A_OpenExecute() {
-    // The open dialog belongs to the file commands, which are not part of
-    // this window yet.
 }
 
 // ---------------------------------------------------------------------------

@@ -20,11 +20,16 @@
 #include "app/display/ViewProcessing.h"
 #include "app/display/ViewSpectrum.h"
 #include "app/display/WaveView.h"
+#include "app/files/WaveformCodec.h"
 #include "app/platform/Clock.h"
+#include "app/platform/Dialogs.h"
+#include "app/platform/FileStore.h"
 #include "app/platform/LibraryLoader.h"
+#include "app/settings/DisplayColorDraft.h"
 #include "app/settings/FormPrm.h"
 #include "app/settings/FormSub.h"
 #include "app/settings/VersionInfo.h"
+#include "app/settings/WallClock.h"
 
 class QScrollBar;
 class QTimer;
@@ -32,6 +37,7 @@ class QTimer;
 namespace lumatrace {
 
 class TFormDrv;
+class TFormSetup;
 class TFormSplash;
 
 // One of the main window's paint boxes: shows its off-screen picture.
@@ -56,9 +62,12 @@ struct MainServices {
     Clock* clock = nullptr;
     // How long the splash window stays before the instrument is opened.
     int splashMs = 2000;
-    // Opens a waveform file (file commands come with their own module); null:
-    // named files are remembered in PendingFileRequests only.
-    std::function<void(const std::string& fileName)> openWaveFile;
+    // Files, the file and colour dialogs and the wall clock of the file
+    // commands.
+    FileStore* files = nullptr;
+    FileDialogService* fileDialogs = nullptr;
+    ColorDialogService* colorDialogs = nullptr;
+    WallClock* wallClock = nullptr;
 };
 
 class TFormMain : public TFormSub, public AcquisitionHost {
@@ -104,8 +113,10 @@ class TFormMain : public TFormSub, public AcquisitionHost {
     // The settings the view draws with, as they stand.
     ViewSettings CurrentViewSettings() const;
     const QImage& WavePicture() { return surfaces_.Image(ViewImage::Wave); }
-    // Files asked for while the file commands are not there to open them.
-    const std::vector<std::string>& PendingFileRequests() const { return fileRequests_; }
+    // The one-line cursor readouts as last built (the picture export's
+    // caption shows them).
+    const std::string& CursorTText() const { return cursorTText_; }
+    const std::array<std::string, 4>& CursorVText() const { return cursorVText_; }
 
     // AcquisitionHost.
     void SetTriggerStatusText(std::string_view text) override;
@@ -218,6 +229,8 @@ class TFormMain : public TFormSub, public AcquisitionHost {
     void A_VisibleExecute() override;
     void A_XYExecute() override;
     void A_OpenExecute() override;
+    void A_SaveExecute() override;
+    void A_SetupExecute() override;
 
     bool FormKeyDown(int key, KeyModifiers mods, bool autoRepeat) override;
     void TimerStatusTimer() override;
@@ -306,7 +319,21 @@ class TFormMain : public TFormSub, public AcquisitionHost {
     int minHeightExtra_ = 0;
     Size prevWindow_{450, 360};
     std::string pendingFile_;
-    std::vector<std::string> fileRequests_;
+
+    // File commands (FormMainFiles.cpp).
+    class RestoreTarget;
+    void CreateFileServices();
+    WaveformFileSettings FileSettings() const;
+    bool ExportPicture(const std::string& fileName, const std::string& extension);
+    std::unique_ptr<FileStore> ownFiles_;
+    std::unique_ptr<FileDialogService> ownFileDialogs_;
+    std::unique_ptr<ColorDialogService> ownColorDialogs_;
+    std::unique_ptr<WallClock> ownWallClock_;
+    std::unique_ptr<DisplayColorTarget> colorTarget_;
+    TFormSetup* formSetup_ = nullptr;
+    bool fileLoading_ = false;
+    std::string cursorTText_;
+    std::array<std::string, 4> cursorVText_;
 };
 
 }  // namespace lumatrace

@@ -123,8 +123,11 @@ void AcquisitionControl::MemorySizeChanged(int memoryIndex, int timeDivIndex,
     }
     settings_.memorySizeIndex = memoryIndex;
     settings_.memoryPoints = MemoryPoints(memoryIndex);
-    dataValid = false;
-    {
+    // A record of another length is no longer the one on show; but the panel
+    // replay of an opened waveform set brings the record's own length, and
+    // the record just read must stay.
+    if (!host_.FileLoading()) {
+        dataValid = false;
         std::lock_guard<std::mutex> lock(WaveBufferMutex);
         ClearRecord(WaveBuffer);
     }

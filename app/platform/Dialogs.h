@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,9 @@ struct FileDialogOptions {
     std::string defaultExtension;  // without the dot, e.g. "zep"
     std::string fileName;          // proposed name
     std::string initialFolder;
+    // When set, a change of filter puts this name (from the name typed so
+    // far and the new filter, counted from 1) into the dialog's name box.
+    std::function<std::string(std::string_view name, int filterIndex)> nameForFilter;
 };
 
 struct FileDialogResult {

@@ -2,6 +2,7 @@
 
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QStringList>
 
 namespace lumatrace {
@@ -62,8 +63,17 @@ std::optional<FileDialogResult> QtFileDialogService::Run(const FileDialogOptions
             FromUtf8(DefaultSuffixFor(filters, index, options.defaultExtension)));
     };
     applySuffix(selected);
+    if (options.nameForFilter) {
+        // The name box must be reachable to be renamed.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+    }
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& f) {
-        applySuffix(static_cast<int>(nameFilters.indexOf(f)) + 1);
+        const int index = static_cast<int>(nameFilters.indexOf(f)) + 1;
+        applySuffix(index);
+        auto* nameBox = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (options.nameForFilter && nameBox) {
+            nameBox->setText(FromUtf8(options.nameForFilter(nameBox->text().toStdString(), index)));
+        }
     });
     if (!options.fileName.empty()) {
         dialog.selectFile(FromUtf8(options.fileName));

@@ -18,13 +18,10 @@
 #include <string>
 
 #include "app/core/FormDrv.h"
-#include "app/core/FormMain.h"
-#include "app/platform/testing/RecordingMessageBox.h"
+#include "app/core/tests/FormMainFixture.h"
 
 namespace lumatrace {
 namespace {
-
-constexpr int kWaitMs = 20000;
 
 // Loads the real libraries beside the test, refusing one file name.
 class RefusingLoader final : public LibraryLoader {
@@ -41,60 +38,6 @@ class RefusingLoader final : public LibraryLoader {
   private:
     std::string refused_;
     DynamicLibraryLoader real_;
-};
-
-// Pixels of a colour given as the program stores it (0x00BBGGRR).
-int CountPixels(const QImage& image, std::uint32_t bgr) {
-    const QRgb want = qRgb(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
-                           static_cast<int>((bgr >> 16) & 0xFF));
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            n += (image.pixel(x, y) & 0xFFFFFF) == (want & 0xFFFFFF) ? 1 : 0;
-        }
-    }
-    return n;
-}
-
-struct FormMainTest : ::testing::Test {
-    testing::RecordingMessageBox messages;
-    std::filesystem::path appData;
-    std::unique_ptr<TFormMain> form;
-
-    void TearDown() override {
-        form.reset();
-        if (!appData.empty()) {
-            std::filesystem::remove_all(appData);
-        }
-    }
-
-    std::filesystem::path ParamFile() const {
-        return appData / "ORVEX" / "ZEP-9100" / "Zep9100.prm";
-    }
-
-    // Starts the program on a virtual instrument with `configuration`.
-    void Start(const char* configuration, LibraryLoader* loader = nullptr) {
-        char folder[] = "/tmp/lumatrace-formmain-XXXXXX";
-        ASSERT_NE(::mkdtemp(folder), nullptr);
-        appData = folder;
-        ::setenv("APPDATA", folder, 1);
-        ::setenv("ZEP9100_VIRTUAL", configuration, 1);
-        MainServices services;
-        services.form.messages = &messages;
-        services.loader = loader;
-        services.splashMs = 0;
-        // Room to grow: the offscreen screen is small.
-        services.form.workArea = [] { return WorkArea{0, 0, 1600, 1000}; };
-        form = std::make_unique<TFormMain>(std::move(services));
-        if (form->StartupFailed()) {
-            return;
-        }
-        form->show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return form->FirstLayoutDone(); }, kWaitMs));
-    }
-
-    int Passes() { return form->Acquisition().passCount; }
-    bool Stopped() { return form->Settings().runMode == kRunStop; }
 };
 
 TEST_F(FormMainTest, ComesUpStoppedWithTheWaveAreaSnappedToWholeDivisions) {
@@ -171,12 +114,6 @@ TEST_F(FormMainTest, F5RunsLiveAndBothTracesAreDrawn) {
     EXPECT_TRUE(Stopped());
     EXPECT_EQ(form->PnlStsExec->text(), "Stop");
     EXPECT_TRUE(messages.shown.empty());
-}
-
-// Picks a list item the way the user does.
-void Pick(QComboBox* list, int index) {
-    list->setCurrentIndex(index);
-    emit list->activated(index);
 }
 
 TEST_F(FormMainTest, PanelChangesWhileRunningReachTheInstrument) {

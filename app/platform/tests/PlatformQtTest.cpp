@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QColor>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -112,6 +113,29 @@ TEST(PlatformQt, SaveDialogIsConfiguredFromTheOptions) {
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(result->path, dir.filePath(QStringLiteral("picture.bmp")).toStdString());
     EXPECT_EQ(result->filterIndex, 2);
+}
+
+TEST(PlatformQt, FilterChangeRenamesTheFileInTheNameBox) {
+    TestApp();
+    QString shown;
+    WhenModalShown<QFileDialog>([&](QFileDialog* dialog) {
+        auto* nameBox = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(nameBox, nullptr);
+        nameBox->setText(QStringLiteral("file1.zep"));
+        dialog->selectNameFilter(dialog->nameFilters().at(2));
+        emit dialog->filterSelected(dialog->nameFilters().at(2));
+        shown = nameBox->text();
+        dialog->reject();
+    });
+    QtFileDialogService dialogs;
+    FileDialogOptions options;
+    options.filter =
+        "ZEP-9100 files (*.zep)|*.zep|BMP files (*.bmp)|*.bmp|JPG files (*.jpg)|*.jpg|";
+    options.nameForFilter = [](std::string_view name, int filterIndex) {
+        return std::string(name.substr(0, name.rfind('.'))) + (filterIndex == 3 ? ".jpg" : "?");
+    };
+    EXPECT_FALSE(dialogs.GetSaveFileName(options).has_value());
+    EXPECT_EQ(shown, QStringLiteral("file1.jpg"));
 }
 
 TEST(PlatformQt, CancelledDialogGivesNothing) {
