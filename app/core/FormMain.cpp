@@ -42,7 +42,6 @@ constexpr int kScrlBarHeight = 18;
 constexpr int kScrollBarHeight = 10;
 constexpr int kWaveLeft = 24;
 constexpr int kWaveTop = 41;
-constexpr int kScrollMax = 1000000;
 constexpr int kMaxDroppedName = 255;
 constexpr int kUnitFlashMs = 20;
 
@@ -176,6 +175,7 @@ void TFormMain::FormCreate() {
     }
 
     CreateAnalysis();
+    SetAnalysisMarkerLayer(&markers_);
     CreateFileServices();
 
     // 6. Splash.
@@ -224,7 +224,6 @@ void TFormMain::FormCreate() {
         }
     });
     LayOutWaveArea({450 + 12, 360 + 12});
-    ScrollBar1->setRange(0, kScrollMax);
 
     // 11. Parameter file (the guarded handlers stay idle until it is read).
     std::string prmMessage;
@@ -303,6 +302,7 @@ void TFormMain::BuildWaveArea() {
     ScrollBar1->setEnabled(false);
 
     SetWaveView(PanelMain);
+    BuildViewInteraction();
 }
 
 // ---------------------------------------------------------------------------
@@ -333,9 +333,8 @@ void TFormMain::LayOutWaveArea(Size wavePanel) {
     sizes.trigLevel = {kStripWidth, hp};
     sizes.trigPos = {boxW, kTrigPHeight};
     surfaces_.Resize(sizes);
-    const int samplesPerScreen = std::max(1, view_.Horizontal().ScreenSamples);
-    ScrollBar1->setSingleStep(std::max(1, kScrollMax / samplesPerScreen));
-    ScrollBar1->setPageStep(std::max(1, kScrollMax / 10));
+    LayOutMarkers();
+    ApplyScrollGeometry();
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
@@ -412,6 +411,7 @@ void TFormMain::FirstLayout() {
     }
     // Sends the mode record; the program comes up stopped.
     acq_->ApplyAndStart();
+    RefreshReadouts();
     emit firstLayoutDone();
 }
 
@@ -508,7 +508,9 @@ bool TFormMain::FormKeyDown(int key, KeyModifiers mods, bool autoRepeat) {
         drv_->ShowLog();
         return true;
     }
-    return TFormSub::FormKeyDown(key, mods, autoRepeat);
+    // Ctrl with the scroll keys moves the view; the panel's keys follow.
+    const bool scrolled = ScrollKeyDown(key, mods);
+    return TFormSub::FormKeyDown(key, mods, autoRepeat) || scrolled;
 }
 
 // ---------------------------------------------------------------------------
@@ -642,6 +644,8 @@ ViewSettings TFormMain::CurrentViewSettings() const {
     v.buttonShadowColor = ToColor(palette().color(QPalette::Dark));
     v.cursorTOn = s.cursorTOn != 0;
     v.cursorVOn = s.cursorVOn != 0;
+    v.traceOrder = viewState_.traceOrder;
+    v.lastCursorPairT = viewState_.lastCursorPairT;
     return v;
 }
 
@@ -651,11 +655,13 @@ void TFormMain::RedrawAll() {
     }
     const ViewSettings v = CurrentViewSettings();
     UpdateAnalysisSettings();
+    PrepareMarkers();
     {
         std::lock_guard<std::mutex> lock(WaveBufferMutex);
         view_.RedrawAll(v, surfaces_);
     }
     ReportSpectrumFailure();
+    RefreshReadouts();
 }
 
 void TFormMain::RecomputeViewWindow() {
@@ -665,16 +671,19 @@ void TFormMain::RecomputeViewWindow() {
     HorizontalView& h = view_.Horizontal();
     h.scrollPosition = ScrollBar1->value();
     view_.RecomputeViewWindow(CurrentViewSettings());
-    const QSignalBlocker block(ScrollBar1);
-    ScrollBar1->setValue(h.scrollPosition);
-    ScrollBar1->setEnabled(h.scrollEnabled);
+    ApplyScrollGeometry();
+    SetScrollPosition(h.scrollPosition);
 }
 
 int TFormMain::ScreenSamples() const {
     return view_.Horizontal().ScreenSamples;
 }
 void TFormMain::SetScreenSamples(int samples) {
+    if (view_.Horizontal().ScreenSamples == samples) {
+        return;
+    }
     view_.Horizontal().ScreenSamples = samples;
+    ApplyScrollGeometry();
 }
 double TFormMain::HorizontalZoom() const {
     return view_.Horizontal().HorizontalZoom;
@@ -697,10 +706,6 @@ void TFormMain::TakeAcquisitionCopies() {
     acqVoltsPerDivMv_ = Settings().voltsPerDivMv;
     UpdateSpectrumSource();
 }
-
-// Pointer drags on the marker strips come with the marker module; there is
-// no drag to cancel until then.
-void TFormMain::CancelPointerDrags() {}
 
 void TFormMain::BringToFront() {
     if (isMinimized()) {
@@ -855,16 +860,6 @@ void TFormMain::ComboBoxNumberChange() {
         acq_->AcquireCountChanged(*count);
     }
     ShowWaveformLabel();
-}
-
-void TFormMain::SpeedButtonCh1Click() {
-    TFormSub::SpeedButtonCh1Click();
-    RedrawAll();
-}
-
-void TFormMain::SpeedButtonCh2Click() {
-    TFormSub::SpeedButtonCh2Click();
-    RedrawAll();
 }
 
 void TFormMain::CheckBoxDelayClick() {

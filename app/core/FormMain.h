@@ -3,8 +3,10 @@
 // two 10 ms timers and the messages the device library posts.
 #pragma once
 
+#include <QCursor>
 #include <QImage>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,8 +17,11 @@
 #include "app/core/DeviceStartup.h"
 #include "app/core/FftLibrary.h"
 #include "app/core/WindowRules.h"
+#include "app/display/InteractionHost.h"
 #include "app/display/QtViewSurfaces.h"
 #include "app/display/SpectrumScales.h"
+#include "app/display/ViewInteraction.h"
+#include "app/display/ViewMarkers.h"
 #include "app/display/ViewProcessing.h"
 #include "app/display/ViewSpectrum.h"
 #include "app/display/WaveView.h"
@@ -40,15 +45,26 @@ class TFormDrv;
 class TFormSetup;
 class TFormSplash;
 
-// One of the main window's paint boxes: shows its off-screen picture.
+// One of the main window's paint boxes: shows its off-screen picture and
+// reports what the pointer does over it.
 class PaintBox : public QWidget {
     Q_OBJECT
 
   public:
     PaintBox(std::function<const QImage&()> picture, QWidget* parent);
 
+  signals:
+    void pointerPressed(Qt::MouseButton button, QPoint at);
+    void pointerMoved(QPoint at);
+    void pointerReleased();
+    void pointerLeft();
+
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
   private:
     std::function<const QImage&()> picture_;
@@ -70,7 +86,7 @@ struct MainServices {
     WallClock* wallClock = nullptr;
 };
 
-class TFormMain : public TFormSub, public AcquisitionHost {
+class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHost {
     Q_OBJECT
 
   public:
@@ -113,10 +129,16 @@ class TFormMain : public TFormSub, public AcquisitionHost {
     // The settings the view draws with, as they stand.
     ViewSettings CurrentViewSettings() const;
     const QImage& WavePicture() { return surfaces_.Image(ViewImage::Wave); }
-    // The one-line cursor readouts as last built (the picture export's
-    // caption shows them).
+    // Markers, pointer and up-down handling of the views.
+    const ViewMarkers& Markers() const { return markers_; }
+    const ViewInteraction& Interaction() const { return interaction_; }
+    const QImage& VoltPicture() { return surfaces_.Image(ViewImage::Volt); }
+    // The one-line cursor readouts of the last refresh (the image export
+    // prints them): time (or frequency), and voltage by trace index.
     const std::string& CursorTText() const { return cursorTText_; }
-    const std::array<std::string, 4>& CursorVText() const { return cursorVText_; }
+    const std::array<std::string, kTraceCount>& CursorVText() const { return cursorVText_; }
+    // The horizontal scroll bar's geometry as last applied.
+    const ScrollGeometry& ScrollBarGeometry() const { return scrollGeometry_; }
 
     // AcquisitionHost.
     void SetTriggerStatusText(std::string_view text) override;
@@ -129,6 +151,7 @@ class TFormMain : public TFormSub, public AcquisitionHost {
     void RunControlsSwitched(bool running) override;
     void SetStatusTimer(bool enabled) override;
     void SetRollTimer(bool enabled) override;
+    // Shared by AcquisitionHost and InteractionHost.
     void RedrawAll() override;
     void RecomputeViewWindow() override;
     int ScreenSamples() const override;
@@ -153,6 +176,18 @@ class TFormMain : public TFormSub, public AcquisitionHost {
     bool PrepareAverage() override;
     bool AverageHistoryHasData() const override;
     void ShrinkAverageHistory() override;
+
+    // InteractionHost.
+    void SendSettings(bool restartSampling) override;
+    void RefreshReadout(Readout readout) override;
+    void RollStep() override;
+    void SetPointerShape(PointerSurface surface, PointerShape shape) override;
+    void ShowHint(PointerSurface surface, HintSource hint) override;
+    void ToggleCursorSelection(bool pairT) override;
+    void SetScrollPosition(int position) override;
+    void SetScrollSpectrumMode(bool spectrum) override;
+    void SetScrollHint(std::string_view hint) override;
+    void SetTrigPosControlsEnabled(bool enabled) override;
 
   signals:
     // The first layout has been done (the program is stopped and the mode
@@ -182,6 +217,10 @@ class TFormMain : public TFormSub, public AcquisitionHost {
     void ComboBoxNumberChange() override;
     void SpeedButtonCh1Click() override;
     void SpeedButtonCh2Click() override;
+    void SpeedButtonDtClick() override;
+    void SpeedButtonDvClick() override;
+    void SpeedButtonMathClick() override;
+    void SpeedButtonFftClick() override;
     void CheckBoxDelayClick() override;
     void CheckBoxPulseClick() override;
     void CheckBoxEquClick() override;
@@ -194,13 +233,28 @@ class TFormMain : public TFormSub, public AcquisitionHost {
     void RdBtnAboveClick() override;
     void UpDownDelayClick(UpDownButton button) override;
     void UpDownPulseClick(UpDownButton button) override;
+    void UpDownCh1Click(UpDownButton button) override;
+    void UpDownCh2Click(UpDownButton button) override;
+    void UpDownMathClick(UpDownButton button) override;
+    void UpDownFftClick(UpDownButton button) override;
+    void UpDownTrigLClick(UpDownButton button) override;
+    void UpDownTrigPClick(UpDownButton button) override;
+    void UpDownDtClick(UpDownButton button) override;
+    void UpDownDvClick(UpDownButton button) override;
+    void UpDownCh1MouseUp() override;
+    void UpDownCh2MouseUp() override;
+    void UpDownMathMouseUp() override;
+    void UpDownFftMouseUp() override;
+    void UpDownTrigLMouseUp() override;
+    void UpDownTrigPMouseUp() override;
+    void UpDownDtMouseUp() override;
+    void UpDownDvMouseUp() override;
     void EditDelayKeyDown(int key) override;
     void EditDelayExit() override;
     void EditPulseKeyDown(int key) override;
     void EditPulseExit() override;
 
     // Averaging, MATH and the spectrum (FormMainAnalysis.cpp).
-    void SpeedButtonMathClick() override;
     void ComboBoxMathChange() override;
     void RdBtnMath11Click() override;
     void RdBtnMath12Click() override;
@@ -210,7 +264,6 @@ class TFormMain : public TFormSub, public AcquisitionHost {
     void RdBtnSubClick() override;
     void RdBtnMulClick() override;
     void RdBtnDivClick() override;
-    void SpeedButtonFftClick() override;
     void ComboBoxFftVScaleChange() override;
     void ComboBoxFftHScaleChange() override;
     void RdBtnFftSrc1Click() override;
@@ -231,6 +284,8 @@ class TFormMain : public TFormSub, public AcquisitionHost {
     void A_OpenExecute() override;
     void A_SaveExecute() override;
     void A_SetupExecute() override;
+    void A_DtcExecute() override;
+    void A_DvcExecute() override;
 
     bool FormKeyDown(int key, KeyModifiers mods, bool autoRepeat) override;
     void TimerStatusTimer() override;
@@ -282,6 +337,28 @@ class TFormMain : public TFormSub, public AcquisitionHost {
     void FftWindowChosen(int window);
     void MemorySizeChangedForSpectrum();
 
+    // The view's side of the window (FormMainView.cpp).
+    void BuildViewInteraction();
+    void LayOutMarkers();
+    void RefreshReadouts();
+    void ApplyScrollGeometry();
+    void ScrollBarMoved();
+    void ScrollBarAction(int action);
+    bool ScrollKeyDown(int key, KeyModifiers mods);
+    // The persistent view state brought up to date from the settings; what
+    // the interaction works on.
+    ViewSettings& SyncViewState();
+    InteractionContext MakeInteractionContext();
+    void PrepareMarkers();
+    void PointerMove(PointerSurface surface, QPoint at);
+    void PointerDown(PointerSurface surface, Qt::MouseButton button, QPoint at);
+    void PointerUp(PointerSurface surface);
+    void PointerLeave(PointerSurface surface);
+    void StepUpDown(UpDownControl control, const UpDown* upDown, UpDownButton button);
+    void ReleaseUpDown(UpDownControl control);
+    void TraceButtonSwitched(int trace, bool on);
+    PaintBox* BoxOf(PointerSurface surface) const;
+
     MainServices services_;
     std::unique_ptr<LibraryLoader> ownLoader_;
     std::unique_ptr<Clock> ownClock_;
@@ -298,6 +375,16 @@ class TFormMain : public TFormSub, public AcquisitionHost {
 
     WaveView view_;
     QtViewSurfaces surfaces_;
+    ViewMarkers markers_;
+    ViewInteraction interaction_;
+    // Stacking order and the last touched cursor pair live here between
+    // redraws; the rest is copied in from the settings each time.
+    ViewSettings viewState_;
+    MarkerPixels markerPixels_;
+    ScrollGeometry scrollGeometry_;
+    std::array<QCursor, 2> moveCursors_;  // "HMove", "VMove"
+    std::string cursorTText_;
+    std::array<std::string, kTraceCount> cursorVText_;
     std::array<int, 2> acqTracePosition_{250, 250};
     std::array<int, 2> acqVoltsPerDivMv_{50, 50};
 
@@ -332,8 +419,6 @@ class TFormMain : public TFormSub, public AcquisitionHost {
     std::unique_ptr<DisplayColorTarget> colorTarget_;
     TFormSetup* formSetup_ = nullptr;
     bool fileLoading_ = false;
-    std::string cursorTText_;
-    std::array<std::string, 4> cursorVText_;
 };
 
 }  // namespace lumatrace

@@ -149,7 +149,9 @@ void TFormMain::MathSettingsChanged() {
 
 void TFormMain::SpeedButtonMathClick() {
     TFormSub::SpeedButtonMathClick();
-    MathSettingsChanged();
+    UpdateAnalysisSettings();
+    ShowAnalysisLabels();
+    TraceButtonSwitched(kTraceMath, Settings().mathOn != 0);
 }
 
 void TFormMain::ComboBoxMathChange() {
@@ -209,7 +211,7 @@ void TFormMain::SpeedButtonFftClick() {
     }
     ShowAnalysisLabels();
     RecomputeViewWindow();
-    RedrawAll();
+    TraceButtonSwitched(kTraceFft, Settings().fftOn != 0);
 }
 
 void TFormMain::ComboBoxFftVScaleChange() {

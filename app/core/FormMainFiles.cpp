@@ -311,7 +311,8 @@ bool TFormMain::ExportPicture(const std::string& fileName, const std::string& ex
     c.pulseUnitText = Utf8(LabelPulseUt->text());
     c.pulseCondition = RdBtnAbove->isChecked() ? 2 : 1;
     c.cursorTText = cursorTText_;
-    c.cursorVText = cursorVText_;
+    c.cursorVText = {cursorVText_[kTraceCh1], cursorVText_[kTraceCh2], cursorVText_[kTraceMath],
+                     cursorVText_[kTraceFft]};
     ImageExporter exporter(*services_.files, Messages(), *services_.wallClock);
     return exporter.Export(r);
 }

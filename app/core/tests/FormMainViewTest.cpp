@@ -1,0 +1,242 @@
+// The waveform view of the main window as the user handles it: up-down
+// buttons held down, markers and cursor lines dragged with the mouse, the
+// readouts that follow, and the scroll bar over a long record, on the virtual
+// instrument under the offscreen platform.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QScrollBar>
+#include <QTest>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/core/tests/FormMainFixture.h"
+#include "app/settings/ValueTables.h"
+
+namespace lumatrace {
+namespace {
+
+struct FormMainViewTest : FormMainTest {
+    InstrumentSettings& S() { return form->Settings(); }
+    const MarkerPositions& Pos() { return form->Markers().Positions(); }
+
+    // Presses at `from` on the box, drags to `to` and lets go, as a hand
+    // would: the pointer comes to the item first.
+    void Drag(QWidget* box, QPoint from, QPoint to) {
+        QTest::mouseMove(box, from);
+        QTest::mousePress(box, Qt::LeftButton, {}, from);
+        QTest::mouseMove(box, to);
+        QTest::mouseRelease(box, Qt::LeftButton, {}, to);
+    }
+};
+
+// The upper button of a held up-down, clicked by its auto-repeat.
+void Hold(UpDown* upDown, int clicks) {
+    for (int i = 0; i < clicks; ++i) {
+        upDown->step(UpDownButton::Up);
+    }
+}
+
+void Release(UpDown* upDown) {
+    QTest::mouseRelease(upDown->button(UpDownButton::Up), Qt::LeftButton);
+}
+
+TEST_F(FormMainViewTest, AHeldUpDownAcceleratesStacksItsTraceAndStartsOverOnRelease) {
+    Start("seed = 1");
+    ASSERT_EQ(S().tracePosition[kTraceCh1], 250);
+    ASSERT_EQ(form->ComboBoxTrigSrc->currentIndex(), 0);  // CH1 triggers
+
+    std::vector<int> moves;
+    int last = S().tracePosition[kTraceCh1];
+    for (int i = 0; i < 6; ++i) {
+        Hold(form->UpDownCh1, 1);
+        moves.push_back(last - S().tracePosition[kTraceCh1]);
+        last = S().tracePosition[kTraceCh1];
+    }
+    EXPECT_EQ(moves, (std::vector<int>{1, 2, 3, 4, 5, 5}));
+    // The level follows its source, and the readouts show both.
+    EXPECT_EQ(S().tracePosition[kTraceCh1], 230);
+    EXPECT_EQ(S().trigLevel, 230);
+    Release(form->UpDownCh1);
+    Hold(form->UpDownCh1, 1);
+    EXPECT_EQ(S().tracePosition[kTraceCh1], 229);
+    Release(form->UpDownCh1);
+
+    // A click on the CH2 buttons brings CH2 in front of CH1; switching it
+    // off sends it to the back.
+    Hold(form->UpDownCh2, 1);
+    Release(form->UpDownCh2);
+    EXPECT_EQ(form->CurrentViewSettings().traceOrder[kTraceCh2], 1);
+    EXPECT_EQ(form->CurrentViewSettings().traceOrder[kTraceCh1], 2);
+    form->SpeedButtonCh2->click();
+    EXPECT_EQ(S().channelOn[1], 0);
+    EXPECT_EQ(form->CurrentViewSettings().traceOrder[kTraceCh2], 3);
+    EXPECT_EQ(form->CurrentViewSettings().traceOrder[kTraceCh1], 1);
+    EXPECT_FALSE(form->PanelSICh2->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->PanelSICh1->isVisibleTo(form.get()));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainViewTest, MarkersAreDrawnAndDragsStopAtTheScreenAndWholeHundreds) {
+    Start("seed = 2");
+    // CH2 out of the way so that only CH1's marker sits at its height.
+    for (int i = 0; i < 10; ++i) {
+        form->UpDownCh2->step(UpDownButton::Down);
+    }
+    Release(form->UpDownCh2);
+    QApplication::processEvents();
+
+    const int w = form->VoltPicture().width();
+    int y = Pos().markerY[kTraceCh1] - Pos().stripOffset;
+    const std::uint32_t ch1 = S().DisplayColor(0);
+    const QRgb want = qRgb(static_cast<int>(ch1 & 0xFF), static_cast<int>((ch1 >> 8) & 0xFF),
+                           static_cast<int>((ch1 >> 16) & 0xFF));
+    EXPECT_EQ(form->VoltPicture().pixel(w - 4, y) & 0xFFFFFF, want & 0xFFFFFF);
+    EXPECT_NE(form->VoltPicture().pixel(w - 4, y - 12) & 0xFFFFFF, want & 0xFFFFFF);
+
+    // Over the marker the pointer takes the program's vertical move cursor.
+    QTest::mouseMove(form->PaintBoxVolt, {10, y});
+    EXPECT_EQ(form->PaintBoxVolt->cursor().shape(), Qt::BitmapCursor);
+    // Dragged far above the screen, the marker stops at its top edge.
+    Drag(form->PaintBoxVolt, {10, y}, {10, -300});
+    EXPECT_EQ(S().tracePosition[kTraceCh1], 50);
+    EXPECT_EQ(S().trigLevel, 50);
+    // The top edge itself is off the screen: the marker became the small
+    // triangle at the top of the strip, and its old place is clear.
+    const int divHeight = form->View().Geometry().DivHeight;
+    EXPECT_EQ(Pos().markerY[kTraceCh1], divHeight - 3);
+    int top = 0;
+    for (int row = 0; row < 8; ++row) {
+        for (int x = 0; x < w; ++x) {
+            top += (form->VoltPicture().pixel(x, row) & 0xFFFFFF) == (want & 0xFFFFFF) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(top, 0);
+    EXPECT_NE(form->VoltPicture().pixel(w - 4, y) & 0xFFFFFF, want & 0xFFFFFF);
+    // The up-down still takes it beyond.
+    form->UpDownCh1->step(UpDownButton::Up);
+    Release(form->UpDownCh1);
+    EXPECT_EQ(S().tracePosition[kTraceCh1], 49);
+    QTest::mouseMove(form->PaintBoxVolt, {10, 150});
+    QTest::mouseMove(form.get(), {5, 5});
+
+    // The trigger position marker: far left gives the minimum, 10.
+    const int trigY = 6;
+    const QPoint at(Pos().trigPosMarkerX, trigY);
+    Drag(form->PaintBoxTrigP, at, {-500, trigY});
+    EXPECT_EQ(S().trigPosition, 10);
+    EXPECT_EQ(form->LabelSITrigP->text(), "    0.1%");
+    // Anywhere else it lands on whole hundreds of samples.
+    for (const int dx : {37, 123, 281}) {
+        const QPoint from(Pos().trigPosMarkerX, trigY);
+        Drag(form->PaintBoxTrigP, from, from + QPoint(dx, 0));
+        EXPECT_GT(S().trigPosition, 10) << dx;
+        EXPECT_EQ(S().trigPosition % 100, 0) << dx;
+    }
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainViewTest, DraggingATimeCursorUpdatesItsReadout) {
+    Start("seed = 3");
+    const ViewGeometry& g = form->View().Geometry();
+    ASSERT_EQ(S().cursorT1, 150);
+    ASSERT_EQ(S().cursorT2, 350);
+    ASSERT_EQ(S().timePerDiv, 200000.0L);
+    ASSERT_EQ(S().memoryPoints, 10000);
+    const int midY = g.WaveHeight / 2;  // clear of both voltage cursors
+    const QPoint line(Pos().cursorTX[0], midY);
+    QTest::mouseMove(form->PaintBoxWave, line);
+    EXPECT_EQ(form->PaintBoxWave->cursor().shape(), Qt::SplitHCursor);
+    EXPECT_EQ(form->PaintBoxWave->toolTip(), form->UpDownDt->toolTip());
+
+    // Cursor 1 to 250: two divisions from cursor 2.
+    const int x250 = static_cast<int>(std::lround(250 * g.Kx));
+    Drag(form->PaintBoxWave, line, {x250, midY});
+    EXPECT_EQ(S().cursorT1, 250);
+    EXPECT_EQ(Pos().cursorTX[0], x250);
+    EXPECT_TRUE(form->PanelSIDt->isVisibleTo(form.get()));
+    EXPECT_EQ(form->LblSIDt->text(), " Time");
+    const QString dt = form->LabelSIDt2->text();
+    EXPECT_TRUE(dt.startsWith("400.0000us\r\n(2.500000KHz)\r\n")) << dt.toStdString();
+    EXPECT_EQ(form->CursorTText().rfind("  Δ: 400.0000us (2.500000KHz)  ＠: ", 0), 0u)
+        << form->CursorTText();
+
+    // Pressing on cursor 2 selects it through the pair's toggle.
+    const QPoint second(Pos().cursorTX[1], midY);
+    Drag(form->PaintBoxWave, second, second - QPoint(static_cast<int>(std::lround(50 * g.Kx)), 0));
+    EXPECT_EQ(S().cursorTSelected, 2);
+    EXPECT_EQ(S().cursorT2, 300);
+    EXPECT_TRUE(form->LabelSIDt2->text().startsWith("200.0000us\r\n(5.000000KHz)\r\n"));
+    EXPECT_TRUE(form->CurrentViewSettings().lastCursorPairT);
+    // Switched off, the pair's readout goes.
+    form->SpeedButtonDt->click();
+    EXPECT_EQ(S().cursorTOn, 0);
+    EXPECT_FALSE(form->PanelSIDt->isVisibleTo(form.get()));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainViewTest, ALongRecordScrollsByWholePixelsWithCtrlKeys) {
+    Start("seed = 4; large_memory = yes");
+    // The standard wave area, 450 pixels wide.
+    const int extra = form->View().Geometry().WaveWidth - 450;
+    form->resize(form->width() - extra, form->height() - extra * 8 / 10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->View().Geometry().WaveWidth == 450; }, kWaitMs));
+    int td10us = -1;
+    for (int i = 0; i < form->ComboBoxTd->count(); ++i) {
+        if (TimePerDivNs(i) == 10000) {
+            td10us = i;
+        }
+    }
+    ASSERT_GE(td10us, 0);
+    const int oneMega = form->ComboBoxMemSize->count() - 1;
+    form->ComboBoxMemSize->setCurrentIndex(oneMega);
+    emit form->ComboBoxMemSize->activated(oneMega);
+    form->ComboBoxTd->setCurrentIndex(td10us);
+    emit form->ComboBoxTd->activated(td10us);
+    ASSERT_EQ(S().memoryPoints, 1000000);
+    form->A_Single->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return S().runMode == kRunStop; }, kWaitMs));
+    ASSERT_TRUE(form->Acquisition().dataValid);
+    ASSERT_EQ(form->ScreenSamples(), 10000);
+
+    const ScrollGeometry& bar = form->ScrollBarGeometry();
+    EXPECT_EQ(bar.smallChange, 22);  // one pixel
+    EXPECT_EQ(bar.pageSize, 10000);
+    EXPECT_EQ(bar.largeChange, 5000);
+    EXPECT_TRUE(form->ScrollBar1->isEnabled());
+    EXPECT_EQ(form->ScrollBar1->singleStep(), 22);
+    EXPECT_EQ(form->ScrollBar1->maximum(), 1000000 - 10000);
+
+    // Ctrl+Right: one step of 22 samples is 0.99 pixel, no move; the second
+    // passes a whole pixel, and the view moves to the sample where that pixel
+    // is reached (22.2 samples a pixel: the 23rd).
+    form->ScrollBar1->setFocus();
+    const int start = form->View().Horizontal().ViewStart;
+    const int position = form->ScrollBar1->value();
+    QTest::keyClick(form->ScrollBar1, Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(form->ScrollBar1->value(), position + 22);
+    EXPECT_EQ(form->View().Horizontal().ViewStart, start);
+    QTest::keyClick(form->ScrollBar1, Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(form->ScrollBar1->value(), position + 44);
+    EXPECT_EQ(form->View().Horizontal().ViewStart, start + 23);
+    // Ctrl+Home: back to the start of the record.
+    QTest::keyClick(form->ScrollBar1, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(form->ScrollBar1->value(), 0);
+    EXPECT_EQ(form->View().Horizontal().ViewStart, 0);
+    // A page click on the bar moves by the large change, not by the page.
+    form->ScrollBar1->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(form->ScrollBar1->value(), 5000);
+    EXPECT_EQ(form->View().Horizontal().ViewStart, 5000);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+}  // namespace
+}  // namespace lumatrace
