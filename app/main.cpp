@@ -1,5 +1,6 @@
 // Program entry: one running instance per user, the main window, and the
 // options for unattended runs (a picture of the window, a timed close).
+#include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QImage>
@@ -42,9 +43,15 @@ int main(int argc, char* argv[]) {
         "screenshot", "Save a picture of the main window as PNG to <file> before closing.", "file");
     const QCommandLineOption quitAfter("quit-after", "Close the program in order after <seconds>.",
                                        "seconds");
+    const QCommandLineOption triggerItems(
+        "trigger",
+        "Trigger these menu items or actions, by name, once the window is laid out "
+        "(comma-separated, e.g. M_Math,A_Fft).",
+        "names");
     parser.addOption(autoRun);
     parser.addOption(screenshot);
     parser.addOption(quitAfter);
+    parser.addOption(triggerItems);
     parser.addPositionalArgument("file", "Waveform file (.zep) to open.", "[file]");
     parser.process(app);
 
@@ -67,7 +74,7 @@ int main(int argc, char* argv[]) {
     instance.SetArgumentsHandler([&](const QStringList& arguments) {
         // Only the file it was given counts, not its unattended options.
         QCommandLineParser forwarded;
-        forwarded.addOptions({autoRun, screenshot, quitAfter});
+        forwarded.addOptions({autoRun, screenshot, quitAfter, triggerItems});
         forwarded.parse(arguments);
         const QStringList rest = forwarded.positionalArguments();
         if (mainWindow && mainWindow->FirstLayoutDone()) {
@@ -106,11 +113,24 @@ int main(int argc, char* argv[]) {
     }
 
     const bool runAuto = parser.isSet(autoRun);
+    const QStringList triggered = parser.value(triggerItems).split(',', Qt::SkipEmptyParts);
     QObject::connect(&form, &lumatrace::TFormMain::firstLayoutDone, &form, [&] {
         for (const auto& arguments : earlyArguments) {
             form.HandleForwardedArguments(arguments);
         }
         earlyArguments.clear();
+        for (const QString& name : triggered) {
+            QAction* item = form.MenuItem(name.trimmed().toStdString());
+            if (!item) {
+                item = form.findChild<QAction*>(name.trimmed());
+            }
+            if (!item) {
+                std::fprintf(stderr, "lumatrace: --trigger: no menu item or action %s\n",
+                             qPrintable(name));
+            } else if (item->isEnabled()) {
+                item->trigger();
+            }
+        }
         if (runAuto && form.A_Auto->isEnabled()) {
             form.A_Auto->trigger();
         }

@@ -79,6 +79,7 @@ void TFormMain::UpdateAnalysisSettings() {
     d.fftScale = s.fftScale;
     d.hzPerDiv = fftHs_.hzPerDiv;
     d.binWidthHz = fftHs_.binWidthHz;
+    d.recordLocked = true;  // RedrawAll holds WaveBufferMutex
     d.overviewLeft = PaintBoxWave->parentWidget()->x() + PaintBoxWave->x() -
                      PaintBoxTrigP->parentWidget()->x() - PaintBoxTrigP->x() + 1;
 }

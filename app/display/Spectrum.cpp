@@ -72,12 +72,16 @@ SpectrumSource SpectrumAnalyzer::Source() const {
     return source_;
 }
 
-SpectrumAnalyzer::Result SpectrumAnalyzer::ComputeSpectrum() {
+SpectrumAnalyzer::Result SpectrumAnalyzer::ComputeSpectrum(bool recordLocked) {
     if (!recordOnShow_.load() || !request_.exchange(false))
         return Result::Skipped;
     const FftParams params = MakeFftParams(Source());
     std::lock_guard<std::mutex> lock(transformMutex_);
-    SnapshotForSpectrum(record_, snapshot_);
+    if (recordLocked) {
+        TakeRecord(record_, snapshot_);
+    } else {
+        SnapshotForSpectrum(record_, snapshot_);
+    }
     bool ok = false;
     if (calc_ != nullptr) {
         std::lock_guard<std::mutex> out(outputMutex_);

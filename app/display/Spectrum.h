@@ -84,7 +84,8 @@ class SpectrumAnalyzer {
 
     // One transform of the record on show when requested. The request is taken down before
     // the snapshot, so a record arriving during the transform asks for the next one.
-    Result ComputeSpectrum();
+    // `recordLocked`: the caller holds WaveBufferMutex already (a redraw does).
+    Result ComputeSpectrum(bool recordLocked = false);
 
     // Zeroes the outputs (FFT switched off, record cleared).
     void ClearOutputs();

@@ -39,7 +39,7 @@ void ViewSpectrum::DrawSpectrum(const RedrawContext& ctx) {
     const bool workerConfiguration = s.memoryPoints >= kMaxRecordPoints && s.RollRunning();
     if (s.dataValid && analyzer_.RequestPending() && !workerConfiguration &&
         !analyzer_.WorkerRunning()) {
-        analyzer_.ComputeSpectrum();
+        analyzer_.ComputeSpectrum(display_.recordLocked);
     }
 
     Canvas& wave = ctx.surfaces.CanvasFor(ViewImage::Wave);

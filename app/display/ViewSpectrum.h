@@ -20,6 +20,8 @@ struct SpectrumDisplaySettings {
     long double hzPerDiv = 0.0L;
     long double binWidthHz = 0.0L;
     int overviewLeft = 1;  // x of the graticule's left edge on the position strip, plus 1
+    // The redraw runs with WaveBufferMutex held by its caller (the main window's redraw does).
+    bool recordLocked = false;
 };
 
 class ViewSpectrum : public SpectrumLayer {

@@ -167,6 +167,29 @@ TEST_F(FormMainTest, DelayEditShowsTheDelayInAFittingUnit) {
     EXPECT_EQ(form->EditDelay->text(), "250");
 }
 
+TEST_F(FormMainTest, MathAndSpectrumAreDrawnLive) {
+    Start("seed = 12");
+    form->MenuItem("M_Math")->trigger();
+    EXPECT_TRUE(form->Settings().mathOn);
+    form->A_Auto->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Passes() >= 3; }, kWaitMs));
+    const QImage math = form->WavePicture().copy();
+    EXPECT_GT(CountPixels(math, form->Settings().DisplayColor(2)), math.width() / 2);
+    EXPECT_EQ(form->LblSIMath->text(), " MATH");
+
+    // The spectrum takes the third trace's place and comes to the front.
+    form->A_Fft->trigger();
+    const int before = Passes();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Passes() >= before + 3; }, kWaitMs));
+    const QImage spectrum = form->WavePicture().copy();
+    EXPECT_GT(CountPixels(spectrum, form->Settings().DisplayColor(3)), spectrum.width() / 2);
+    EXPECT_EQ(CountPixels(spectrum, form->Settings().DisplayColor(2)), 0);
+    EXPECT_EQ(form->LblSIMath->text(), " FFT");
+    EXPECT_EQ(form->LblSIDt->text(), " Time ( FFT )");
+    form->A_Stop->trigger();
+    EXPECT_TRUE(messages.shown.empty());
+}
+
 TEST_F(FormMainTest, SlowTimeBaseRollsTheRecordIn) {
     Start("seed = 8; CH2 = sawtooth(freq=1, amp=0.1)");
     ASSERT_TRUE(form->CheckBoxRoll->isChecked());
