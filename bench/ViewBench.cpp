@@ -4,6 +4,10 @@
 // in the same run, is the floor: one plain pass that reads every word of the same record once.
 // The copy alone and the redraw alone are timed too. A table of the ratios to the floor follows
 // the benchmark output.
+//
+// The whole view at 1M points comes last: markers and both cursor pairs with MATH in Envelope
+// mode, and with the spectrum in front (its transform of 524,288 points included, as a new
+// record asks for one).
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -13,11 +17,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "app/display/QtViewSurfaces.h"
+#include "app/display/SpectrumScales.h"
+#include "app/display/ViewMarkers.h"
+#include "app/display/ViewProcessing.h"
+#include "app/display/ViewSpectrum.h"
 #include "app/display/WaveBuffers.h"
 #include "app/display/WaveView.h"
+#include "fft/include/zep9100fft.h"
 
 namespace {
 
@@ -123,10 +133,86 @@ void RedrawArgs(benchmark::internal::Benchmark* b) {
     b->ArgNames({"points", "W", "mode"});
 }
 
+class QuietAverageHost final : public AverageHost {
+  public:
+    std::optional<std::uint64_t> AvailablePhysicalMemory() override { return std::nullopt; }
+    void StopAcquisition() override {}
+    MessageBoxService& Messages() override { std::abort(); }
+    void SetWaitCursor(bool) override {}
+    bool KeepAveraging() override { return true; }
+};
+
+// Everything on at once: the layers the main window installs.
+struct FullScene {
+    QuietAverageHost host;
+    ViewMarkers markers;
+    ViewProcessing processing{host};
+    SpectrumAnalyzer analyzer{&Zep9100InitFft, &Zep9100CalcFft};
+    ViewSpectrum spectrum{analyzer};
+    Scene scene;
+
+    FullScene(int width, bool spectrumInFront)
+        : scene(kMaxRecordPoints, width, spectrumInFront ? kWaveformSample : kWaveformEnvelope) {
+        WaveView& view = scene.view;
+        view.SetMarkerLayer(&markers);
+        view.SetProcessingLayer(&processing);
+        view.SetSpectrumLayer(&spectrum);
+        processing.SetMarkerLayer(&markers);
+        spectrum.SetMarkerLayer(&markers);
+        ViewSettings& s = scene.settings;
+        s.cursorTOn = s.cursorVOn = true;
+        if (spectrumInFront) {
+            s.fftOn = true;
+            s.traceOrder[kTraceFft] = 1;
+            s.traceOrder[kTraceCh1] = 2;
+            s.traceOrder[kTraceCh2] = 3;
+            const int n = FftLengthFor(kMaxRecordPoints);
+            Zep9100InitFft(n, FftStages(n), n / 2);
+            analyzer.SetSource({0, 2, 50, 10, 250});
+            SpectrumWindow& sp = view.Spectrum();
+            sp.FftBins = n / 2;
+            sp.BinsPerScreen = n / 2;
+            sp.HalfScreenBins = n / 4;
+            spectrum.Display().dbv = true;
+            spectrum.Display().window = 2;
+            spectrum.Display().fftScale = 20000;
+            spectrum.Display().binWidthHz = 1.0L;
+            spectrum.Display().hzPerDiv = n / 20.0L;
+        } else {
+            s.mathOn = true;
+            MathSettings math;
+            math.op = MathOperator::Sub;
+            processing.SetMathSettings(math);
+        }
+    }
+};
+
+// One data arrival (with the spectrum's request it raises) and the redraw of everything.
+void BM_FullView(benchmark::State& state) {
+    FillFetch(kMaxRecordPoints);
+    TakeRecord(FetchBuffer, WaveBuffer);
+    const bool spectrum = state.range(1) != 0;
+    FullScene full(static_cast<int>(state.range(0)), spectrum);
+    for (auto _ : state) {
+        TakeRecord(FetchBuffer, WaveBuffer);
+        if (spectrum) {
+            full.analyzer.SetRecordOnShow(true);
+            full.analyzer.RaiseRequest();
+        }
+        full.scene.view.RedrawAll(full.scene.settings, full.scene.surfaces);
+    }
+}
+
 BENCHMARK(BM_Floor)->ArgName("points")->Arg(10000)->Arg(100000)->Arg(1000000);
 BENCHMARK(BM_TakeRecord);
 BENCHMARK(BM_ArrivalAndRedraw)->Apply(RedrawArgs);
 BENCHMARK(BM_RedrawOnly)->Apply(RedrawArgs);
+BENCHMARK(BM_FullView)
+    ->ArgNames({"W", "spectrum"})
+    ->Args({450, 0})
+    ->Args({1700, 0})
+    ->Args({450, 1})
+    ->Args({1700, 1});
 
 class Collector : public benchmark::ConsoleReporter {
   public:
@@ -175,6 +261,20 @@ void PrintSummary(const Collector& c) {
     std::printf(
         "(CPU microseconds, fastest repetition; x floor: arrival + redraw / one read of the "
         "record)\n");
+    const double floor = find("BM_Floor/points:1000000");
+    std::printf("\n%-34s %-5s %12s %9s\n", "whole view at 1M points", "W", "arrival+rd", "x floor");
+    for (int spectrum : {0, 1}) {
+        for (int width : kWidths) {
+            const double total = find("BM_FullView/W:" + std::to_string(width) +
+                                      "/spectrum:" + std::to_string(spectrum));
+            if (total > 0.0) {
+                std::printf(
+                    "%-34s %-5d %12.1f %8.2fx\n",
+                    spectrum ? "markers, cursors, spectrum" : "markers, cursors, MATH, envelope",
+                    width, total, floor > 0.0 ? total / floor : 0.0);
+            }
+        }
+    }
 }
 
 }  // namespace
