@@ -26,25 +26,50 @@ double fractionOf(long double cycles) {
     return d >= 1.0 ? 0.0 : d;
 }
 
+// The fixed-point phase of a rendered sample differs from the exact phase
+// by the rounding of the block's start phase and of the increment, summed
+// over a block: far below this many units of 2^-64 cycle.
+constexpr uint64_t kPhaseMargin = uint64_t{1} << 24;
+
+// Whether a fixed-point phase lies within rounding of `edge` or of the wrap
+// at 0, where only the exact evaluation can tell the side.
+bool nearEdge(uint64_t phase, uint64_t edge) {
+    return phase - edge + kPhaseMargin <= 2 * kPhaseMargin ||
+           phase + kPhaseMargin <= 2 * kPhaseMargin;
+}
+
 // Adds a or b to each out[k] (to *base instead when there is one): a
 // while phase + k x inc (mod 2^64) is below `edge`, b from there on. Where
-// the level holds for many samples, whole runs are done at once; the
-// samples get exactly the levels the comparison sample by sample gives.
+// the level holds for many samples, whole runs are done at once. A sample
+// within rounding of an edge gets the level exactBelow(k) gives: the exact
+// evaluation the trigger comparator uses, so that a sample taken right at
+// a trigger edge is on the side the comparator saw.
+template <class ExactBelow>
 void addTwoLevels(uint64_t phase, uint64_t inc, uint64_t edge, double a, double b, std::size_t n,
-                  double* out, const double* base) {
+                  double* out, const double* base, const ExactBelow& exactBelow) {
+    auto put = [&](std::size_t k, bool below) {
+        out[k] = (base ? *base : out[k]) + (below ? a : b);
+    };
     const uint64_t shorter = std::min(edge, uint64_t{0} - edge);
-    if (inc == 0 || shorter / inc < 16) {
+    if (inc == 0 || shorter / inc < 16 || shorter <= 4 * kPhaseMargin) {
         for (std::size_t k = 0; k < n; ++k) {
-            out[k] = (base ? *base : out[k]) + (phase < edge ? a : b);
+            put(k, nearEdge(phase, edge) ? exactBelow(k) : phase < edge);
             phase += inc;
         }
         return;
     }
     for (std::size_t k = 0; k < n;) {
-        // Steps before the comparison changes: reaching the edge from
-        // below, or wrapping past 2^64 - 1 from above.
+        if (nearEdge(phase, edge)) {
+            put(k, exactBelow(k));
+            phase += inc;
+            ++k;
+            continue;
+        }
+        // Steps before the phase comes within rounding of the edge (from
+        // below) or of the wrap past 2^64 - 1 (from above).
         const bool below = phase < edge;
-        const uint64_t steps = below ? (edge - phase - 1) / inc + 1 : ~phase / inc + 1;
+        const uint64_t limit = (below ? edge : 0) - kPhaseMargin;
+        const uint64_t steps = (limit - phase - 1) / inc + 1;
         const std::size_t run = static_cast<std::size_t>(std::min<uint64_t>(steps, n - k));
         const double v = below ? a : b;
         if (base)
@@ -390,7 +415,12 @@ void CompiledSignal::render(Picoseconds t0, Picoseconds dt, std::size_t n, doubl
                 const uint64_t edge = static_cast<uint64_t>(p.segments[1].start * scale);
                 const double hi = a * p.amplitude * p.terms[0].coefficient * p.segments[0].value;
                 const double lo = a * p.amplitude * p.terms[0].coefficient * p.segments[1].value;
-                addTwoLevels(phase, inc, edge, hi, lo, m, o, base);
+                const double edgeStart = p.segments[1].start;
+                auto exactBelow = [&](std::size_t k) {
+                    const Picoseconds t = tb + static_cast<Picoseconds>(k) * dt;
+                    return cyclesAt(p.frequency, p.phase0, t) < edgeStart;
+                };
+                addTwoLevels(phase, inc, edge, hi, lo, m, o, base, exactBelow);
                 base = nullptr;
                 continue;
             }

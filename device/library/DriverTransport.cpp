@@ -17,10 +17,20 @@ static_assert(kVersionControlCode == driver::IOCTL_ZEP9100_GET_VERSION);
 static_assert(Transport::kMaxTransfer == driver::kMaximumTransferSize);
 
 BulkUsbFunction::BulkUsbFunction(BulkFunction& function)
-    : function_(function), host_(std::make_shared<std::atomic<host::UsbFunctionHost*>>(nullptr)) {
-    function_.setDoorbell([slot = host_] {
-        if (host::UsbFunctionHost* host = slot->load())
-            host->functionReady();
+    : function_(function), host_(std::make_shared<HostSlot>()) {
+    // The instrument rings when IN data is ready and when it has been
+    // unplugged; the bus hears of the latter as a dead port. The bus is
+    // called with the slot locked, so that detaching it waits for a call in
+    // progress (the bus detaches itself from inside functionGone, hence the
+    // recursive lock).
+    function_.setDoorbell([slot = host_, &function = function_] {
+        std::lock_guard lock(slot->mutex);
+        if (!slot->host)
+            return;
+        if (function.attached())
+            slot->host->functionReady();
+        else
+            slot->host->functionGone();
     });
 }
 
@@ -29,22 +39,33 @@ BulkUsbFunction::~BulkUsbFunction() {
 }
 
 host::UsbPacketResult BulkUsbFunction::bulkOut(const uint8_t* data, size_t length) {
-    // A gone instrument stalls: the transfer fails and so does every later
-    // one, which is what the library reports for an unplugged instrument.
-    if (function_.bulkOut(data, length) != BulkStatus::Ok)
-        return host::UsbPacketResult::stall();
-    return host::UsbPacketResult::done(length);
+    switch (function_.bulkOut(data, length)) {
+        case BulkStatus::Ok:
+            return host::UsbPacketResult::done(length);
+        case BulkStatus::Stall:
+            return host::UsbPacketResult::stall();
+        case BulkStatus::Gone:
+            break;
+    }
+    return host::UsbPacketResult::gone();
 }
 
 host::UsbPacketResult BulkUsbFunction::bulkIn(uint8_t* buffer, size_t capacity) {
     std::size_t got = 0;
-    if (function_.bulkIn(buffer, capacity, got) != BulkStatus::Ok)
-        return host::UsbPacketResult::stall();
-    return got == 0 ? host::UsbPacketResult::notReady() : host::UsbPacketResult::done(got);
+    switch (function_.bulkIn(buffer, capacity, got)) {
+        case BulkStatus::Ok:
+            return got == 0 ? host::UsbPacketResult::notReady() : host::UsbPacketResult::done(got);
+        case BulkStatus::Stall:
+            return host::UsbPacketResult::stall();
+        case BulkStatus::Gone:
+            break;
+    }
+    return host::UsbPacketResult::gone();
 }
 
 void BulkUsbFunction::attach(host::UsbFunctionHost* host) {
-    host_->store(host);
+    std::lock_guard lock(host_->mutex);
+    host_->host = host;
 }
 
 struct DriverBus::Stack {
@@ -103,8 +124,9 @@ class DriverTransport final : public Transport {
         std::lock_guard lock(mutex_);
         if (file_)
             return ZEP9100_ERR_IN_USE;
-        // An instrument that pulled its own plug stays on the model's bus,
-        // its pipes stalled: it is not there any more.
+        // The plug-and-play manager removes an instrument that pulled its
+        // own plug on a thread of its own, a moment later: it is not there
+        // any more from the moment it went.
         if (!stack_->instruments.at(index_)->attached())
             return ZEP9100_ERR_NO_DEVICE;
         const std::wstring path = L"\\\\.\\Zep9100Device" + std::to_wstring(index_);
@@ -218,6 +240,12 @@ DriverBus::~DriverBus() = default;
 
 unsigned DriverBus::deviceCount() const {
     return static_cast<unsigned>(stack_->nodes.size());
+}
+
+DriverBus::PnpState DriverBus::pnpState(unsigned index) const {
+    const host::DeviceNode* node = stack_->nodes.at(index);
+    stack_->kernel->settle();
+    return {node->started(), node->surpriseRemoved(), node->removed()};
 }
 
 std::unique_ptr<Transport> DriverBus::transport(unsigned index) {

@@ -5,8 +5,8 @@
 // program would talk to the real driver.
 #pragma once
 
-#include <atomic>
 #include <memory>
+#include <mutex>
 
 #include "device/firmware/BulkFunction.h"
 #include "device/firmware/VirtualConfig.h"
@@ -30,10 +30,14 @@ class BulkUsbFunction final : public host::UsbFunction {
     void attach(host::UsbFunctionHost* host) override;
 
   private:
+    struct HostSlot {
+        std::recursive_mutex mutex;
+        host::UsbFunctionHost* host = nullptr;
+    };
     BulkFunction& function_;
     // Shared with the doorbell, which the instrument may be ringing while
     // the adapter goes.
-    std::shared_ptr<std::atomic<host::UsbFunctionHost*>> host_;
+    std::shared_ptr<HostSlot> host_;
 };
 
 // The driver's control code for its version word.
@@ -47,6 +51,16 @@ class DriverBus final : public TransportBus {
 
     unsigned deviceCount() const override;
     std::unique_ptr<Transport> transport(unsigned index) override;
+
+    // What the plug-and-play manager has told the driver about instrument
+    // `index`, once the kernel model has nothing left to do: for tests and
+    // diagnostics.
+    struct PnpState {
+        bool started = false;
+        bool surpriseRemoved = false;
+        bool removed = false;
+    };
+    PnpState pnpState(unsigned index) const;
 
     struct Stack;
 

@@ -61,6 +61,7 @@ class DeviceNode {
     NTSTATUS addStatus() const { return addStatus_; }
     NTSTATUS startStatus() const { return startStatus_; }
     bool started() const { return started_; }
+    bool surpriseRemoved() const { return surpriseRemoved_; }
     bool removed() const { return removed_; }
     VirtualUsbDevice& usb() const { return *usb_; }
     UsbTrafficCounts traffic() const;
@@ -137,6 +138,10 @@ class UsbBus {
     void unplug(DeviceNode& node);
     // Only the electrical part of unplug: the bus fails transfers; the PnP manager is not told.
     void disconnect(DeviceNode& node);
+    // The device pulled itself out (its function reported it gone): as unplug, but the PnP
+    // manager's part runs on the PnP manager's own thread, as after the hub reports a dead port.
+    // HostKernel::settle() waits for it.
+    void reportRemoval(DeviceNode& node);
 
     static constexpr NTSTATUS kDeviceGoneStatus = STATUS_DEVICE_NOT_CONNECTED;
     static constexpr NTSTATUS kStallStatus = STATUS_UNSUCCESSFUL;
@@ -192,7 +197,7 @@ class HostKernel {
     NTSTATUS loadDriver(PDRIVER_INITIALIZE entry, const std::wstring& service);
     // Removes remaining devices and calls the driver's unload routine.
     void unloadDriver();
-    // Waits until the kernel's worker thread and the bus have nothing left to do.
+    // Waits until the kernel's worker threads and the bus have nothing left to do.
     void settle();
     // Tears everything down; returns what leaked, one line each, empty when clean.
     std::string shutdown();

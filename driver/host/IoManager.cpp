@@ -2,6 +2,7 @@
 // cancellation, memory descriptor lists, and the user-mode front door.
 #include <algorithm>
 #include <cstdlib>
+#include <new>
 
 #include "driver/host/KernelState.h"
 
@@ -76,17 +77,23 @@ HostIrp* Kernel::allocateIrp(CCHAR stackSize, IrpOrigin origin) {
     if (stackSize < 1 || stackSize > kMaxStackSize)
         BugCheck("IRP with %d stack locations (the model supports 1..%d)", stackSize,
                  kMaxStackSize);
-    auto* hirp = new HostIrp;
+    std::unique_lock lock(irpLock);
+    void* memory = nullptr;
+    if (!irpLookaside.empty()) {
+        memory = irpLookaside.back();
+        irpLookaside.pop_back();
+    }
+    auto* hirp = memory ? new (memory) HostIrp : new HostIrp;
     hirp->origin = origin;
     IRP& irp = hirp->irp;
     irp.Type = IO_TYPE_IRP;
     irp.Size = static_cast<USHORT>(sizeof(IRP) + stackSize * sizeof(IO_STACK_LOCATION));
     irp.StackCount = stackSize;
     irp.CurrentLocation = static_cast<CHAR>(stackSize + 1);
+    std::memset(static_cast<void*>(hirp->stack), 0, sizeof(IO_STACK_LOCATION) * stackSize);
     irp.Tail.Overlay.CurrentStackLocation = &hirp->stack[static_cast<int>(stackSize)];
     InitializeListHead(&irp.ThreadListEntry);
-    std::lock_guard lock(irpLock);
-    irps[&irp] = hirp;
+    irpNodes.insert(irps, &irp, hirp);
     return hirp;
 }
 
@@ -103,7 +110,12 @@ void Kernel::releaseIrp(HostIrp* hirp) {
         return;
     {
         std::lock_guard lock(irpLock);
-        irps.erase(&hirp->irp);
+        irpNodes.erase(irps, irps.find(&hirp->irp));
+        if (kLookasideLists && irpLookaside.size() < kLookasideDepth) {
+            hirp->~HostIrp();
+            irpLookaside.push_back(hirp);
+            return;
+        }
     }
     delete hirp;
 }
@@ -205,8 +217,6 @@ void Kernel::finishIrp(HostIrp* hirp) {
             mdl = next;
         }
         irp.MdlAddress = nullptr;
-        std::lock_guard lock(file->m);
-        file->inFlight.erase(hirp);
     }
 
     if (hirp->origin == IrpOrigin::PowerRequest) {
@@ -229,8 +239,17 @@ void Kernel::finishIrp(HostIrp* hirp) {
     // the kernel's completion in the requester's thread does: a close right after the request
     // then finds no request of the file left.
     const bool user = hirp->origin == IrpOrigin::User;
-    if (user)
-        dropFileReference(file, true);
+    if (user) {
+        bool lastReference;
+        {
+            std::lock_guard lock(file->m);
+            file->inFlightNodes.erase(file->inFlight, file->inFlight.find(hirp));
+            lastReference = --file->refs == 0;
+        }
+        // The close request goes to the driver at PASSIVE_LEVEL, outside any dispatch routine.
+        if (lastReference)
+            worker.post([this, file] { closeFile(file); });
+    }
     {
         std::lock_guard lock(hirp->m);
         hirp->completed = true;
@@ -579,17 +598,25 @@ BOOLEAN IoCancelIrp(PIRP Irp) {
 PMDL IoAllocateMdl(PVOID VirtualAddress, ULONG Length, BOOLEAN SecondaryBuffer, BOOLEAN ChargeQuota,
                    PIRP Irp) {
     (void)ChargeQuota;
-    auto* mdl = new MDL{};
+    Kernel& k = kernel();
+    PMDL mdl = nullptr;
+    {
+        std::lock_guard lock(k.irpLock);
+        if (!k.mdlLookaside.empty()) {
+            mdl = k.mdlLookaside.back();
+            k.mdlLookaside.pop_back();
+        }
+        if (mdl)
+            *mdl = MDL{};
+        else
+            mdl = new MDL{};
+        k.mdlNodes.insert(k.mdls, mdl);
+    }
     auto address = reinterpret_cast<ULONG_PTR>(VirtualAddress);
     mdl->StartVa = reinterpret_cast<PVOID>(address & ~ULONG_PTR(4095));
     mdl->ByteOffset = static_cast<ULONG>(address & 4095);
     mdl->ByteCount = Length;
     mdl->Size = sizeof(MDL);
-    {
-        Kernel& k = kernel();
-        std::lock_guard lock(k.irpLock);
-        k.mdls.insert(mdl);
-    }
     if (Irp) {
         if (!SecondaryBuffer) {
             if (Irp->MdlAddress)
@@ -609,13 +636,18 @@ PMDL IoAllocateMdl(PVOID VirtualAddress, ULONG Length, BOOLEAN SecondaryBuffer, 
 
 VOID IoFreeMdl(PMDL Mdl) {
     Kernel& k = kernel();
-    {
-        std::lock_guard lock(k.irpLock);
-        if (!k.mdls.erase(Mdl))
-            BugCheck("IoFreeMdl on %p, which is not an MDL", Mdl);
-    }
+    std::unique_lock lock(k.irpLock);
+    auto it = k.mdls.find(Mdl);
+    if (it == k.mdls.end())
+        BugCheck("IoFreeMdl on %p, which is not an MDL", Mdl);
     if (Mdl->MdlFlags & MDL_PAGES_LOCKED)
         BugCheck("IoFreeMdl on an MDL whose pages are locked");
+    k.mdlNodes.erase(k.mdls, it);
+    if (kLookasideLists && k.mdlLookaside.size() < kLookasideDepth) {
+        k.mdlLookaside.push_back(Mdl);
+        return;
+    }
+    lock.unlock();
     delete Mdl;
 }
 
@@ -682,20 +714,48 @@ HostIrp* newRequest(Kernel& k, UserFile* file, UCHAR major, PDEVICE_OBJECT* targ
     return hirp;
 }
 
+// Request records of the front door, kept per thread for reuse as the IRPs are.
+struct UserIoLookaside {
+    std::vector<UserIo*> free;
+    ~UserIoLookaside() {
+        for (UserIo* io : free)
+            delete io;
+    }
+};
+thread_local UserIoLookaside t_userIos;
+
+UserIo* newUserIo(HostIrp* hirp, NTSTATUS status) {
+    if (kLookasideLists && !t_userIos.free.empty()) {
+        UserIo* io = t_userIos.free.back();
+        t_userIos.free.pop_back();
+        *io = UserIo{hirp, status};
+        return io;
+    }
+    return new UserIo{hirp, status};
+}
+
+void freeUserIo(UserIo* io) {
+    if (kLookasideLists && t_userIos.free.size() < 8) {
+        t_userIos.free.push_back(io);
+        return;
+    }
+    delete io;
+}
+
 UserIo* issue(Kernel& k, UserFile* file, HostIrp* hirp, PDEVICE_OBJECT top) {
     {
         std::lock_guard lock(file->m);
         file->refs++;
-        file->inFlight.insert(hirp);
+        file->inFlightNodes.insert(file->inFlight, hirp);
     }
     hirp->refs.fetch_add(1);  // the requester's, released by waitIo
     k.dispatchTop(top, hirp);
     checkThreadIsClean("a dispatch routine called from user mode");
-    return new UserIo{hirp, STATUS_SUCCESS};
+    return newUserIo(hirp, STATUS_SUCCESS);
 }
 
 UserIo* failedIo(NTSTATUS status) {
-    return new UserIo{nullptr, status};
+    return newUserIo(nullptr, status);
 }
 
 bool usable(UserFile* file) {
@@ -839,7 +899,7 @@ NTSTATUS IoManager::waitIo(UserIo* io, ULONG* bytes) {
         }
         kernel_.releaseIrp(hirp);
     }
-    delete io;
+    freeUserIo(io);
     if (bytes)
         *bytes = static_cast<ULONG>(information);
     return status;

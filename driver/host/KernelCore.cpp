@@ -89,11 +89,22 @@ Kernel::Kernel() {
     if (g_kernel)
         BugCheck("a second HostKernel was created while one exists");
     g_kernel = this;
+    irpLookaside.reserve(kLookasideDepth);
+    mdlLookaside.reserve(kLookasideDepth);
     worker.start();
+    pnpWorker.start();
 }
 
 Kernel::~Kernel() {
+    pnpWorker.stop();
     worker.stop();
+    for (HostIrp* memory : irpLookaside)
+        ::operator delete(static_cast<void*>(memory));
+    for (PMDL mdl : mdlLookaside)
+        delete mdl;
+    for (auto& list : poolLookaside)
+        for (void* block : list)
+            std::free(block);
     g_kernel = nullptr;
 }
 
@@ -479,7 +490,7 @@ PVOID ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberOfBytes, ULONG Tag)
         BugCheck("pool allocated with tag 0");
     Kernel& k = kernel();
     std::lock_guard lock(k.poolLock);
-    auto plan = k.poolFailures.find(Tag);
+    auto plan = k.poolFailures.empty() ? k.poolFailures.end() : k.poolFailures.find(Tag);
     if (plan != k.poolFailures.end() && plan->second.count > 0) {
         if (plan->second.skip > 0) {
             plan->second.skip--;
@@ -488,12 +499,24 @@ PVOID ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberOfBytes, ULONG Tag)
             return nullptr;
         }
     }
-    void* p = std::malloc(NumberOfBytes ? NumberOfBytes : 1);
+    void* p = nullptr;
+    const size_t size = NumberOfBytes ? NumberOfBytes : 1;
+    if (kLookasideLists && size <= Kernel::kPoolLookasideMax) {
+        auto& list = k.poolLookaside[(size - 1) / 16];
+        if (!list.empty()) {
+            p = list.back();
+            list.pop_back();
+        } else {
+            p = std::malloc((size + 15) & ~size_t(15));
+        }
+    } else {
+        p = std::malloc(size);
+    }
     if (!p)
         BugCheck("host out of memory");
     // Fresh pool is not zeroed; a recognisable pattern makes reads of uninitialised fields show.
     std::memset(p, 0xA5, NumberOfBytes);
-    k.pool[p] = PoolBlock{NumberOfBytes, Tag};
+    k.poolNodes.insert(k.pool, p, PoolBlock{NumberOfBytes, Tag});
     k.poolAllocationsMade[Tag]++;
     return p;
 }
@@ -509,8 +532,16 @@ static void freePool(PVOID P, const ULONG* tag) {
     if (tag && *tag != it->second.tag)
         BugCheck("BAD_POOL_CALLER: block %p freed with tag 0x%08X, allocated with 0x%08X", P, *tag,
                  it->second.tag);
+    const size_t size = it->second.size ? it->second.size : 1;
     std::memset(P, 0xDD, it->second.size);
-    k.pool.erase(it);
+    k.poolNodes.erase(k.pool, it);
+    if (kLookasideLists && size <= Kernel::kPoolLookasideMax) {
+        auto& list = k.poolLookaside[(size - 1) / 16];
+        if (list.size() < kLookasideDepth) {
+            list.push_back(P);
+            return;
+        }
+    }
     std::free(P);
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "driver/host/HostKernel.h"
@@ -23,6 +24,26 @@ namespace lumatrace::host {
 // A kernel-interface misuse: prints what happened and stops the process, as a bug check stops
 // the machine.
 [[noreturn]] void BugCheck(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The lock of the model's own short bookkeeping sections (pool, IRP and MDL tables, handles,
+// bus queues): far cheaper than a mutex when, as almost always, nobody else holds it. A waiter
+// yields the processor instead of sleeping; nothing blocks while holding one.
+class SpinLock {
+  public:
+    void lock() noexcept {
+        while (held_.exchange(true, std::memory_order_acquire))
+            while (held_.load(std::memory_order_relaxed))
+                std::this_thread::yield();
+    }
+    bool try_lock() noexcept {
+        return !held_.load(std::memory_order_relaxed) &&
+               !held_.exchange(true, std::memory_order_acquire);
+    }
+    void unlock() noexcept { held_.store(false, std::memory_order_release); }
+
+  private:
+    std::atomic<bool> held_{false};
+};
 
 // What the model tracks per thread: the IRQL and the spin locks held.
 struct ThreadState {
@@ -49,11 +70,62 @@ enum class IrpOrigin {
 
 constexpr int kMaxStackSize = 8;
 
+// Freed IRPs, MDLs and small pool blocks are kept for the next allocation, as the kernel's
+// lookaside lists keep them. Under AddressSanitizer everything is really freed instead, so that
+// a use after free is still caught (as the driver verifier turns the lists off).
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kLookasideLists = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kLookasideLists = false;
+#else
+inline constexpr bool kLookasideLists = true;
+#endif
+#else
+inline constexpr bool kLookasideLists = true;
+#endif
+inline constexpr size_t kLookasideDepth = 64;
+
+// The bookkeeping containers keep the nodes of erased entries for later insertions, so that
+// counting a block or an IRP in and out does not go to the heap each time.
+template <class Container>
+class RecycledNodes {
+  public:
+    RecycledNodes() { spare_.reserve(kLookasideDepth); }
+    template <class Key, class... Mapped>
+    void insert(Container& c, const Key& key, const Mapped&... mapped) {
+        if (spare_.empty()) {
+            c.emplace(key, mapped...);
+            return;
+        }
+        auto node = std::move(spare_.back());
+        spare_.pop_back();
+        if constexpr (sizeof...(Mapped) == 0) {
+            node.value() = key;
+        } else {
+            node.key() = key;
+            ((node.mapped() = mapped), ...);
+        }
+        c.insert(std::move(node));
+    }
+    void erase(Container& c, typename Container::iterator it) {
+        if (spare_.size() < kLookasideDepth)
+            spare_.push_back(c.extract(it));
+        else
+            c.erase(it);
+    }
+
+  private:
+    std::vector<typename Container::node_type> spare_;
+};
+
 struct UserFile;
 
 struct HostIrp {
     IRP irp{};
-    IO_STACK_LOCATION stack[kMaxStackSize]{};
+    // Only the locations of the IRP's stack size are cleared when it is allocated: an IRP is
+    // as large as its stack, and clearing unused locations on every request costs memory traffic.
+    IO_STACK_LOCATION stack[kMaxStackSize];
     IrpOrigin origin = IrpOrigin::DriverAllocated;
     std::atomic<int> refs{1};
     std::atomic<bool> finished{false};  // completion has run past the top location
@@ -88,10 +160,11 @@ struct HostIrp {
 struct UserFile {
     FILE_OBJECT fileObject{};
     PDEVICE_OBJECT device = nullptr;
-    std::mutex m;
+    SpinLock m;
     int refs = 1;  // the handle plus each request in flight
     bool closed = false;
-    std::set<HostIrp*> inFlight;
+    std::unordered_set<HostIrp*> inFlight;
+    RecycledNodes<std::unordered_set<HostIrp*>> inFlightNodes;
 };
 
 struct UserIo {
@@ -151,8 +224,12 @@ class Kernel {
     int waitWatchdogSeconds = 60;
 
     // Pool.
-    mutable std::mutex poolLock;
+    mutable SpinLock poolLock;
     std::unordered_map<void*, PoolBlock> pool;
+    RecycledNodes<std::unordered_map<void*, PoolBlock>> poolNodes;
+    // Freed small blocks by size class (16-byte steps), for reuse.
+    static constexpr size_t kPoolLookasideMax = 1024;
+    std::vector<void*> poolLookaside[kPoolLookasideMax / 16];
     std::map<ULONG, size_t> poolAllocationsMade;
     std::map<ULONG, FailurePlan> poolFailures;
 
@@ -174,9 +251,13 @@ class Kernel {
     NTSTATUS failNextSymbolicLink = STATUS_SUCCESS;
 
     // IRPs and MDLs.
-    mutable std::mutex irpLock;
+    mutable SpinLock irpLock;
     std::unordered_map<PIRP, HostIrp*> irps;
-    std::set<PMDL> mdls;
+    std::unordered_set<PMDL> mdls;
+    RecycledNodes<std::unordered_map<PIRP, HostIrp*>> irpNodes;
+    RecycledNodes<std::unordered_set<PMDL>> mdlNodes;
+    std::vector<HostIrp*> irpLookaside;
+    std::vector<PMDL> mdlLookaside;
     HostIrp* findIrp(PIRP irp, const char* caller);
     HostIrp* allocateIrp(CCHAR stackSize, IrpOrigin origin);
     void releaseIrp(HostIrp* hirp);
@@ -207,6 +288,11 @@ class Kernel {
     DeviceNode& enumerate(VirtualUsbDevice* usb);
     NTSTATUS sendPnp(DeviceNode& node, UCHAR minor);
     void afterFileClosed(PDEVICE_OBJECT device);
+    // Surprise removal, then remove-device now or after the last close; once per device.
+    void removeUnplugged(DeviceNode& node);
+    // Serialises the PnP sequences that run on different threads (the PnP manager's thread, the
+    // last close of a removed device's handle, the caller of the PnP API).
+    std::recursive_mutex pnpLock;
     bool stackHasOpenFiles(DeviceNode& node);
     void deletePdo(DeviceNode& node);
 
@@ -220,6 +306,7 @@ class Kernel {
     unsigned pdoCounter = 0;
 
     Worker worker;
+    Worker pnpWorker;  // the PnP manager's thread, for removals the bus reports
 
     Pool poolApi{*this};
     Registry registryApi{*this};
@@ -251,6 +338,7 @@ class VirtualUsbDevice final : public UsbFunctionHost {
     void waitIdle();
     UsbTrafficCounts traffic() const;
     void functionReady() override;
+    void functionGone() override;
 
     PDEVICE_OBJECT pdo = nullptr;
     DeviceNode* node = nullptr;
@@ -284,12 +372,12 @@ class VirtualUsbDevice final : public UsbFunctionHost {
     UsbDeviceSpec spec_;
     UsbFunction& function_;
 
-    mutable std::mutex m_;  // configuration, pipes, queues, counters
-    std::condition_variable wake_;
+    mutable SpinLock m_;  // configuration, pipes, queues, counters
+    std::condition_variable_any wake_;
     bool wakeRequested_ = false;
     bool stopping_ = false;
     bool busy_ = false;
-    std::condition_variable idle_;
+    std::condition_variable_any idle_;
     bool connected_ = true;
     uint8_t configurationValue_ = 0;
     unsigned generation_ = 0;

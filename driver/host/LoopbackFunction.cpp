@@ -58,6 +58,17 @@ void LoopbackFunction::setOutBlocked(bool blocked) {
         notify();
 }
 
+void LoopbackFunction::pullOut(bool tellTheBus) {
+    {
+        std::lock_guard lock(m_);
+        gone_ = true;
+    }
+    if (!tellTheBus)
+        return;
+    if (UsbFunctionHost* host = host_.load())
+        host->functionGone();
+}
+
 std::vector<uint8_t> LoopbackFunction::received() const {
     std::lock_guard lock(m_);
     return received_;
@@ -80,6 +91,8 @@ UsbPacketResult LoopbackFunction::bulkOut(const uint8_t* data, size_t length) {
     bool queued = false;
     {
         std::lock_guard lock(m_);
+        if (gone_)
+            return UsbPacketResult::gone();
         if (stallOut_) {
             stallOut_ = false;
             return UsbPacketResult::stall();
@@ -100,6 +113,8 @@ UsbPacketResult LoopbackFunction::bulkOut(const uint8_t* data, size_t length) {
 UsbPacketResult LoopbackFunction::bulkIn(uint8_t* buffer, size_t capacity) {
     std::lock_guard lock(m_);
     inCalls_++;
+    if (gone_)
+        return UsbPacketResult::gone();
     if (stallIn_) {
         stallIn_ = false;
         return UsbPacketResult::stall();

@@ -26,6 +26,9 @@ class LoopbackFunction final : public UsbFunction {
     void stallNextOut();
     // OUT transfers answer NAK until this is cleared.
     void setOutBlocked(bool blocked);
+    // The device pulls itself out: it answers every later transfer as gone, and tells the bus
+    // at once when `tellTheBus` (else the bus finds out at the next transfer).
+    void pullOut(bool tellTheBus = true);
 
     std::vector<uint8_t> received() const;  // every byte taken on OUT
     size_t queuedInBytes() const;
@@ -44,6 +47,7 @@ class LoopbackFunction final : public UsbFunction {
     bool stallIn_ = false;
     bool stallOut_ = false;
     bool outBlocked_ = false;
+    bool gone_ = false;
     std::deque<std::vector<uint8_t>> in_;
     std::vector<uint8_t> stream_;
     size_t streamPosition_ = 0;

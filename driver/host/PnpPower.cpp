@@ -116,11 +116,31 @@ void Kernel::afterFileClosed(PDEVICE_OBJECT device) {
         std::lock_guard lock(objectLock);
         node = deviceInfo(device).node;
     }
-    if (node && node->removalOwed_ && !stackHasOpenFiles(*node)) {
+    if (!node)
+        return;
+    std::lock_guard pnp(pnpLock);
+    if (node->removalOwed_ && !stackHasOpenFiles(*node)) {
         pnpApi.removeDevice(*node);
         if (!node->usb_->connected())
             deletePdo(*node);
     }
+}
+
+void Kernel::removeUnplugged(DeviceNode& node) {
+    std::lock_guard pnp(pnpLock);
+    if (node.removed_ || !node.attached_) {
+        deletePdo(node);
+        return;
+    }
+    if (node.surpriseRemoved_)
+        return;  // told already; remove-device follows the last close
+    pnpApi.surpriseRemoval(node);
+    if (stackHasOpenFiles(node)) {
+        node.removalOwed_ = true;
+        return;
+    }
+    pnpApi.removeDevice(node);
+    deletePdo(node);
 }
 
 void Kernel::deletePdo(DeviceNode& node) {
@@ -340,6 +360,7 @@ void HostKernel::unloadDriver() {
 void HostKernel::settle() {
     Kernel& k = *kernel_;
     for (int round = 0; round < 3; ++round) {
+        k.pnpWorker.drain();
         k.worker.drain();
         for (auto& usb : k.usbDevices)
             usb->waitIdle();

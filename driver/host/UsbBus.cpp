@@ -116,11 +116,17 @@ void VirtualUsbDevice::stopThread() {
 }
 
 void VirtualUsbDevice::functionReady() {
+    // Never serviced in the caller's thread: a function may ring from a thread that its own
+    // transfers wait for.
     {
         std::lock_guard lock(m_);
         wakeRequested_ = true;
     }
     wake_.notify_all();
+}
+
+void VirtualUsbDevice::functionGone() {
+    kernel().busApi.reportRemoval(*node);
 }
 
 void VirtualUsbDevice::waitIdle() {
@@ -235,32 +241,38 @@ void VirtualUsbDevice::disconnect() {
 
 // Moves every transfer that the function can finish now, in order per pipe.
 void VirtualUsbDevice::service() {
+    // The lists are kept per thread between passes. A pass can run inside a completion routine
+    // of another pass on the same thread, so each pass takes the spare lists and puts them back.
+    static thread_local std::vector<Finished> spareFinished;
+    static thread_local std::vector<USBD_PIPE_HANDLE> spareWaiting;
     std::vector<Finished> finished;
+    finished.swap(spareFinished);
+    bool gone = false;
     {
         std::lock_guard functionLock(functionLock_);
         std::vector<USBD_PIPE_HANDLE> waiting;  // pipes whose head the function cannot take yet
+        waiting.swap(spareWaiting);
+        std::unique_lock lock(m_);
         for (;;) {
             PIRP irp = nullptr;
             Pipe* pipe = nullptr;
-            {
-                std::lock_guard lock(m_);
-                for (Pipe& p : pipes_) {
-                    if (std::find(waiting.begin(), waiting.end(), p.handle) != waiting.end())
-                        continue;
-                    for (auto it = p.queue.begin(); it != p.queue.end(); ++it) {
-                        if (IoSetCancelRoutine(*it, nullptr)) {
-                            irp = *it;
-                            p.queue.erase(it);
-                            pipe = &p;
-                            break;
-                        }
-                    }
-                    if (irp)
+            for (Pipe& p : pipes_) {
+                if (std::find(waiting.begin(), waiting.end(), p.handle) != waiting.end())
+                    continue;
+                for (auto it = p.queue.begin(); it != p.queue.end(); ++it) {
+                    if (IoSetCancelRoutine(*it, nullptr)) {
+                        irp = *it;
+                        p.queue.erase(it);
+                        pipe = &p;
                         break;
+                    }
                 }
+                if (irp)
+                    break;
             }
             if (!irp)
                 break;
+            lock.unlock();
             PURB urb =
                 static_cast<PURB>(IoGetCurrentIrpStackLocation(irp)->Parameters.Others.Argument1);
             auto& transfer = urb->UrbBulkOrInterruptTransfer;
@@ -271,7 +283,7 @@ void VirtualUsbDevice::service() {
                     MmGetSystemAddressForMdlSafe(transfer.TransferBufferMDL, NormalPagePriority));
             UsbPacketResult result = in ? function_.bulkIn(data, transfer.TransferBufferLength)
                                         : function_.bulkOut(data, transfer.TransferBufferLength);
-            std::lock_guard lock(m_);
+            lock.lock();
             if (!connected_) {
                 finished.push_back({irp, STATUS_DEVICE_NOT_CONNECTED, USBD_STATUS_DEVICE_GONE});
             } else if (result.kind == UsbPacketResult::Kind::NotReady) {
@@ -285,6 +297,14 @@ void VirtualUsbDevice::service() {
                     finished.push_back({irp, STATUS_CANCELLED, USBD_STATUS_CANCELED});
                 }
                 waiting.push_back(pipe->handle);
+            } else if (result.kind == UsbPacketResult::Kind::Gone) {
+                // Pulled out with the transfer in it: this and every queued transfer fail as
+                // at a disconnect, and the PnP manager hears of it once this pass is over.
+                connected_ = false;
+                finished.push_back({irp, STATUS_DEVICE_NOT_CONNECTED, USBD_STATUS_DEVICE_GONE});
+                deconfigureLocked(finished, STATUS_DEVICE_NOT_CONNECTED, USBD_STATUS_DEVICE_GONE);
+                gone = true;
+                break;
             } else if (result.kind == UsbPacketResult::Kind::Stall) {
                 pipe->halted = true;
                 finished.push_back({irp, STATUS_UNSUCCESSFUL, USBD_STATUS_STALL_PID});
@@ -300,8 +320,14 @@ void VirtualUsbDevice::service() {
                     finished.push_back({irp, STATUS_SUCCESS, USBD_STATUS_SUCCESS});
             }
         }
+        lock.unlock();
+        waiting.clear();
+        spareWaiting.swap(waiting);
     }
+    if (gone)
+        functionGone();
     completeAll(finished);
+    spareFinished.swap(finished);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -384,7 +410,8 @@ NTSTATUS VirtualUsbDevice::dispatchInternalControl(PDEVICE_OBJECT, PIRP irp) {
     auto urb = static_cast<PURB>(sp->Parameters.Others.Argument1);
     if (!urb)
         BugCheck("submit-URB request without a URB");
-    if (!connected())
+    // A bulk transfer checks the connection under the lock it queues with.
+    if (urb->UrbHeader.Function != URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER && !connected())
         return completeUrb(irp, urb, STATUS_DEVICE_NOT_CONNECTED, USBD_STATUS_DEVICE_GONE);
     switch (urb->UrbHeader.Function) {
         case URB_FUNCTION_GET_DESCRIPTOR_FROM_DEVICE:
@@ -531,7 +558,9 @@ NTSTATUS VirtualUsbDevice::bulkTransfer(PIRP irp, PURB urb) {
     {
         std::lock_guard lock(m_);
         Pipe* pipe = findPipeLocked(transfer.PipeHandle);
-        if (pipe) {
+        if (!connected_) {
+            finished.push_back({irp, STATUS_DEVICE_NOT_CONNECTED, USBD_STATUS_DEVICE_GONE});
+        } else if (pipe) {
             const bool in = USB_ENDPOINT_DIRECTION_IN(pipe->endpoint.address) != 0;
             if (in) {
                 counts_.bulkInTransfers++;
@@ -632,17 +661,15 @@ void UsbBus::disconnect(DeviceNode& node) {
 
 void UsbBus::unplug(DeviceNode& node) {
     disconnect(node);
-    if (node.removed_ || !node.attached_) {
-        kernel_.deletePdo(node);
-        return;
-    }
-    kernel_.pnpApi.surpriseRemoval(node);
-    if (kernel_.stackHasOpenFiles(node)) {
-        node.removalOwed_ = true;
-        return;
-    }
-    kernel_.pnpApi.removeDevice(node);
-    kernel_.deletePdo(node);
+    kernel_.removeUnplugged(node);
+}
+
+void UsbBus::reportRemoval(DeviceNode& node) {
+    // Queued before the transfers fail: whoever hears of a failed transfer and then settles the
+    // kernel finds the removal under way.
+    Kernel& k = kernel_;
+    k.pnpWorker.post([&k, &node] { k.removeUnplugged(node); });
+    disconnect(node);
 }
 
 }  // namespace lumatrace::host

@@ -14,6 +14,7 @@ struct UsbPacketResult {
         Done,      // the function took or delivered `bytes` bytes
         NotReady,  // NAK: nothing to deliver (IN) or no room (OUT) yet; the bus retries later
         Stall,     // the endpoint answers STALL: the transfer fails and the pipe halts
+        Gone,      // the device has been pulled out: the bus reports its removal
     };
     Kind kind = Kind::Done;
     size_t bytes = 0;
@@ -21,12 +22,16 @@ struct UsbPacketResult {
     static UsbPacketResult done(size_t n) { return {Kind::Done, n}; }
     static UsbPacketResult notReady() { return {Kind::NotReady, 0}; }
     static UsbPacketResult stall() { return {Kind::Stall, 0}; }
+    static UsbPacketResult gone() { return {Kind::Gone, 0}; }
 };
 
-// Told by the bus where to report that an endpoint that answered NotReady may be ready now.
+// Where the function reports to the bus: that an endpoint that answered NotReady may be ready
+// now, and that the device has been pulled out (as the hub sees a port go dead). Both may be
+// called from any thread that holds none of the function's locks.
 class UsbFunctionHost {
   public:
     virtual void functionReady() = 0;
+    virtual void functionGone() = 0;
 
   protected:
     ~UsbFunctionHost() = default;

@@ -198,6 +198,38 @@ TEST_F(PnpTest, UnplugWithAReadPending) {
     EXPECT_FALSE(kernel.io().deviceObjectExists(devicePath(0)));
 }
 
+// A device that pulls itself out is removed by the PnP manager on its own thread: the transfer
+// in flight fails, the driver fails later requests, and remove-device follows the last close.
+TEST_F(PnpTest, DeviceThatPullsItselfOutIsSurpriseRemoved) {
+    for (bool tellTheBus : {true, false}) {
+        SCOPED_TRACE(tellTheBus ? "reported by the device" : "found by a transfer");
+        DeviceNode& node = plug();
+        UserFile* file = open(static_cast<int>(functions.size()) - 1);  // each plug, a new number
+        std::vector<uint8_t> buffer(512);
+        ULONG bytes = 99;
+        if (tellTheBus) {
+            UserIo* io = kernel.io().readFileAsync(file, buffer.data(), 512);  // NAK: pending
+            kernel.settle();
+            EXPECT_FALSE(kernel.io().ioDone(io));
+            function().pullOut(true);
+            EXPECT_EQ(kernel.io().waitIo(io, &bytes), UsbBus::kDeviceGoneStatus);
+        } else {
+            function().pullOut(false);
+            EXPECT_EQ(read(file, buffer, &bytes), UsbBus::kDeviceGoneStatus);
+        }
+        EXPECT_EQ(bytes, 0u);
+        kernel.settle();
+        EXPECT_TRUE(node.surpriseRemoved());
+        EXPECT_EQ(read(file, buffer, &bytes), STATUS_DELETE_PENDING);
+        EXPECT_EQ(write(file, pattern(4), &bytes), STATUS_DELETE_PENDING);
+        EXPECT_FALSE(node.removed());  // remove-device waits for the handle
+        EXPECT_EQ(kernel.io().closeHandle(file), STATUS_SUCCESS);
+        kernel.settle();
+        EXPECT_TRUE(node.removed());
+        EXPECT_EQ(node.pdo(), nullptr);
+    }
+}
+
 TEST_F(PnpTest, ReplugGetsTheNextNumber) {
     DeviceNode& first = plug();
     kernel.bus().unplug(first);
