@@ -57,112 +57,63 @@ void Walk(Point a, Point b, bool steep, int majorLimit, int minorLimit, bool dot
 
 }  // namespace
 
-namespace {
-
-// Every pixel of the line inside a width x height picture: `run(x, y, length, vertical)`
-// for straight solid runs, `plot(x, y)` for the rest.
-template <typename Run, typename Plot>
-void ForEachLinePixel(int width, int height, Segment line, bool dotted, Run run, Plot plot) {
+void RasterLine(const PixelBuffer& buffer, Segment line, std::uint32_t value, bool dotted) {
     auto limit = [](Point p) {
         return Point{std::clamp(p.x, -kFar, kFar), std::clamp(p.y, -kFar, kFar)};
     };
     const Point a = limit(line.a);
     const Point b = limit(line.b);
     if (a == b) {
-        if (a.x >= 0 && a.y >= 0 && a.x < width && a.y < height) {
-            plot(a.x, a.y);
-        }
+        RasterPoint(buffer, a, value);
         return;
     }
     if (!dotted && (a.x == b.x || a.y == b.y)) {
         // Envelope bars, grid lines, ticks and frames: straight runs without stepping.
-        const int left = std::max(std::min(a.x, b.x), 0);
-        const int right = std::min(std::max(a.x, b.x) + 1, width);
-        const int top = std::max(std::min(a.y, b.y), 0);
-        const int bottom = std::min(std::max(a.y, b.y) + 1, height);
+        const Rect run{std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x) + 1,
+                       std::max(a.y, b.y) + 1};
+        const int left = std::max(run.left, 0);
+        const int right = std::min(run.right, buffer.width);
+        const int top = std::max(run.top, 0);
+        const int bottom = std::min(run.bottom, buffer.height);
         if (left >= right || top >= bottom) {
             return;
         }
+        if (buffer.damage) {
+            buffer.damage->MarkRect(left, top, right, bottom);
+        }
+        std::uint32_t* p = buffer.pixels + top * buffer.stride + left;
         if (left + 1 == right) {
-            run(left, top, bottom - top, true);
+            for (int y = top; y < bottom; ++y, p += buffer.stride) {
+                *p = value;
+            }
         } else {
-            run(left, top, right - left, false);
+            std::fill(p, p + (right - left), value);
         }
         return;
     }
     const std::int64_t adx = std::abs(std::int64_t{b.x} - a.x);
     const std::int64_t ady = std::abs(std::int64_t{b.y} - a.y);
-    if (ady > adx) {
-        Walk(a, b, true, height, width, dotted, plot);
+    const bool steep = ady > adx;
+    TileDamage* damage = buffer.damage;
+    auto plot = [&](int x, int y) {
+        buffer.pixels[y * buffer.stride + x] = value;
+        if (damage) {
+            damage->Mark(x, y);
+        }
+    };
+    if (steep) {
+        Walk(a, b, true, buffer.height, buffer.width, dotted, plot);
     } else {
-        Walk(a, b, false, width, height, dotted, plot);
+        Walk(a, b, false, buffer.width, buffer.height, dotted, plot);
     }
-}
-
-}  // namespace
-
-void RasterLine(const PixelBuffer& buffer, Segment line, std::uint32_t value, bool dotted) {
-    std::uint32_t* const pixels = buffer.pixels;
-    const std::ptrdiff_t stride = buffer.stride;
-    TileDamage* const damage = buffer.lines ? nullptr : buffer.damage;
-    if (buffer.lines) {
-        buffer.lines->Add(line, dotted);
-    }
-    ForEachLinePixel(
-        buffer.width, buffer.height, line, dotted,
-        [&](int x, int y, int length, bool vertical) {
-            std::uint32_t* p = pixels + y * stride + x;
-            if (vertical) {
-                if (damage) {
-                    damage->MarkRect(x, y, x + 1, y + length);
-                }
-                for (int i = 0; i < length; ++i, p += stride) {
-                    *p = value;
-                }
-            } else {
-                if (damage) {
-                    damage->MarkRect(x, y, x + length, y + 1);
-                }
-                std::fill(p, p + length, value);
-            }
-        },
-        [&](int x, int y) {
-            pixels[y * stride + x] = value;
-            if (damage) {
-                damage->Mark(x, y);
-            }
-        });
 }
 
 void RasterPoint(const PixelBuffer& buffer, Point p, std::uint32_t value) {
     if (p.x < 0 || p.y < 0 || p.x >= buffer.width || p.y >= buffer.height)
         return;
     buffer.pixels[p.y * buffer.stride + p.x] = value;
-    if (buffer.lines) {
-        buffer.lines->Add({p, p}, false);
-    } else if (buffer.damage) {
+    if (buffer.damage) {
         buffer.damage->Mark(p.x, p.y);
-    }
-}
-
-void RestoreLoggedLines(const PixelBuffer& buffer, const std::uint32_t* source,
-                        const LineLog& log) {
-    std::uint32_t* const pixels = buffer.pixels;
-    const std::ptrdiff_t stride = buffer.stride;
-    for (const LineLog::Entry& e : log.Entries()) {
-        ForEachLinePixel(
-            buffer.width, buffer.height, e.line, e.dotted,
-            [&](int x, int y, int length, bool vertical) {
-                const std::ptrdiff_t at = y * stride + x;
-                if (vertical) {
-                    for (std::ptrdiff_t i = 0, o = at; i < length; ++i, o += stride) {
-                        pixels[o] = source[o];
-                    }
-                } else {
-                    std::copy(source + at, source + at + length, pixels + at);
-                }
-            },
-            [&](int x, int y) { pixels[y * stride + x] = source[y * stride + x]; });
     }
 }
 

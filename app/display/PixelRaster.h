@@ -41,48 +41,14 @@ class TileDamage {
     std::vector<std::uint8_t> tiles_;
 };
 
-// The one-pixel lines and points drawn on a picture since it was last restored, so that a
-// restore can put back exactly their pixels: a trace across a wide picture touches a few
-// pixels of nearly every tile, and copying those pixels back costs a fraction of copying
-// the tiles.
-class LineLog {
-  public:
-    struct Entry {
-        Segment line;  // a point is a line from itself to itself
-        bool dotted;
-    };
-    // Beyond this many lines a restore copies the damaged tiles instead.
-    static constexpr std::size_t kMaxEntries = std::size_t{1} << 20;
-
-    void Add(Segment line, bool dotted) {
-        if (entries_.size() < kMaxEntries) {
-            entries_.push_back({line, dotted});
-        } else {
-            overflow_ = true;
-        }
-    }
-    bool Overflow() const { return overflow_; }
-    const std::vector<Entry>& Entries() const { return entries_; }
-    void Clear() {
-        entries_.clear();
-        overflow_ = false;
-    }
-
-  private:
-    std::vector<Entry> entries_;
-    bool overflow_ = false;
-};
-
 // A 32-bit picture in memory (one word per pixel, rows `stride` words apart), optionally
-// recording where it is drawn on: lines and points in `lines` when given (else as tile
-// damage), everything else as tile damage.
+// recording where it is drawn on.
 struct PixelBuffer {
     std::uint32_t* pixels = nullptr;
     int width = 0;
     int height = 0;
     std::ptrdiff_t stride = 0;
     TileDamage* damage = nullptr;
-    LineLog* lines = nullptr;
 };
 
 // Pixel value of a 32-bit RGB picture (0xFFRRGGBB) for a colour value (0x00BBGGRR).
@@ -101,10 +67,6 @@ constexpr std::uint32_t PixelValue(Color c) {
 void RasterLine(const PixelBuffer& buffer, Segment line, std::uint32_t value, bool dotted = false);
 
 void RasterPoint(const PixelBuffer& buffer, Point p, std::uint32_t value);
-
-// Copies back from `source` (a picture of the same size and stride) exactly the pixels the
-// logged lines and points painted on `buffer`; its damage and log are not touched.
-void RestoreLoggedLines(const PixelBuffer& buffer, const std::uint32_t* source, const LineLog& log);
 
 // Fills columns left..right-1 of rows top..bottom-1, clipped.
 void RasterFill(const PixelBuffer& buffer, const Rect& rect, std::uint32_t value);

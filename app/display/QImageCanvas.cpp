@@ -52,12 +52,8 @@ PixelBuffer QImageCanvas::Pixels() {
         return {};
     }
     // bits() detaches a shared image, so a copy someone holds is never written.
-    return PixelBuffer{reinterpret_cast<std::uint32_t*>(image_->bits()),
-                       image_->width(),
-                       image_->height(),
-                       image_->bytesPerLine() / 4,
-                       damage_,
-                       lines_};
+    return PixelBuffer{reinterpret_cast<std::uint32_t*>(image_->bits()), image_->width(),
+                       image_->height(), image_->bytesPerLine() / 4, damage_};
 }
 
 void QImageCanvas::MarkDamage(const QRect& r) {

@@ -32,8 +32,6 @@ class QImageCanvas : public Canvas {
     void SetImage(QImage* image);
     // Records where the canvas draws (null: not recorded). Sized by the owner.
     void SetDamage(TileDamage* damage) { damage_ = damage; }
-    // Records lines and points drawn (null: they count as damage like everything else).
-    void SetLineLog(LineLog* lines) { lines_ = lines; }
     // Closes the painter; call before the image is read, copied or replaced.
     void End();
 
@@ -62,7 +60,6 @@ class QImageCanvas : public Canvas {
 
     QImage* image_ = nullptr;
     TileDamage* damage_ = nullptr;
-    LineLog* lines_ = nullptr;
     QPainter painter_;
     Color pen_ = 0;
     PenStyle penStyle_ = PenStyle::Solid;

@@ -17,7 +17,6 @@ QtViewSurfaces::QtViewSurfaces() {
         canvases_[i].SetImage(&images_[i]);
     }
     canvases_[Index(ViewImage::Wave)].SetDamage(&waveDamage_);
-    canvases_[Index(ViewImage::Wave)].SetLineLog(&waveLines_);
 }
 
 void QtViewSurfaces::Resize(const ViewImageSizes& sizes) {
@@ -33,7 +32,6 @@ void QtViewSurfaces::Resize(const ViewImageSizes& sizes) {
         images_[i].fill(Qt::white);
         if (i == Index(ViewImage::Wave)) {
             waveDamage_.Reset(w, h);
-            waveLines_.Clear();
         }
         if (i == Index(ViewImage::Grid)) {
             gridChanged_ = true;
@@ -64,13 +62,12 @@ void QtViewSurfaces::CopyGridToWave() {
         p.drawImage(0, 0, grid);
         p.end();
         waveDamage_.Clean();
-        waveLines_.Clear();
         return;
     }
     const auto stride = static_cast<std::size_t>(grid.bytesPerLine());
     const uchar* from = grid.constBits();
     uchar* to = wave.bits();
-    if (gridChanged_ || waveDamage_.All() || waveLines_.Overflow()) {
+    if (gridChanged_ || waveDamage_.All()) {
         std::memcpy(to, from, stride * static_cast<std::size_t>(grid.height()));
     } else {
         // Only the tiles drawn on since the last copy differ from the graticule. Runs of dirty
@@ -99,12 +96,8 @@ void QtViewSurfaces::CopyGridToWave() {
                 }
             }
         }
-        const PixelBuffer target{reinterpret_cast<std::uint32_t*>(to), width, height,
-                                 grid.bytesPerLine() / 4};
-        RestoreLoggedLines(target, reinterpret_cast<const std::uint32_t*>(from), waveLines_);
     }
     waveDamage_.Clean();
-    waveLines_.Clear();
     gridChanged_ = false;
 }
 

@@ -13,9 +13,8 @@ namespace lumatrace {
 // redraw has finished (through the presenter it installs, typically scheduling a repaint of
 // the four paint boxes).
 //
-// The wave picture remembers the lines and points drawn on it since the graticule was last
-// copied onto it, and which tiles everything else touched, so the copy restores only those;
-// the result is the full copy's.
+// The wave picture remembers which tiles were drawn on since the graticule was last copied
+// onto it, so the copy restores only those; the result is the full copy's.
 class QtViewSurfaces : public ViewSurfaces {
   public:
     QtViewSurfaces();
@@ -38,7 +37,6 @@ class QtViewSurfaces : public ViewSurfaces {
     QImage images_[kViewImageCount];
     QImageCanvas canvases_[kViewImageCount];
     TileDamage waveDamage_;
-    LineLog waveLines_;
     bool gridChanged_ = true;
     std::function<void()> presenter_;
 };
