@@ -77,8 +77,9 @@ class SpectrumAnalyzer {
     void SetRecordOnShow(bool shown) { recordOnShow_.store(shown); }
     bool RecordOnShow() const { return recordOnShow_.load(); }
 
-    // FftRequest: raised by each data arrival and roll step while FFT is on, by switching FFT
-    // on, by a change of source or window and by a memory-size change while FFT is on.
+    // The transform request: raised by each data arrival and roll step while FFT is on, by
+    // switching FFT on, by a change of source or window and by a memory-size change while FFT
+    // is on.
     void RaiseRequest() { request_.store(true); }
     bool RequestPending() const { return request_.load(); }
 

@@ -44,8 +44,8 @@ int FftHScaleClass(int sampleIntervalNs, bool equivalentDisplay) {
 }
 
 std::optional<long double> ParseFftHzPerDiv(std::string_view item) {
-    // The number is read as an integer count of its last decimal place so that "2.5" is
-    // exactly 25 tenths; at most 12 digits keep it exact in an int64.
+    // The number is read as an integer count of its last decimal place, so an item with one
+    // decimal is an exact count of tenths; at most 12 digits keep it exact in an int64.
     std::int64_t digits = 0;
     int count = 0;
     int decimals = 0;

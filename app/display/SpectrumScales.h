@@ -32,9 +32,9 @@ int RollIntervalMsFor(int memoryPoints);
 // are shown, else by sampling interval (20 ns -> 2 .. 10 ms -> 19, anything else 1).
 int FftHScaleClass(int sampleIntervalNs, bool equivalentDisplay);
 
-// Frequency per division of a frequency-scale item ("500MHz", "2.5KHz", "200uHz") in Hz: the
-// number as written, fraction included, times the unit. Refuses anything else (no digits, a
-// dangling point, an unknown unit, trailing text, zero).
+// Frequency per division of a frequency-scale item ("500MHz", "250KHz", "200uHz", with or
+// without a decimal fraction) in Hz: the number as written, fraction included, times the unit.
+// Refuses anything else (no digits, a dangling point, an unknown unit, trailing text, zero).
 std::optional<long double> ParseFftHzPerDiv(std::string_view item);
 
 // Width of one bin in Hz: 1 / (n x dt), dt the sampling interval, 100 ps for equivalent time.
