@@ -22,6 +22,7 @@
 #include "app/display/ViewProcessing.h"
 #include "app/display/WaveBuffers.h"
 #include "app/display/WaveView.h"
+#include "bench/BenchSupport.h"
 
 namespace {
 
@@ -31,31 +32,6 @@ constexpr int kPoints = 1000000;
 constexpr int kDepth = 128;
 constexpr int kWidths[] = {450, 1700};
 constexpr int kModes[] = {kWaveformEnvelope, kWaveformAverage};
-
-class BenchHost : public AverageHost {
-  public:
-    std::optional<std::uint64_t> AvailablePhysicalMemory() override { return std::nullopt; }
-    void StopAcquisition() override {}
-    MessageBoxService& Messages() override { std::abort(); }
-    void SetWaitCursor(bool) override {}
-    bool KeepAveraging() override { return true; }
-};
-
-// A noisy sine on each channel, NoSample past the record.
-void FillFetch() {
-    ClearRecord(FetchBuffer);
-    std::uint32_t state = 12345;
-    for (int i = 0; i < kPoints; ++i) {
-        state = state * 1664525u + 1013904223u;
-        const int noise1 = static_cast<int>((state >> 8) % 61) - 30;
-        const int noise2 = static_cast<int>((state >> 20) % 61) - 30;
-        const double t = 6.283185307179586 * 13.0 * i / kPoints;
-        const int c1 = std::clamp(512 + static_cast<int>(350 * std::sin(t)) + noise1, 0, 1023);
-        const int c2 =
-            std::clamp(400 + static_cast<int>(250 * std::cos(1.7 * t)) + noise2, 0, 1023);
-        FetchBuffer[static_cast<std::size_t>(i)] = MakeSampleWord(c1, c2);
-    }
-}
 
 AverageConditions Averaging(int depth) {
     AverageConditions c;
@@ -75,22 +51,15 @@ void FillRing(AverageHistory& history, SampleWord* record, int depth) {
         history.AverageStep(record, kPoints);
 }
 
-std::uint64_t ReadOnce(const SampleWord* words) {
-    std::uint64_t sum = 0;
-    for (int i = 0; i < kPoints; ++i)
-        sum += words[i];
-    return sum;
-}
-
 void BM_Floor(benchmark::State& state) {
-    FillFetch();
+    bench::FillNoisyRecord(FetchBuffer, kPoints);
     TakeRecord(FetchBuffer, WaveBuffer);
     for (auto _ : state)
-        benchmark::DoNotOptimize(ReadOnce(WaveBuffer.data()));
+        benchmark::DoNotOptimize(bench::ReadOnce(WaveBuffer.data(), kPoints));
 }
 
 void BM_Copy4MB(benchmark::State& state) {
-    FillFetch();
+    bench::FillNoisyRecord(FetchBuffer, kPoints);
     for (auto _ : state) {
         std::memcpy(WaveBuffer.data(), FetchBuffer.data(), kPoints * sizeof(SampleWord));
         benchmark::ClobberMemory();
@@ -98,9 +67,9 @@ void BM_Copy4MB(benchmark::State& state) {
 }
 
 void BM_AverageStep(benchmark::State& state) {
-    FillFetch();
+    bench::FillNoisyRecord(FetchBuffer, kPoints);
     TakeRecord(FetchBuffer, WaveBuffer);
-    BenchHost host;
+    bench::QuietAverageHost host;
     AverageHistory history(host);
     FillRing(history, WaveBuffer.data(), static_cast<int>(state.range(0)));
     for (auto _ : state) {
@@ -110,7 +79,7 @@ void BM_AverageStep(benchmark::State& state) {
 }
 
 struct Scene {
-    BenchHost host;
+    bench::QuietAverageHost host;
     ViewProcessing processing{host};
     WaveView view;
     QtViewSurfaces surfaces;
@@ -141,7 +110,7 @@ struct Scene {
 };
 
 void BM_Redraw(benchmark::State& state) {
-    FillFetch();
+    bench::FillNoisyRecord(FetchBuffer, kPoints);
     TakeRecord(FetchBuffer, WaveBuffer);
     Scene scene(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
                 state.range(2) != 0);
@@ -165,28 +134,8 @@ BENCHMARK(BM_Copy4MB);
 BENCHMARK(BM_AverageStep)->ArgName("N")->Arg(2)->Arg(kDepth);
 BENCHMARK(BM_Redraw)->Apply(RedrawArgs);
 
-class Collector : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) {
-            if (!r.error_occurred && r.run_type == Run::RT_Iteration) {
-                // The fastest repetition, in CPU time: the machine may be shared.
-                const double t = r.GetAdjustedCPUTime();
-                auto [it, added] = times.emplace(r.benchmark_name(), t);
-                if (!added)
-                    it->second = std::min(it->second, t);
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;  // ns, fastest repetition
-};
-
-void PrintSummary(const Collector& c) {
-    auto find = [&](const std::string& name) {
-        auto it = c.times.find(name);
-        return it == c.times.end() ? -1.0 : it->second / 1000.0;
-    };
+void PrintSummary(const bench::FastestTimes& times) {
+    auto find = [&](const std::string& name) { return times.Microseconds(name); };
     const double floor = find("BM_Floor");
     const double copy = find("BM_Copy4MB");
     const double step = find("BM_AverageStep/N:" + std::to_string(kDepth));
@@ -218,15 +167,5 @@ void PrintSummary(const Collector& c) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    Collector collector;
-    benchmark::RunSpecifiedBenchmarks(&collector);
-    PrintSummary(collector);
-    benchmark::Shutdown();
-    return 0;
+    return lumatrace::bench::RunWithSummary(argc, argv, PrintSummary);
 }

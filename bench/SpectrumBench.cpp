@@ -21,6 +21,7 @@
 #include "app/display/ViewSpectrum.h"
 #include "app/display/WaveBuffers.h"
 #include "app/display/WaveView.h"
+#include "bench/BenchSupport.h"
 
 namespace {
 
@@ -53,13 +54,6 @@ SpectrumAnalyzer& Analyzer() {
         return a;
     }();
     return *analyzer;
-}
-
-std::uint64_t ReadOnce(const SampleWord* words, int points) {
-    std::uint64_t sum = 0;
-    for (int i = 0; i < points; ++i)
-        sum += words[i];
-    return sum;
 }
 
 struct Scene {
@@ -98,7 +92,7 @@ struct Scene {
 void BM_ReadRecord(benchmark::State& state) {
     Analyzer();
     for (auto _ : state)
-        benchmark::DoNotOptimize(ReadOnce(WaveBuffer.data(), kMaxRecordPoints));
+        benchmark::DoNotOptimize(bench::ReadOnce(WaveBuffer.data(), kMaxRecordPoints));
 }
 
 void BM_BareFft(benchmark::State& state) {
@@ -145,28 +139,10 @@ BENCHMARK(BM_ComputeSpectrum)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawSpectrum)->ArgName("W")->Arg(450)->Arg(1700)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ComputeAndDraw)->ArgName("W")->Arg(450)->Arg(1700)->Unit(benchmark::kMillisecond);
 
-class Collector : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) {
-            if (!r.error_occurred && r.run_type == Run::RT_Iteration) {
-                // CPU seconds of one iteration, fastest repetition: the machine may be shared.
-                const double t =
-                    r.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
-                auto [it, added] = times.emplace(r.benchmark_name(), t);
-                if (!added)
-                    it->second = std::min(it->second, t);
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
-void PrintSummary(const Collector& c) {
+void PrintSummary(const bench::FastestTimes& times) {
     auto find = [&](const std::string& name) {
-        auto it = c.times.find(name);
-        return it == c.times.end() ? -1.0 : it->second * 1e3;  // ms
+        const double us = times.Microseconds(name);
+        return us < 0 ? -1.0 : us / 1e3;  // ms
     };
     const double read = find("BM_ReadRecord");
     const double fft = find("BM_BareFft");
@@ -192,15 +168,5 @@ void PrintSummary(const Collector& c) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    Collector collector;
-    benchmark::RunSpecifiedBenchmarks(&collector);
-    PrintSummary(collector);
-    benchmark::Shutdown();
-    return 0;
+    return lumatrace::bench::RunWithSummary(argc, argv, PrintSummary);
 }

@@ -27,6 +27,7 @@
 #include "app/display/ViewSpectrum.h"
 #include "app/display/WaveBuffers.h"
 #include "app/display/WaveView.h"
+#include "bench/BenchSupport.h"
 #include "fft/include/zep9100fft.h"
 
 namespace {
@@ -36,30 +37,6 @@ using namespace lumatrace;
 constexpr int kPoints[] = {10000, 100000, 1000000};
 constexpr int kWidths[] = {450, 1700};
 constexpr int kModes[] = {kWaveformSample, kWaveformEnvelope};
-
-// A noisy sine on each channel, NoSample past the record.
-void FillFetch(int points) {
-    ClearRecord(FetchBuffer);
-    std::uint32_t state = 12345;
-    for (int i = 0; i < points; ++i) {
-        state = state * 1664525u + 1013904223u;
-        const int noise1 = static_cast<int>((state >> 8) % 61) - 30;
-        const int noise2 = static_cast<int>((state >> 20) % 61) - 30;
-        const double t = 6.283185307179586 * 13.0 * i / points;
-        const int c1 = std::clamp(512 + static_cast<int>(350 * std::sin(t)) + noise1, 0, 1023);
-        const int c2 =
-            std::clamp(400 + static_cast<int>(250 * std::cos(1.7 * t)) + noise2, 0, 1023);
-        FetchBuffer[static_cast<std::size_t>(i)] = MakeSampleWord(c1, c2);
-    }
-}
-
-std::uint64_t ReadOnce(const SampleWord* words, int points) {
-    std::uint64_t sum = 0;
-    for (int i = 0; i < points; ++i) {
-        sum += words[i];
-    }
-    return sum;
-}
 
 // The view as the main window holds it: pictures sized from the wave area, graticule built
 // by a first redraw.
@@ -86,15 +63,15 @@ struct Scene {
 
 void BM_Floor(benchmark::State& state) {
     const int points = static_cast<int>(state.range(0));
-    FillFetch(points);
+    bench::FillNoisyRecord(FetchBuffer, points);
     TakeRecord(FetchBuffer, WaveBuffer);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(ReadOnce(WaveBuffer.data(), points));
+        benchmark::DoNotOptimize(bench::ReadOnce(WaveBuffer.data(), points));
     }
 }
 
 void BM_TakeRecord(benchmark::State& state) {
-    FillFetch(kMaxRecordPoints);
+    bench::FillNoisyRecord(FetchBuffer, kMaxRecordPoints);
     for (auto _ : state) {
         TakeRecord(FetchBuffer, WaveBuffer);
         benchmark::ClobberMemory();
@@ -103,7 +80,7 @@ void BM_TakeRecord(benchmark::State& state) {
 
 void RunRedraw(benchmark::State& state, bool withArrival) {
     const int points = static_cast<int>(state.range(0));
-    FillFetch(points);
+    bench::FillNoisyRecord(FetchBuffer, points);
     TakeRecord(FetchBuffer, WaveBuffer);
     Scene scene(points, static_cast<int>(state.range(1)), static_cast<int>(state.range(2)));
     for (auto _ : state) {
@@ -133,18 +110,9 @@ void RedrawArgs(benchmark::internal::Benchmark* b) {
     b->ArgNames({"points", "W", "mode"});
 }
 
-class QuietAverageHost final : public AverageHost {
-  public:
-    std::optional<std::uint64_t> AvailablePhysicalMemory() override { return std::nullopt; }
-    void StopAcquisition() override {}
-    MessageBoxService& Messages() override { std::abort(); }
-    void SetWaitCursor(bool) override {}
-    bool KeepAveraging() override { return true; }
-};
-
 // Everything on at once: the layers the main window installs.
 struct FullScene {
-    QuietAverageHost host;
+    bench::QuietAverageHost host;
     ViewMarkers markers;
     ViewProcessing processing{host};
     SpectrumAnalyzer analyzer{&Zep9100InitFft, &Zep9100CalcFft};
@@ -189,7 +157,7 @@ struct FullScene {
 
 // One data arrival (with the spectrum's request it raises) and the redraw of everything.
 void BM_FullView(benchmark::State& state) {
-    FillFetch(kMaxRecordPoints);
+    bench::FillNoisyRecord(FetchBuffer, kMaxRecordPoints);
     TakeRecord(FetchBuffer, WaveBuffer);
     const bool spectrum = state.range(1) != 0;
     FullScene full(static_cast<int>(state.range(0)), spectrum);
@@ -214,29 +182,8 @@ BENCHMARK(BM_FullView)
     ->Args({450, 1})
     ->Args({1700, 1});
 
-class Collector : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) {
-            if (!r.error_occurred && r.run_type == Run::RT_Iteration) {
-                // The fastest repetition, in CPU time: the machine may be shared.
-                const double t = r.GetAdjustedCPUTime();
-                auto [it, added] = times.emplace(r.benchmark_name(), t);
-                if (!added) {
-                    it->second = std::min(it->second, t);
-                }
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;  // in the benchmark's unit (ns), fastest repetition
-};
-
-void PrintSummary(const Collector& c) {
-    auto find = [&](const std::string& name) {
-        auto it = c.times.find(name);
-        return it == c.times.end() ? -1.0 : it->second / 1000.0;
-    };
+void PrintSummary(const bench::FastestTimes& times) {
+    auto find = [&](const std::string& name) { return times.Microseconds(name); };
     const double copy = find("BM_TakeRecord");
     std::printf("\n%-8s %-5s %-9s %10s %10s %10s %12s %9s\n", "points", "W", "mode", "floor us",
                 "copy us", "redraw us", "arrival+rd", "x floor");
@@ -280,18 +227,5 @@ void PrintSummary(const Collector& c) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Pictures and fonts need a GUI application, not a display.
-    if (!std::getenv("QT_QPA_PLATFORM")) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    Collector collector;
-    benchmark::RunSpecifiedBenchmarks(&collector);
-    PrintSummary(collector);
-    benchmark::Shutdown();
-    return 0;
+    return lumatrace::bench::RunWithSummary(argc, argv, PrintSummary);
 }

@@ -72,6 +72,9 @@ class AcquisitionControl {
     int prevTimeDivIndex = 16;
 
     int RunMode() const { return settings_.runMode; }
+    // Equivalent-time records are on show (equivalent-time on and not showing an
+    // auto-triggered real-time record).
+    bool EquivalentDisplay() const;
     bool Running() const { return settings_.runMode != kRunStop; }
 
     // Run actions.
@@ -140,7 +143,6 @@ class AcquisitionControl {
     void EnterRun(int runMode, int trigMode);
     void SwitchTriggerGroup(bool enabled);
     void SwitchPulseGroup(bool enabled);
-    bool EquivalentDisplay() const;
     void ResetZoomState();
     bool UpdateEquivalent();
     bool UpdateRoll();

@@ -80,8 +80,7 @@ void TFormMain::UpdateAnalysisSettings() {
     d.hzPerDiv = fftHs_.hzPerDiv;
     d.binWidthHz = fftHs_.binWidthHz;
     d.recordLocked = true;  // RedrawAll holds WaveBufferMutex
-    d.overviewLeft = PaintBoxWave->parentWidget()->x() + PaintBoxWave->x() -
-                     PaintBoxTrigP->parentWidget()->x() - PaintBoxTrigP->x() + 1;
+    d.overviewLeft = OverviewLeft(markers_.Layout().waveBoxLeft, markers_.Layout().trigPosBoxLeft);
 }
 
 int TFormMain::FftSourceChannel() const {
@@ -229,9 +228,7 @@ void TFormMain::ComboBoxFftHScaleChange() {
         return;
     }
     SelectFftHScale(fftHs_, ComboBoxFftHScale->currentIndex(), analyzer_->FftLength(),
-                    Settings().sampleIntervalNs,
-                    acq_->equivalentAsRealTime ? false : Settings().equivalentActive != 0,
-                    view_.Spectrum());
+                    Settings().sampleIntervalNs, acq_->EquivalentDisplay(), view_.Spectrum());
     SpectrumSettingsChanged(false);
 }
 
@@ -278,7 +275,7 @@ void TFormMain::MemorySizeChangedForSpectrum() {
     analyzer_->ChangeMemorySize(Settings().memoryPoints, Settings().fftOn != 0, *analysisHost_,
                                 TFormSub::Messages());
     TimerRoll->setInterval(RollIntervalMsFor(Settings().memoryPoints));
-    UpdateSpectrumScale(Settings().equivalentActive != 0 && !acq_->equivalentAsRealTime);
+    UpdateSpectrumScale(acq_->EquivalentDisplay());
 }
 
 // ---------------------------------------------------------------------------

@@ -27,10 +27,6 @@ std::string Utf8(const QString& text) {
     return text.toStdString();
 }
 
-std::filesystem::path AsPath(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 // The hourglass for the length of a file operation.
 class WaitCursor {
   public:
@@ -112,7 +108,7 @@ void TFormMain::OpenWaveFile(const std::string& fileName) {
         RestoreTarget target(*this);
         std::lock_guard<std::mutex> lock(WaveBufferMutex);
         loaded =
-            LoadWaveformFile(*services_.files, AsPath(fileName), target,
+            LoadWaveformFile(*services_.files, std::filesystem::path(fileName), target,
                              std::span<SampleWord>(WaveBuffer.data(), WaveBuffer.size()), message);
     }
     if (!loaded) {
@@ -185,8 +181,8 @@ void TFormMain::A_SaveExecute() {
         if (chosen->filterIndex == kSaveFilterWaveform) {
             std::lock_guard<std::mutex> lock(WaveBufferMutex);
             const auto points = static_cast<std::size_t>(Settings().memoryPoints);
-            SaveWaveformFile(*services_.files, Messages(), AsPath(check.path), FileSettings(),
-                             std::span<const SampleWord>(WaveBuffer.data(), points),
+            SaveWaveformFile(*services_.files, Messages(), std::filesystem::path(check.path),
+                             FileSettings(), std::span<const SampleWord>(WaveBuffer.data(), points),
                              CurrentIndexTimestamp());
         } else {
             ExportPicture(check.path, check.extension);
@@ -274,7 +270,7 @@ WaveformFileSettings TFormMain::FileSettings() const {
 bool TFormMain::ExportPicture(const std::string& fileName, const std::string& extension) {
     const InstrumentSettings& s = Settings();
     ImageExportRequest r;
-    r.fileName = AsPath(fileName);
+    r.fileName = std::filesystem::path(fileName);
     r.extension = extension;
     r.pictures = {surfaces_.Image(ViewImage::Wave), surfaces_.Image(ViewImage::Volt),
                   surfaces_.Image(ViewImage::TrigLevel), surfaces_.Image(ViewImage::TrigPos)};

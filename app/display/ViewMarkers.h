@@ -109,6 +109,7 @@ class ViewMarkers : public MarkerLayer {
     void SetSettings(const MarkerSettings& settings) { settings_ = settings; }
     const MarkerSettings& Settings() const { return settings_; }
     void SetLayout(const StripLayout& layout) { layout_ = layout; }
+    const StripLayout& Layout() const { return layout_; }
     void SetHighlight(const MarkerHighlight& highlight) { highlight_ = highlight; }
     const MarkerPositions& Positions() const { return positions_; }
 

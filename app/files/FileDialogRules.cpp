@@ -22,10 +22,6 @@ std::string Lower(std::string_view text) {
     return out;
 }
 
-std::filesystem::path AsPath(const std::string& path) {
-    return std::filesystem::path(std::u8string(path.begin(), path.end()));
-}
-
 }  // namespace
 
 std::string_view SaveExtensionForFilter(int filterIndex) {
@@ -63,7 +59,7 @@ OpenDialogCheck CheckOpenDialog(std::string_view fileName, FileStore& files,
     if (Lower(PathExtension(check.path)) != ".zep") {
         check.path += ".zep";
     }
-    if (files.Exists(AsPath(check.path))) {
+    if (files.Exists(std::filesystem::path(check.path))) {
         check.close = true;
         return check;
     }
@@ -85,7 +81,7 @@ SaveDialogCheck CheckSaveDialog(std::string_view fileName, int filterIndex, File
     }
     // Of a waveform set only the index file is looked at: the CSV files of an
     // existing set are replaced with it.
-    const std::filesystem::path target = AsPath(check.path);
+    const std::filesystem::path target = std::filesystem::path(check.path);
     if (files.Exists(target)) {
         if (files.IsReadOnly(target)) {
             messages.Show(MessageIcon::Warning, kSaveAsTitle,
