@@ -117,9 +117,12 @@ class AcquisitionControl {
     void ProbeChanged(int channel, int probeIndex);
     // New source with the coupling item the form selected for it.
     void TrigSourceChanged(int sourceIndex, int couplingIndex);
-    void TrigCouplingChanged(int couplingIndex);
+    // The coupling chosen for a source (remembered for CH1 and CH2).
+    void TrigCouplingChanged(int sourceIndex, int couplingIndex);
     void TrigSlopeChanged(int slopeIndex);
-    void WaveformModeChanged(int waveformMode);
+    // Without `apply` the change waits for the handler that runs it inside
+    // (the memory size's time/div step).
+    void WaveformModeChanged(int waveformMode, bool apply = true);
     void AcquireCountChanged(int acquireCount);
     // New record length; the T/div index the form kept for it and the delay
     // edit's time as for TimeDivChanged.

@@ -1,4 +1,5 @@
 #include "app/core/FormMain.h"
+#include "app/core/PanelDerived.h"
 
 #include <QAction>
 #include <QApplication>
@@ -400,7 +401,7 @@ void TFormMain::ApplySizeLimits() {
 
 void TFormMain::FirstLayout() {
     // The trigger position fits the record, the level offset is known.
-    ResolveFirstLayout(Settings(), ComboBoxTrigSrc->currentIndex());
+    ResolveFirstLayout(Settings(), Panel().Index(PanelList::TrigSrc));
     acq_->firstLayoutDone = true;
     acq_->A_Stop();
     QCoreApplication::processEvents();
@@ -551,7 +552,7 @@ void TFormMain::SetTriggerControlsEnabled(bool enabled) {
              LabelTrigSp, LabelTrigL, UpDownTrigL, LabelTrigP, UpDownTrigP, CheckBoxDelay}) {
         w->setEnabled(enabled);
     }
-    const bool delay = enabled && CheckBoxDelay->isChecked();
+    const bool delay = enabled && Panel().Checked(PanelCheck::Delay);
     for (QWidget* w :
          std::initializer_list<QWidget*>{LabelDelay, EditDelay, LabelDelayUt, UpDownDelay}) {
         w->setEnabled(delay);
@@ -567,7 +568,7 @@ void TFormMain::SetTriggerControlsEnabled(bool enabled) {
 
 void TFormMain::SetPulseControlsEnabled(bool enabled) {
     CheckBoxPulse->setEnabled(enabled);
-    const bool pulse = enabled && CheckBoxPulse->isChecked();
+    const bool pulse = enabled && Panel().Checked(PanelCheck::Pulse);
     for (QWidget* w : std::initializer_list<QWidget*>{LabelPulse, EditPulse, LabelPulseUt,
                                                       UpDownPulse, RdBtnUnder, RdBtnAbove}) {
         w->setEnabled(pulse);
@@ -586,7 +587,7 @@ void TFormMain::RunControlsSwitched(bool running) {
     if (QAction* item = MenuItem("M_MemSize")) {
         item->setEnabled(!running);
     }
-    ApplyHintVisibility(!running && MenuItem("M_Hint")->isChecked());
+    ApplyHintVisibility(!running && Panel().Flag(PanelFlag::Hint));
     if (running) {
         // A file shown before is no longer what is on the screen.
         setWindowTitle(Text(kTitle));
@@ -635,9 +636,9 @@ ViewSettings TFormMain::CurrentViewSettings() const {
     v.trigPosition = s.trigPosition;
     v.timePerDiv = static_cast<double>(s.timePerDiv);
     v.prevTimePerDiv = static_cast<double>(acq_->prevTimePerDiv);
-    v.gridOn = A_Grid->isChecked();
-    v.scaleOn = A_Scale->isChecked();
-    v.xyOn = A_XY->isChecked();
+    v.gridOn = Panel().Flag(PanelFlag::Grid);
+    v.scaleOn = Panel().Flag(PanelFlag::Scale);
+    v.xyOn = Panel().Flag(PanelFlag::XY);
     for (int item = 0; item < kDisplayItemCount; ++item) {
         v.displayColors[static_cast<std::size_t>(SlotOfDisplayItem(item))] = s.DisplayColor(item);
     }
@@ -747,34 +748,34 @@ void TFormMain::A_XYExecute() {
 
 void TFormMain::ComboBoxVd1Change() {
     TFormSub::ComboBoxVd1Change();
-    acq_->VoltsPerDivChanged(0, ComboBoxVd1->currentIndex(),
-                             ComboBoxVd1->currentText().toStdString(), ProbeChangeInProgress(0));
+    acq_->VoltsPerDivChanged(0, Panel().Index(PanelList::Vd1), Panel().Text(PanelList::Vd1),
+                             ProbeChangeInProgress(0));
 }
 
 void TFormMain::ComboBoxVd2Change() {
     TFormSub::ComboBoxVd2Change();
-    acq_->VoltsPerDivChanged(1, ComboBoxVd2->currentIndex(),
-                             ComboBoxVd2->currentText().toStdString(), ProbeChangeInProgress(1));
+    acq_->VoltsPerDivChanged(1, Panel().Index(PanelList::Vd2), Panel().Text(PanelList::Vd2),
+                             ProbeChangeInProgress(1));
 }
 
 void TFormMain::ComboBoxPb1Change() {
-    acq_->ProbeChanged(0, ComboBoxPb1->currentIndex());
+    acq_->ProbeChanged(0, Panel().Index(PanelList::Pb1));
     TFormSub::ComboBoxPb1Change();
 }
 
 void TFormMain::ComboBoxPb2Change() {
-    acq_->ProbeChanged(1, ComboBoxPb2->currentIndex());
+    acq_->ProbeChanged(1, Panel().Index(PanelList::Pb2));
     TFormSub::ComboBoxPb2Change();
 }
 
 void TFormMain::ComboBoxCup1Change() {
     TFormSub::ComboBoxCup1Change();
-    acq_->CouplingChanged(0, ComboBoxCup1->currentIndex());
+    acq_->CouplingChanged(0, Panel().Index(PanelList::Cup1));
 }
 
 void TFormMain::ComboBoxCup2Change() {
     TFormSub::ComboBoxCup2Change();
-    acq_->CouplingChanged(1, ComboBoxCup2->currentIndex());
+    acq_->CouplingChanged(1, Panel().Index(PanelList::Cup2));
 }
 
 void TFormMain::ComboBoxTrigSrcChange() {
@@ -783,45 +784,42 @@ void TFormMain::ComboBoxTrigSrcChange() {
     trigSourceChanging_ = true;
     TFormSub::ComboBoxTrigSrcChange();
     trigSourceChanging_ = false;
-    acq_->TrigSourceChanged(ComboBoxTrigSrc->currentIndex(), ComboBoxTrigCup->currentIndex());
+    acq_->TrigSourceChanged(Panel().Index(PanelList::TrigSrc), Panel().Index(PanelList::TrigCup));
 }
 
 void TFormMain::ComboBoxTrigCupChange() {
     TFormSub::ComboBoxTrigCupChange();
     if (!trigSourceChanging_) {
-        acq_->TrigCouplingChanged(ComboBoxTrigCup->currentIndex());
+        acq_->TrigCouplingChanged(Panel().Index(PanelList::TrigSrc),
+                                  Panel().Index(PanelList::TrigCup));
     }
 }
 
 void TFormMain::ComboBoxTrigSpChange() {
     TFormSub::ComboBoxTrigSpChange();
-    acq_->TrigSlopeChanged(ComboBoxTrigSp->currentIndex());
+    acq_->TrigSlopeChanged(Panel().Index(PanelList::TrigSp));
 }
 
 void TFormMain::ComboBoxTdChange() {
     TFormSub::ComboBoxTdChange();
-    Settings().samplingTimeText =
-        TimeDivText(SampleIntervalNs(ComboBoxTd->currentIndex(), Settings().memorySizeIndex));
-    acq_->TimeDivChanged(ComboBoxTd->currentIndex(), DelayEditTimeNs());
+    const int index = Panel().Index(PanelList::Td);
+    Settings().samplingTimeText = TimeDivText(SampleIntervalNs(index, Settings().memorySizeIndex));
+    acq_->TimeDivChanged(index, DelayEditTimeNs(index, Settings().memorySizeIndex));
     ShowDelay();
 }
 
 void TFormMain::ComboBoxMemSizeChange() {
     TFormSub::ComboBoxMemSizeChange();
-    // The number list depends on the record length: the waveform handler's
-    // panel part runs again (its instrument part is the core's).
+    // The number list depends on the record length: the waveform handler runs
+    // again, then the time/div handler inside the memory-size change applies.
     waveformChanging_ = true;
     TFormSub::ComboBoxWaveFormChange();
     waveformChanging_ = false;
-    if (const std::optional<int> count = AcquireCountFor(
-            ComboBoxWaveForm->currentIndex(), ComboBoxNumber->currentText().toStdString())) {
-        Settings().acquireCount = *count;
-    }
-    ShowWaveformLabel();
-    Settings().samplingTimeText =
-        TimeDivText(SampleIntervalNs(ComboBoxTd->currentIndex(), Settings().memorySizeIndex));
-    acq_->MemorySizeChanged(ComboBoxMemSize->currentIndex(), ComboBoxTd->currentIndex(),
-                            DelayEditTimeNs());
+    WaveformSelected(false);
+    const int index = Panel().Index(PanelList::Td);
+    Settings().samplingTimeText = TimeDivText(SampleIntervalNs(index, Settings().memorySizeIndex));
+    acq_->MemorySizeChanged(Panel().Index(PanelList::MemSize), index,
+                            DelayEditTimeNs(index, Settings().memorySizeIndex));
     if (PanelReplayed()) {
         MemorySizeChangedForSpectrum();
     }
@@ -832,21 +830,24 @@ void TFormMain::ComboBoxWaveFormChange() {
     waveformChanging_ = true;
     TFormSub::ComboBoxWaveFormChange();
     waveformChanging_ = false;
-    const std::optional<int> count = AcquireCountFor(ComboBoxWaveForm->currentIndex(),
-                                                     ComboBoxNumber->currentText().toStdString());
-    if (count) {
+    WaveformSelected(true);
+}
+
+// The instrument's part of the waveform handler: mode, count and the number
+// list's index as the panel now shows them.
+void TFormMain::WaveformSelected(bool apply) {
+    const PanelState& p = Panel();
+    if (const std::optional<int> count =
+            AcquireCountFor(p.Index(PanelList::WaveForm), p.Text(PanelList::Number))) {
         Settings().acquireCount = *count;
     }
-    acq_->WaveformModeChanged(ComboBoxWaveForm->currentIndex());
+    Settings().acquireCountIndex = std::max(p.Index(PanelList::Number), 0);
+    acq_->WaveformModeChanged(p.Index(PanelList::WaveForm), apply);
     ShowWaveformLabel();
 }
 
 void TFormMain::ShowWaveformLabel() {
-    QString text = "    " + ComboBoxWaveForm->currentText();
-    if (Settings().waveformMode == 1) {
-        text += " " + ComboBoxNumber->currentText();
-    }
-    LabelSIWf->setText(text);
+    LabelSIWf->setText(Text(WaveformLabelText(Panel(), Settings().waveformMode)));
 }
 
 void TFormMain::ComboBoxNumberChange() {
@@ -854,9 +855,10 @@ void TFormMain::ComboBoxNumberChange() {
     if (waveformChanging_) {
         return;
     }
-    const std::optional<int> count = AcquireCountFor(ComboBoxWaveForm->currentIndex(),
-                                                     ComboBoxNumber->currentText().toStdString());
-    if (count) {
+    const PanelState& p = Panel();
+    Settings().acquireCountIndex = std::max(p.Index(PanelList::Number), 0);
+    if (const std::optional<int> count =
+            AcquireCountFor(p.Index(PanelList::WaveForm), p.Text(PanelList::Number))) {
         acq_->AcquireCountChanged(*count);
     }
     ShowWaveformLabel();
@@ -865,32 +867,34 @@ void TFormMain::ComboBoxNumberChange() {
 void TFormMain::CheckBoxDelayClick() {
     TFormSub::CheckBoxDelayClick();
     if (PanelReplayed()) {
-        acq_->DelayCheckChanged(CheckBoxDelay->isChecked());
+        acq_->DelayCheckChanged(Panel().Checked(PanelCheck::Delay));
     }
 }
 
 void TFormMain::CheckBoxPulseClick() {
     TFormSub::CheckBoxPulseClick();
-    acq_->PulseCheckChanged(CheckBoxPulse->isChecked());
+    acq_->PulseCheckChanged(Panel().Checked(PanelCheck::Pulse));
 }
 
 void TFormMain::CheckBoxEquClick() {
     TFormSub::CheckBoxEquClick();
     if (PanelReplayed()) {
-        if (acq_->EquivalentBoxChanged(CheckBoxEqu->isChecked())) {
+        const bool on = Panel().Checked(PanelCheck::Equ);
+        if (acq_->EquivalentBoxChanged(on)) {
             SetSamplingTimeLabel(Settings().equivalentActive != 0
                                      ? std::string("    100ps")
                                      : "    " + Settings().samplingTimeText);
         }
-        LabelSIEqu->setText(CheckBoxEqu->isChecked() ? "    ON" : "    OFF");
+        LabelSIEqu->setText(on ? "    ON" : "    OFF");
     }
 }
 
 void TFormMain::CheckBoxRollClick() {
     TFormSub::CheckBoxRollClick();
     if (PanelReplayed()) {
-        acq_->RollBoxChanged(CheckBoxRoll->isChecked());
-        LabelSIRoll->setText(CheckBoxRoll->isChecked() ? "    ON" : "    OFF");
+        const bool on = Panel().Checked(PanelCheck::Roll);
+        acq_->RollBoxChanged(on);
+        LabelSIRoll->setText(on ? "    ON" : "    OFF");
     }
 }
 
@@ -936,32 +940,19 @@ void TFormMain::RdBtnAboveClick() {
     }
 }
 
+void TFormMain::ReplayPanelSettings() {
+    // The delay and pulse are applied from their stored values: the edits
+    // show whatever they showed before the settings were restored.
+    replaying_ = true;
+    TFormSub::ReplayPanelSettings();
+    replaying_ = false;
+    ShowDelay();
+    ShowPulse();
+}
+
 // ---- Delay and pulse values ----------------------------------------------
 
 namespace {
-
-struct TimeUnit {
-    const char* label;
-    long double ns;
-    const char* format;
-};
-constexpr TimeUnit kTimeUnits[] = {
-    {"ns", 1.0L, "%.0f"}, {"us", 1e3L, "%.3f"}, {"ms", 1e6L, "%.6f"}, {"s", 1e9L, "%.9f"}};
-
-const TimeUnit& UnitOf(const QString& label) {
-    for (const TimeUnit& u : kTimeUnits) {
-        if (label == QLatin1String(u.label)) {
-            return u;
-        }
-    }
-    return kTimeUnits[0];
-}
-
-QString FormatTime(long double ns, const TimeUnit& unit) {
-    char text[64];
-    std::snprintf(text, sizeof text, unit.format, static_cast<double>(ns / unit.ns));
-    return QString::fromLatin1(text);
-}
 
 bool IsEnter(int key) {
     return key == Qt::Key_Return || key == Qt::Key_Enter;
@@ -975,7 +966,13 @@ void ClearUnderline(QWidget* edit) {
 
 }  // namespace
 
-long double TFormMain::DelayEditTimeNs() const {
+long double TFormMain::DelayEditTimeNs(int timeDivIndex, int memoryIndex) const {
+    if (replaying_) {
+        // Restored settings: the stored delay counts intervals of the stored
+        // time base.
+        return static_cast<long double>(Settings().trigDelay) *
+               static_cast<long double>(SampleIntervalNs(timeDivIndex, memoryIndex));
+    }
     const std::optional<long double> typed =
         ParseTimeNs(EditDelay->text().toStdString(), LabelDelayUt->text().toStdString());
     if (typed) {
@@ -985,24 +982,22 @@ long double TFormMain::DelayEditTimeNs() const {
 }
 
 void TFormMain::ShowDelay() {
-    const long double ns =
-        static_cast<long double>(Settings().trigDelay) * Settings().sampleIntervalNs;
-    const EditTime shown = FormatEditTime(ns);
-    const QString unit = Text(shown.unit);
-    if (LabelDelayUt->text() != unit) {
+    const EditTexts shown = PanelEditTexts(Settings());
+    const QString unit = Text(shown.delayUnitText);
+    if (shown.delayUnitText != shownDelayUnit_) {
+        shownDelayUnit_ = shown.delayUnitText;
         LabelDelayUt->setText(unit);
         // A changed unit flashes so that the new number is not misread.
         LabelDelayUt->setStyleSheet(QStringLiteral("background-color: yellow"));
         QTimer::singleShot(kUnitFlashMs, LabelDelayUt,
                            [label = LabelDelayUt] { label->setStyleSheet(QString()); });
     }
-    EditDelay->setText(Text(shown.text));
+    EditDelay->setText(Text(shown.delayText));
     ClearUnderline(EditDelay);
 }
 
 void TFormMain::ShowPulse() {
-    EditPulse->setText(
-        FormatTime(static_cast<long double>(Settings().pulseWidth), UnitOf(LabelPulseUt->text())));
+    EditPulse->setText(Text(PanelEditTexts(Settings()).pulseText));
     ClearUnderline(EditPulse);
 }
 
@@ -1010,15 +1005,19 @@ void TFormMain::ApplyDelayEdit() {
     if (!PanelReplayed()) {
         return;
     }
-    acq_->DelayChanged(DelayFromTime(DelayEditTimeNs(), Settings().sampleIntervalNs));
+    acq_->DelayChanged(
+        DelayFromTime(DelayEditTimeNs(Panel().Index(PanelList::Td), Settings().memorySizeIndex),
+                      Settings().sampleIntervalNs));
     ShowDelay();
 }
 
 void TFormMain::ApplyPulseEdit() {
-    const int condition = RdBtnAbove->isChecked() ? 2 : 1;
+    const int condition = PulseAbove(Panel()) ? 2 : 1;
     int width = Settings().pulseWidth;
     const std::string text = EditPulse->text().toStdString();
-    if (text.empty()) {
+    if (replaying_) {
+        width = ClampPulse(width, condition);
+    } else if (text.empty()) {
         width = EmptyPulse(condition);
     } else if (const std::optional<long double> ns =
                    ParseTimeNs(text, LabelPulseUt->text().toStdString())) {
@@ -1066,7 +1065,7 @@ void TFormMain::UpDownPulseClick(UpDownButton button) {
     }
     const Qt::KeyboardModifiers m = QApplication::keyboardModifiers();
     const int step = 10 * StepMultiplier(m & Qt::ShiftModifier, m & Qt::ControlModifier);
-    const int condition = RdBtnAbove->isChecked() ? 2 : 1;
+    const int condition = PulseAbove(Panel()) ? 2 : 1;
     const std::int64_t width = static_cast<std::int64_t>(Settings().pulseWidth) +
                                (button == UpDownButton::Up ? step : -step);
     acq_->PulseChanged(ClampPulse(width, condition), condition);

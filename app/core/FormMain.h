@@ -287,6 +287,7 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     void A_DtcExecute() override;
     void A_DvcExecute() override;
 
+    void ReplayPanelSettings() override;
     bool FormKeyDown(int key, KeyModifiers mods, bool autoRepeat) override;
     void TimerStatusTimer() override;
     void TimerRollTimer() override;
@@ -301,12 +302,15 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     void FormClose();
     void ComputeExtras();
     void OpenWaveFile(const std::string& fileName);
-    long double DelayEditTimeNs() const;
+    // The delay's time for a time/div change to convert: the edit's value, or
+    // the stored delay while restored settings are replayed.
+    long double DelayEditTimeNs(int timeDivIndex, int memoryIndex) const;
     void ApplyDelayEdit();
     void ApplyPulseEdit();
     void ShowDelay();
     void ShowPulse();
     void ShowWaveformLabel();
+    void WaveformSelected(bool apply);
     bool PanelReplayed() const { return paramsRead_; }
 
     // Averaging, MATH and the spectrum (FormMainAnalysis.cpp).
@@ -398,6 +402,8 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     bool formReady_ = false;
     bool paramsRead_ = false;
     bool trigSourceChanging_ = false;
+    bool replaying_ = false;
+    std::string shownDelayUnit_ = "ns";  // what LabelDelayUt shows
     bool waveformChanging_ = false;
     bool closed_ = false;
     bool resizing_ = false;

@@ -60,12 +60,11 @@ void TFormMain::SetAnalysisMarkerLayer(MarkerLayer* markers) {
 void TFormMain::UpdateAnalysisSettings() {
     const InstrumentSettings& s = Settings();
     MathSettings math;
-    math.firstSource = RdBtnMath12->isChecked() ? 1 : 0;
-    math.secondSource = RdBtnMath21->isChecked() ? 0 : 1;
-    math.op = RdBtnSub->isChecked()   ? MathOperator::Sub
-              : RdBtnMul->isChecked() ? MathOperator::Mul
-              : RdBtnDiv->isChecked() ? MathOperator::Div
-                                      : MathOperator::Add;
+    math.firstSource = MathFirstSource(Panel());
+    math.secondSource = MathSecondSource(Panel());
+    constexpr MathOperator kOperators[4] = {MathOperator::Add, MathOperator::Sub, MathOperator::Mul,
+                                            MathOperator::Div};
+    math.op = kOperators[MathOperatorIndex(Panel())];
     math.mathScale = s.mathScale;
     math.groundCoupled = {s.displayCoupling[0] == kCouplingGnd,
                           s.displayCoupling[1] == kCouplingGnd};
@@ -74,7 +73,7 @@ void TFormMain::UpdateAnalysisSettings() {
     SpectrumDisplaySettings& d = spectrum_->Display();
     d.source = FftSourceChannel();
     d.sourceGround = s.displayCoupling[static_cast<std::size_t>(d.source)] == kCouplingGnd;
-    d.dbv = RdBtnFftVstdBV->isChecked();
+    d.dbv = FftVerticalType(Panel()) == kFftTypeDbv;
     d.window = s.fftWindow;
     d.fftScale = s.fftScale;
     d.hzPerDiv = fftHs_.hzPerDiv;
@@ -84,7 +83,7 @@ void TFormMain::UpdateAnalysisSettings() {
 }
 
 int TFormMain::FftSourceChannel() const {
-    return RdBtnFftSrc2->isChecked() ? 1 : 0;
+    return lumatrace::FftSourceChannel(Panel());
 }
 
 void TFormMain::UpdateSpectrumSource() {
@@ -118,7 +117,7 @@ void TFormMain::UpdateSpectrumScale(bool equivalentDisplay) {
         const QSignalBlocker block(ComboBoxFftHScale);
         SetFftHScaleList(fftHs_.group, fftHs_.klass);
     }
-    SelectFftHScale(fftHs_, ComboBoxFftHScale->currentIndex(), analyzer_->FftLength(),
+    SelectFftHScale(fftHs_, Panel().Index(PanelList::FftHScale), analyzer_->FftLength(),
                     s.sampleIntervalNs, equivalentDisplay, view_.Spectrum());
 }
 
@@ -156,7 +155,7 @@ void TFormMain::SpeedButtonMathClick() {
 
 void TFormMain::ComboBoxMathChange() {
     TFormSub::ComboBoxMathChange();
-    if (const std::optional<int> mv = ParseMillivolts(ComboBoxMath->currentText().toStdString())) {
+    if (const std::optional<int> mv = ParseMillivolts(Panel().Text(PanelList::Math))) {
         Settings().mathScale = *mv;
     }
     MathSettingsChanged();
@@ -216,9 +215,8 @@ void TFormMain::SpeedButtonFftClick() {
 
 void TFormMain::ComboBoxFftVScaleChange() {
     TFormSub::ComboBoxFftVScaleChange();
-    const int type = RdBtnFftVstdBV->isChecked() ? kFftTypeDbv : kFftTypeLinear;
-    SelectFftVScale(Settings(), type, ComboBoxFftVScale->currentIndex(),
-                    ComboBoxFftVScale->currentText().toStdString());
+    SelectFftVScale(Settings(), FftVerticalType(Panel()), Panel().Index(PanelList::FftVScale),
+                    Panel().Text(PanelList::FftVScale));
     SpectrumSettingsChanged(false);
 }
 
@@ -227,7 +225,7 @@ void TFormMain::ComboBoxFftHScaleChange() {
     if (!PanelReplayed()) {
         return;
     }
-    SelectFftHScale(fftHs_, ComboBoxFftHScale->currentIndex(), analyzer_->FftLength(),
+    SelectFftHScale(fftHs_, Panel().Index(PanelList::FftHScale), analyzer_->FftLength(),
                     Settings().sampleIntervalNs, acq_->EquivalentDisplay(), view_.Spectrum());
     SpectrumSettingsChanged(false);
 }

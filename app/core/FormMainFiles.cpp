@@ -12,6 +12,7 @@
 #include <span>
 
 #include "app/core/FormMain.h"
+#include "app/core/PanelDerived.h"
 #include "app/files/FileDialogRules.h"
 #include "app/files/SettingsMirrors.h"
 #include "app/files/WaveformFiles.h"
@@ -46,18 +47,14 @@ class TFormMain::RestoreTarget final : public SettingsRestoreHost {
     explicit RestoreTarget(TFormMain& form) : form_(form) {}
 
     void SetItemIndex(std::string_view control, int index) override {
-        if (auto* list = form_.findChild<QComboBox*>(QString::fromUtf8(control))) {
-            const QSignalBlocker block(list);
-            list->setCurrentIndex(index);
-        }
+        SelectPanelItem(form_.Panel(), control, index);
     }
     void SetChecked(std::string_view control, bool checked) override {
-        if (auto* button = form_.findChild<QAbstractButton*>(QString::fromUtf8(control))) {
-            const QSignalBlocker block(button);
-            button->setChecked(checked);
-        }
+        SetPanelChecked(form_.Panel(), control, checked);
     }
-    void SetDown(std::string_view control, bool down) override { SetChecked(control, down); }
+    void SetDown(std::string_view control, bool down) override {
+        SetPanelChecked(form_.Panel(), control, down);
+    }
     void SetMirror(std::string_view mirror, int element, long double value) override {
         if (!SetInstrumentMirror(form_.Settings(), mirror, element, value) &&
             mirror == "equivalentAsRealTime") {
@@ -120,9 +117,10 @@ void TFormMain::OpenWaveFile(const std::string& fileName) {
     }
     WaitCursor wait;
     setWindowTitle(QString::fromUtf8("Lumatrace - " + fileName));
+    ShowPanelState();
     // Re-applying the source must not carry the trigger level over from the
     // source shown before.
-    acq_->panel.trigSourceIndex = ComboBoxTrigSrc->currentIndex();
+    acq_->panel.trigSourceIndex = Panel().Index(PanelList::TrigSrc);
     ReplayPanelSettings();
     PageControlBtn->setFocus();
     // The record is on show as if it had just been acquired, with the
@@ -202,113 +200,22 @@ void TFormMain::A_SetupExecute() {
 // What a set and a picture record
 
 WaveformFileSettings TFormMain::FileSettings() const {
-    const InstrumentSettings& s = Settings();
-    WaveformFileSettings f;
-    const QComboBox* vd[] = {ComboBoxVd1, ComboBoxVd2};
-    const QComboBox* pb[] = {ComboBoxPb1, ComboBoxPb2};
-    const QComboBox* cup[] = {ComboBoxCup1, ComboBoxCup2};
-    for (std::size_t ch = 0; ch < 2; ++ch) {
-        ChannelFileSettings& c = f.channel[ch];
-        c.channelOn = s.channelOn[ch] != 0;
-        c.voltsPerDivText = Utf8(vd[ch]->currentText());
-        c.voltsPerDivIndex = vd[ch]->currentIndex();
-        c.voltsPerDivMv = s.voltsPerDivMv[ch];
-        c.probeText = Utf8(pb[ch]->currentText());
-        c.probeIndex = pb[ch]->currentIndex();
-        c.probeFactor = s.probeFactor[ch];
-        c.couplingText = Utf8(cup[ch]->itemText(s.displayCoupling[ch]));
-        c.displayCoupling = s.displayCoupling[ch];
-        c.tracePosition = s.tracePosition[ch];
-        c.bandwidthLimit = s.bandwidthLimit[ch];
-    }
-    f.trigMode = s.trigMode;
-    f.trigSourceText = Utf8(ComboBoxTrigSrc->currentText());
-    f.trigSourceIndex = ComboBoxTrigSrc->currentIndex();
-    f.trigCouplingText = Utf8(ComboBoxTrigCup->currentText());
-    f.trigCouplingIndex = ComboBoxTrigCup->currentIndex();
-    f.trigCouplingBySource = s.trigCouplingBySource;
-    f.trigSlopeText = Utf8(ComboBoxTrigSp->currentText());
-    f.trigSlopeIndex = ComboBoxTrigSp->currentIndex();
-    f.trigLevel = s.trigLevel;
-    f.trigLevelOffset = s.trigLevelOffset;
-    f.trigPosition = s.trigPosition;
-    f.delayChecked = CheckBoxDelay->isChecked();
-    f.delayText = Utf8(EditDelay->text());
-    f.delayUnitText = Utf8(LabelDelayUt->text());
-    f.trigDelay = s.trigDelay;
-    f.pulseChecked = CheckBoxPulse->isChecked();
-    f.pulseText = Utf8(EditPulse->text());
-    f.pulseUnitText = Utf8(LabelPulseUt->text());
-    f.pulseAbove = RdBtnAbove->isChecked();
-    f.pulseWidth = s.pulseWidth;
-    f.timeDivText = Utf8(ComboBoxTd->currentText());
-    f.timeDivIndex = ComboBoxTd->currentIndex();
-    f.equivalentActive = s.equivalentActive != 0;
-    f.equivalentAsRealTime = acq_->equivalentAsRealTime;
-    f.samplingTimeText = s.samplingTimeText;
-    f.memorySizeText = Utf8(ComboBoxMemSize->itemText(s.memorySizeIndex));
-    f.memorySizeIndex = s.memorySizeIndex;
-    f.memoryPoints = s.memoryPoints;
-    f.equivalentChecked = CheckBoxEqu->isChecked();
-    f.rollActive = s.rollActive != 0;
-    f.rollChecked = CheckBoxRoll->isChecked();
-    f.waveformText = Utf8(ComboBoxWaveForm->itemText(s.waveformMode));
-    f.waveformMode = s.waveformMode;
-    f.numberText = Utf8(ComboBoxNumber->currentText());
-    f.numberIndex = ComboBoxNumber->currentIndex();
-    f.acquireCountIndex = s.acquireCountIndex;
-    f.acquireCountReserved = s.acquireCountReserved;
-    f.cursorTOn = s.cursorTOn != 0;
-    f.cursorT1 = s.cursorT1;
-    f.cursorT2 = s.cursorT2;
-    f.cursorVOn = s.cursorVOn != 0;
-    f.cursorV1 = s.cursorV1;
-    f.cursorV2 = s.cursorV2;
-    return f;
+    return FileSettingsFrom(Panel(), Settings(), acq_->equivalentAsRealTime);
 }
 
 bool TFormMain::ExportPicture(const std::string& fileName, const std::string& extension) {
-    const InstrumentSettings& s = Settings();
     ImageExportRequest r;
     r.fileName = std::filesystem::path(fileName);
     r.extension = extension;
     r.pictures = {surfaces_.Image(ViewImage::Wave), surfaces_.Image(ViewImage::Volt),
                   surfaces_.Image(ViewImage::TrigLevel), surfaces_.Image(ViewImage::TrigPos)};
-    ImageCaptionSettings& c = r.settings;
-    FillCaptionFromMirrors(s, c);
-    c.equivalentAsRealTime = acq_->equivalentAsRealTime;
-    c.timeDivText = Utf8(ComboBoxTd->currentText());
-    c.memorySizeText = Utf8(ComboBoxMemSize->itemText(s.memorySizeIndex));
-    c.acquireCountText = Utf8(ComboBoxNumber->currentText());
-    c.xyOn = A_XY->isChecked();
-    const QComboBox* vd[] = {ComboBoxVd1, ComboBoxVd2};
-    const QComboBox* pb[] = {ComboBoxPb1, ComboBoxPb2};
-    for (std::size_t ch = 0; ch < 2; ++ch) {
-        c.channels[ch].voltsPerDivText = Utf8(vd[ch]->currentText());
-        c.channels[ch].probeText = Utf8(pb[ch]->currentText());
-    }
-    c.fftVScaleText = Utf8(ComboBoxFftVScale->currentText());
-    c.fftHScaleText = Utf8(ComboBoxFftHScale->currentText());
-    c.fftSource = FftSourceChannel();
-    c.mathScaleText = Utf8(ComboBoxMath->currentText());
-    c.mathOperand1 = RdBtnMath12->isChecked() ? 1 : 0;
-    c.mathOperand2 = RdBtnMath21->isChecked() ? 0 : 1;
-    c.mathOperator = static_cast<int>(processing_->Math().op);
-    c.trigSourceText = Utf8(ComboBoxTrigSrc->currentText());
-    c.trigCouplingText = Utf8(ComboBoxTrigCup->currentText());
-    c.trigSlopeText = Utf8(ComboBoxTrigSp->currentText());
-    c.trigLevelInfo = Utf8(LabelSITrigL->text());
-    c.trigPosInfo = Utf8(LabelSITrigP->text());
-    c.delayChecked = CheckBoxDelay->isChecked();
-    c.delayText = Utf8(EditDelay->text());
-    c.delayUnitText = Utf8(LabelDelayUt->text());
-    c.pulseChecked = CheckBoxPulse->isChecked();
-    c.pulseText = Utf8(EditPulse->text());
-    c.pulseUnitText = Utf8(LabelPulseUt->text());
-    c.pulseCondition = RdBtnAbove->isChecked() ? 2 : 1;
-    c.cursorTText = cursorTText_;
-    c.cursorVText = {cursorVText_[kTraceCh1], cursorVText_[kTraceCh2], cursorVText_[kTraceMath],
-                     cursorVText_[kTraceFft]};
+    CaptionReadouts readouts;
+    readouts.trigLevelInfo = Utf8(LabelSITrigL->text());
+    readouts.trigPosInfo = Utf8(LabelSITrigP->text());
+    readouts.cursorTText = cursorTText_;
+    readouts.cursorVText = {cursorVText_[kTraceCh1], cursorVText_[kTraceCh2],
+                            cursorVText_[kTraceMath], cursorVText_[kTraceFft]};
+    r.settings = CaptionSettingsFrom(Panel(), Settings(), acq_->equivalentAsRealTime, readouts);
     ImageExporter exporter(*services_.files, Messages(), *services_.wallClock);
     return exporter.Export(r);
 }

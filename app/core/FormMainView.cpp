@@ -175,8 +175,8 @@ InteractionContext TFormMain::MakeInteractionContext() {
     markerPixels_.OverviewLeft = p.overviewLeft;
     markerPixels_.OverviewScale = p.overviewScale;
     InteractionInputs inputs;
-    inputs.trigSource = std::clamp(ComboBoxTrigSrc->currentIndex(), 0, 2);
-    inputs.fftVerticalType = RdBtnFftVstdBV->isChecked() ? 1 : 0;
+    inputs.trigSource = std::clamp(Panel().Index(PanelList::TrigSrc), 0, 2);
+    inputs.fftVerticalType = FftVerticalType(Panel());
     inputs.mathUpDownEnabled = UpDownMath->isEnabled();
     inputs.cursorPairMove = CursorPairMove();
     return InteractionContext{
@@ -199,8 +199,8 @@ void TFormMain::RefreshReadouts() {
     if (!acq_ || closed_) {
         return;
     }
-    ReadoutInputs in =
-        ReadoutInputsFrom(Settings(), ComboBoxTrigSrc->currentIndex(), RdBtnFftVstdBV->isChecked());
+    ReadoutInputs in = ReadoutInputsFrom(Settings(), Panel().Index(PanelList::TrigSrc),
+                                         FftVerticalType(Panel()) == kFftTypeDbv);
     in.kx = view_.Geometry().Kx;
     in.trigPointX = view_.Horizontal().TrigPointX;
     // With the spectrum in front the time cursors read frequencies from 0 Hz.

@@ -85,9 +85,11 @@ void AcquisitionControl::TrigSourceChanged(int sourceIndex, int couplingIndex) {
     ApplySettingChange();
 }
 
-void AcquisitionControl::TrigCouplingChanged(int couplingIndex) {
+void AcquisitionControl::TrigCouplingChanged(int sourceIndex, int couplingIndex) {
     panel.trigCouplingIndex = couplingIndex;
-    RememberTrigCoupling(settings_.trigCouplingBySource, panel.trigSourceIndex, couplingIndex);
+    // Remembered for the source the panel shows: during a replay the source
+    // handler has not run yet, and the core's own source is still the old one.
+    RememberTrigCoupling(settings_.trigCouplingBySource, sourceIndex, couplingIndex);
     modeDirty = true;
     restartPending = true;
     ApplySettingChange();
@@ -100,11 +102,13 @@ void AcquisitionControl::TrigSlopeChanged(int slopeIndex) {
     ApplySettingChange();
 }
 
-void AcquisitionControl::WaveformModeChanged(int waveformMode) {
+void AcquisitionControl::WaveformModeChanged(int waveformMode, bool apply) {
     settings_.waveformMode = waveformMode;
     ResetRequest = true;
     averageResize = true;
-    ApplySettingChange();
+    if (apply) {
+        ApplySettingChange();
+    }
 }
 
 void AcquisitionControl::AcquireCountChanged(int acquireCount) {

@@ -1,11 +1,9 @@
 #include "app/settings/FormPrm.h"
 
-#include <QAction>
-#include <QCheckBox>
-
 #include "app/platform/MessageBox.h"
 #include "app/platform/SettingsFolder.h"
 #include "app/settings/FormSub.h"
+#include "app/settings/PanelState.h"
 
 namespace lumatrace {
 
@@ -33,26 +31,9 @@ ParamWindowState FromQt(Qt::WindowStates state) {
     return ParamWindowState::Normal;
 }
 
-// The eight flag bytes of the header, in file order.
-struct FlagHolders {
-    QAction* scale;
-    QAction* grid;
-    QAction* xy;
-    QAction* hint;
-    QCheckBox* delay;
-    QCheckBox* pulse;
-    QCheckBox* equ;
-    QCheckBox* roll;
-};
-
-FlagHolders FlagsOf(const TFormSub& f) {
-    return {f.A_Scale,       f.A_Grid,        f.A_XY,        f.MenuItem("M_Hint"),
-            f.CheckBoxDelay, f.CheckBoxPulse, f.CheckBoxEqu, f.CheckBoxRoll};
-}
-
 }  // namespace
 
-TFormPrm::TFormPrm(TFormSub& main, ParamFormServices services) : main_(main), controls_(main) {
+TFormPrm::TFormPrm(TFormSub& main, ParamFormServices services) : main_(main) {
     if (services.files != nullptr) {
         files_ = services.files;
     } else {
@@ -117,13 +98,15 @@ std::string TFormPrm::ApplySnapshot(const ParamSnapshot& s) {
     // Check everything first, so a snapshot that does not fit changes nothing.
     for (const ParamControlInfo& info : ParamControls()) {
         if (const auto& record = s.Control(info.id)) {
-            if (std::string problem = controls_.Check(info.id, *record); !problem.empty()) {
+            if (std::string problem = CheckParamRecord(info.id, *record, main_.Panel());
+                !problem.empty()) {
                 return problem;
             }
         }
     }
 
-    // Display items; files without the FFT item leave it alone.
+    // Display items; files without the FFT item leave it alone. Their colours
+    // also colour the trace buttons, whose records may then say otherwise.
     for (int item = 0; item < kParamDisplayItems; ++item) {
         const auto i = static_cast<std::size_t>(item);
         if (s.displayColors[i]) {
@@ -136,16 +119,15 @@ std::string TFormPrm::ApplySnapshot(const ParamSnapshot& s) {
 
     ApplyWindowPlacement(s);
 
-    const FlagHolders flags = FlagsOf(main_);
-    flags.scale->setChecked(s.scaleChecked);
-    flags.grid->setChecked(s.gridChecked);
-    flags.xy->setChecked(s.xyChecked);
-    flags.hint->setChecked(s.hintChecked);
-    main_.SetShowHint(s.hintChecked);
-    flags.delay->setChecked(s.delayChecked);
-    flags.pulse->setChecked(s.pulseChecked);
-    flags.equ->setChecked(s.equChecked);
-    flags.roll->setChecked(s.rollChecked);
+    PanelState& panel = main_.Panel();
+    panel.Flag(PanelFlag::Scale) = s.scaleChecked;
+    panel.Flag(PanelFlag::Grid) = s.gridChecked;
+    panel.Flag(PanelFlag::XY) = s.xyChecked;
+    panel.Flag(PanelFlag::Hint) = s.hintChecked;
+    panel.Checked(PanelCheck::Delay) = s.delayChecked;
+    panel.Checked(PanelCheck::Pulse) = s.pulseChecked;
+    panel.Checked(PanelCheck::Equ) = s.equChecked;
+    panel.Checked(PanelCheck::Roll) = s.rollChecked;
 
     InstrumentSettings& settings = main_.Settings();
     settings.trigLevelOffset = s.trigLevelOffset.ToLongDouble();
@@ -165,9 +147,11 @@ std::string TFormPrm::ApplySnapshot(const ParamSnapshot& s) {
     // older files.
     for (const ParamControlInfo& info : ParamControls()) {
         if (const auto& record = s.Control(info.id)) {
-            controls_.Apply(info.id, *record);
+            ApplyParamRecord(info.id, *record, panel);
         }
     }
+    main_.ShowPanelState();
+    main_.SetShowHint(s.hintChecked);
     if (!s.Control(ParamControl::SpeedButtonFft)) {
         // A file from before the spectrum.
         main_.ApplyFftDefaults();
@@ -196,15 +180,15 @@ ParamSnapshot TFormPrm::TakeSnapshot() const {
     s.windowState = FromQt(main_.windowState());
     s.windowRect = main_.WindowBounds(frame_);
 
-    const FlagHolders flags = FlagsOf(main_);
-    s.scaleChecked = flags.scale->isChecked();
-    s.gridChecked = flags.grid->isChecked();
-    s.xyChecked = flags.xy->isChecked();
-    s.hintChecked = flags.hint->isChecked();
-    s.delayChecked = flags.delay->isChecked();
-    s.pulseChecked = flags.pulse->isChecked();
-    s.equChecked = flags.equ->isChecked();
-    s.rollChecked = flags.roll->isChecked();
+    const PanelState& panel = main_.Panel();
+    s.scaleChecked = panel.Flag(PanelFlag::Scale);
+    s.gridChecked = panel.Flag(PanelFlag::Grid);
+    s.xyChecked = panel.Flag(PanelFlag::XY);
+    s.hintChecked = panel.Flag(PanelFlag::Hint);
+    s.delayChecked = panel.Checked(PanelCheck::Delay);
+    s.pulseChecked = panel.Checked(PanelCheck::Pulse);
+    s.equChecked = panel.Checked(PanelCheck::Equ);
+    s.rollChecked = panel.Checked(PanelCheck::Roll);
 
     const InstrumentSettings& settings = main_.Settings();
     s.trigLevelOffset = Extended80::FromLongDouble(settings.trigLevelOffset);
@@ -219,7 +203,7 @@ ParamSnapshot TFormPrm::TakeSnapshot() const {
         std::array<std::int32_t, 2>{settings.fftPositionByType[0], settings.fftPositionByType[1]};
 
     for (const ParamControlInfo& info : ParamControls()) {
-        s.Control(info.id) = controls_.Capture(info.id);
+        s.Control(info.id) = CaptureParamRecord(info.id, panel);
     }
     return s;
 }

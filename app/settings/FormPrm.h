@@ -76,7 +76,6 @@ class TFormPrm {
     // with this one extent.
     QSize frame_;
     std::string readProblem_;
-    ParamControlBinding controls_;
 };
 
 }  // namespace lumatrace

@@ -4,6 +4,8 @@
 #include <functional>
 #include <tuple>
 
+#include <initializer_list>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -900,39 +902,6 @@ void TFormSub::SetVersionDialog(TFormVer* dialog) {
 // ---------------------------------------------------------------------------
 // Defaults and synchronisation.
 
-void TFormSub::ApplyPanelDefaults(const PanelDefaults& d) {
-    for (const ListDefault& l : d.lists) {
-        if (auto* list = findChild<QComboBox*>(QString::fromStdString(l.name))) {
-            list->clear();
-            for (const std::string& item : l.items) {
-                list->addItem(QString::fromStdString(item));
-            }
-            list->setCurrentIndex(l.index);
-        }
-    }
-    for (const CaptionColorDefault& c : d.captionColors) {
-        if (auto* button = findChild<SpeedButton*>(QString::fromStdString(c.name))) {
-            button->setCaptionColor(c.color);
-        }
-    }
-    for (const TextDefault& t : d.texts) {
-        if (auto* edit = findChild<QLineEdit*>(QString::fromStdString(t.name))) {
-            edit->setText(QString::fromStdString(t.text));
-            if (auto* panelEdit = qobject_cast<PanelEdit*>(edit)) {
-                panelEdit->setPending(false);
-            }
-        }
-    }
-    for (const CheckDefault& c : d.checks) {
-        const QString name = QString::fromStdString(c.name);
-        if (auto* button = findChild<QAbstractButton*>(name)) {
-            button->setChecked(c.checked);
-        } else if (QAction* action = findChild<QAction*>(name)) {
-            action->setChecked(c.checked);
-        }
-    }
-}
-
 WorkArea TFormSub::ScreenWorkArea() const {
     if (workArea_) {
         return workArea_();
@@ -976,8 +945,13 @@ void TFormSub::ApplyDefaults() {
     PlaceWindow(DerivedSizes().DefaultRect(), FrameExtent());
     // 2 .. 12.
     ApplyDefaultValues(settings_);
-    ApplyPanelDefaults(BuildPanelDefaults(*lists_));
-    SetShowHint(MenuItem("M_Hint")->isChecked());
+    panel_ = DefaultPanelState(*lists_);
+    ShowPanelState();
+    for (PanelEdit* edit : {EditDelay, EditPulse}) {
+        edit->setText(edit == EditDelay ? QStringLiteral("0") : QStringLiteral("10"));
+        edit->setPending(false);
+    }
+    SetShowHint(panel_.Flag(PanelFlag::Hint));
     for (int item = 0; item < kDisplayItemCount; ++item) {
         SetDisplayColor(item, settings_.DisplayColor(item));
     }
@@ -985,41 +959,38 @@ void TFormSub::ApplyDefaults() {
 
 void TFormSub::ApplyFftDefaults() {
     ApplyFftDefaultValues(settings_);
-    ApplyPanelDefaults(BuildFftPanelDefaults(*lists_));
+    ApplyFftDefaultState(panel_, *lists_);
+    ShowPanelState();
     SetDisplayColor(3, settings_.DisplayColor(3));
 }
 
 void TFormSub::FitMemorySizeList(bool largeMemory) {
-    const int index = ComboBoxMemSize->currentIndex();
+    const int index = panel_.Index(PanelList::MemSize);
     const ItemList& items = lists_->MemorySize(largeMemory ? 1 : 0);
-    ComboBoxMemSize->clear();
-    for (const std::string& item : items) {
-        ComboBoxMemSize->addItem(QString::fromStdString(item));
-    }
-    ComboBoxMemSize->setCurrentIndex(index >= 0 && index < static_cast<int>(items.size()) ? index
-                                                                                          : 0);
+    SetList(PanelList::MemSize,
+            {items, index >= 0 && index < static_cast<int>(items.size()) ? index : 0});
     MenuItem("M_MS_1M")->setVisible(largeMemory);
 }
 
 void TFormSub::SynchronisePanel(bool largeMemory) {
     FitMemorySizeList(largeMemory);
-    settings_.channelOn = {static_cast<std::uint8_t>(SpeedButtonCh1->isDown()),
-                           static_cast<std::uint8_t>(SpeedButtonCh2->isDown())};
-    settings_.mathOn = SpeedButtonMath->isDown();
-    settings_.fftOn = SpeedButtonFft->isDown();
-    settings_.timeDivIndex = ComboBoxTd->currentIndex();
-    settings_.cursorTOn = SpeedButtonDt->isDown();
-    settings_.cursorVOn = SpeedButtonDv->isDown();
+    settings_.channelOn = {static_cast<std::uint8_t>(panel_.Down(PanelLatch::Ch1)),
+                           static_cast<std::uint8_t>(panel_.Down(PanelLatch::Ch2))};
+    settings_.mathOn = panel_.Down(PanelLatch::Math);
+    settings_.fftOn = panel_.Down(PanelLatch::Fft);
+    settings_.timeDivIndex = panel_.Index(PanelList::Td);
+    settings_.cursorTOn = panel_.Down(PanelLatch::Dt);
+    settings_.cursorVOn = panel_.Down(PanelLatch::Dv);
     ReplayPanelSettings();
 }
 
 void TFormSub::ReplayPanelSettings() {
-    const auto checked = [](QRadioButton* a, void (TFormSub::*onA)(), QRadioButton* b,
-                            void (TFormSub::*onB)(), TFormSub* form) {
-        if (a->isChecked()) {
-            (form->*onA)();
-        } else if (b->isChecked()) {
-            (form->*onB)();
+    // The handler of a radio group's checked member, when one is checked.
+    const auto radio = [this](PanelRadio group,
+                              std::initializer_list<void (TFormSub::*)()> handlers) {
+        const int member = panel_.Radio(group);
+        if (member >= 0 && member < static_cast<int>(handlers.size())) {
+            (this->*handlers.begin()[member])();
         }
     };
     ComboBoxPb1Change();
@@ -1032,43 +1003,25 @@ void TFormSub::ReplayPanelSettings() {
     ComboBoxMemSizeChange();
     CheckBoxDelayClick();
     CheckBoxPulseClick();
-    checked(RdBtnUnder, &TFormSub::RdBtnUnderClick, RdBtnAbove, &TFormSub::RdBtnAboveClick, this);
-    checked(RdBtnFull1, &TFormSub::RdBtnFull1Click, RdBtn20MHz1, &TFormSub::RdBtn20MHz1Click, this);
-    checked(RdBtnFull2, &TFormSub::RdBtnFull2Click, RdBtn20MHz2, &TFormSub::RdBtn20MHz2Click, this);
+    radio(PanelRadio::PulseCond, {&TFormSub::RdBtnUnderClick, &TFormSub::RdBtnAboveClick});
+    radio(PanelRadio::Bw1, {&TFormSub::RdBtnFull1Click, &TFormSub::RdBtn20MHz1Click});
+    radio(PanelRadio::Bw2, {&TFormSub::RdBtnFull2Click, &TFormSub::RdBtn20MHz2Click});
     SpeedButtonDtClick();
     SpeedButtonDvClick();
     CheckBoxEquClick();
     CheckBoxRollClick();
     ComboBoxMathChange();
     SpeedButtonMathClick();
-    checked(RdBtnMath11, &TFormSub::RdBtnMath11Click, RdBtnMath12, &TFormSub::RdBtnMath12Click,
-            this);
-    checked(RdBtnMath21, &TFormSub::RdBtnMath21Click, RdBtnMath22, &TFormSub::RdBtnMath22Click,
-            this);
-    if (RdBtnAdd->isChecked()) {
-        RdBtnAddClick();
-    } else if (RdBtnSub->isChecked()) {
-        RdBtnSubClick();
-    } else if (RdBtnMul->isChecked()) {
-        RdBtnMulClick();
-    } else if (RdBtnDiv->isChecked()) {
-        RdBtnDivClick();
-    }
+    radio(PanelRadio::Math1, {&TFormSub::RdBtnMath11Click, &TFormSub::RdBtnMath12Click});
+    radio(PanelRadio::Math2, {&TFormSub::RdBtnMath21Click, &TFormSub::RdBtnMath22Click});
+    radio(PanelRadio::Ope, {&TFormSub::RdBtnAddClick, &TFormSub::RdBtnSubClick,
+                            &TFormSub::RdBtnMulClick, &TFormSub::RdBtnDivClick});
     ComboBoxFftVScaleChange();
     ComboBoxFftHScaleChange();
-    checked(RdBtnFftSrc1, &TFormSub::RdBtnFftSrc1Click, RdBtnFftSrc2, &TFormSub::RdBtnFftSrc2Click,
-            this);
-    checked(RdBtnFftVstV, &TFormSub::RdBtnFftVstVClick, RdBtnFftVstdBV,
-            &TFormSub::RdBtnFftVstdBVClick, this);
-    if (RdBtnFftWndRc->isChecked()) {
-        RdBtnFftWndRcClick();
-    } else if (RdBtnFftWndHm->isChecked()) {
-        RdBtnFftWndHmClick();
-    } else if (RdBtnFftWndHn->isChecked()) {
-        RdBtnFftWndHnClick();
-    } else if (RdBtnFftWndBh->isChecked()) {
-        RdBtnFftWndBhClick();
-    }
+    radio(PanelRadio::FftSrc, {&TFormSub::RdBtnFftSrc1Click, &TFormSub::RdBtnFftSrc2Click});
+    radio(PanelRadio::FftVst, {&TFormSub::RdBtnFftVstVClick, &TFormSub::RdBtnFftVstdBVClick});
+    radio(PanelRadio::FftWnd, {&TFormSub::RdBtnFftWndRcClick, &TFormSub::RdBtnFftWndHmClick,
+                               &TFormSub::RdBtnFftWndHnClick, &TFormSub::RdBtnFftWndBhClick});
     SpeedButtonCh2Click();
     SpeedButtonCh1Click();
     SpeedButtonFftClick();
@@ -1082,9 +1035,11 @@ void TFormSub::SetDisplayColor(int displayItem, std::uint32_t color) {
     if (!settings_.SetDisplayColorValue(displayItem, color)) {
         return;
     }
-    SpeedButton* buttons[4] = {SpeedButtonCh1, SpeedButtonCh2, SpeedButtonMath, SpeedButtonFft};
+    constexpr PanelLatch kButtons[4] = {PanelLatch::Ch1, PanelLatch::Ch2, PanelLatch::Math,
+                                        PanelLatch::Fft};
     if (displayItem < 4) {
-        buttons[displayItem]->setCaptionColor(color);
+        panel_.CaptionColor(kButtons[displayItem]) = color;
+        ShowLatch(kButtons[displayItem]);
     }
     RedrawAll();
 }
@@ -1103,25 +1058,22 @@ int TFormSub::GetItemPosition(int displayItem) const {
 
 void TFormSub::SetFftHScaleList(int group, int k) {
     const FftHScaleChange c =
-        ApplyFftHScaleList(*lists_, group, k, ComboBoxFftHScale->currentIndex());
-    ComboBoxFftHScale->clear();
-    for (const std::string& item : c.scale.items) {
-        ComboBoxFftHScale->addItem(QString::fromStdString(item));
-    }
-    ComboBoxFftHScale->setCurrentIndex(c.scale.index);
+        ApplyFftHScaleList(*lists_, group, k, panel_.Index(PanelList::FftHScale));
+    SetList(PanelList::FftHScale, c.scale);
     SyncFftHScaleMenu();
 }
 
 void TFormSub::SyncFftHScaleMenu() {
     for (int i = 0; i < kFftHScaleMenuCount; ++i) {
         QAction* item = MenuItem("M_FHs_" + std::to_string(i));
-        const bool exists = i < ComboBoxFftHScale->count();
+        const ItemList& items = panel_.List(PanelList::FftHScale).items;
+        const bool exists = i < static_cast<int>(items.size());
         if (exists) {
-            item->setText(ComboBoxFftHScale->itemText(i));
+            item->setText(QString::fromStdString(items[static_cast<std::size_t>(i)]));
         }
         item->setVisible(exists);
     }
-    CheckListMenuItem("M_FftHScale", ComboBoxFftHScale->currentIndex());
+    CheckListMenuItem("M_FftHScale", panel_.Index(PanelList::FftHScale));
 }
 
 }  // namespace lumatrace

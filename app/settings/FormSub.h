@@ -23,6 +23,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QImage>
 #include <QPointer>
@@ -33,6 +34,7 @@
 #include "app/settings/FormBase.h"
 #include "app/settings/PanelKeys.h"
 #include "app/settings/PanelRules.h"
+#include "app/settings/PanelState.h"
 #include "app/settings/PanelWidgets.h"
 #include "app/settings/SettingsModel.h"
 #include "app/settings/ValueTables.h"
@@ -79,6 +81,21 @@ class TFormSub : public TFormBase {
 
     // List providers. Valid between creation and close.
     const ValueLists& Lists() const { return *lists_; }
+
+    // The panel's state. The handlers change it and the controls show it;
+    // whoever changes it from outside a handler (the parameter file, a
+    // waveform set) calls ShowPanel afterwards.
+    PanelState& Panel() { return panel_; }
+    const PanelState& Panel() const { return panel_; }
+    // Brings every control of the state, and the menu items that mirror
+    // them, in line with it. Runs no handler.
+    void ShowPanelState();
+    // The control that shows a part of the state.
+    QComboBox* ListWidget(PanelList list) const;
+    SpeedButton* LatchWidget(PanelLatch latch) const;
+    QCheckBox* CheckWidget(PanelCheck check) const;
+    std::vector<QRadioButton*> RadioWidgets(PanelRadio group) const;
+    QAction* FlagAction(PanelFlag flag) const;
 
     // The default sequence: window placement, then every control and value.
     virtual void ApplyDefaults();
@@ -505,7 +522,6 @@ class TFormSub : public TFormBase {
     void BuildMenu();
     void ConnectControls();
     void ApplyHints();
-    void ApplyPanelDefaults(const PanelDefaults& defaults);
 
     void ChannelButtonChanged(int ch);
     void ProbeChanged(int ch);
@@ -520,7 +536,18 @@ class TFormSub : public TFormBase {
     void SyncFftHScaleMenu();
     void CheckMenuItem(const std::string& name);
     void CheckListMenuItem(const std::string& prefixSubmenu, int index);
-    void SelectFromMenu(QComboBox* list, int index);
+    void SelectFromMenu(PanelList list, int index);
+    void SelectRadioFromMenu(PanelRadio group, int member);
+    void SetCheckFromMenu(PanelCheck check, bool on);
+    // A list's new items and selection, shown at once.
+    void SetList(PanelList list, ListState state);
+    void ShowList(PanelList list);
+    void ShowLatch(PanelLatch latch);
+    void ShowCheck(PanelCheck check);
+    void ShowRadio(PanelRadio group);
+    void ShowFlag(PanelFlag flag);
+    // Control changes reach the state before any handler runs.
+    void ConnectPanelState();
 
     bool HandleKeyPress(QWidget* target, QKeyEvent* event);
     bool HandleKeyRelease(QKeyEvent* event);
@@ -529,6 +556,7 @@ class TFormSub : public TFormBase {
 
     InstrumentSettings settings_;
     std::unique_ptr<ValueLists> lists_;
+    PanelState panel_;
     std::array<bool, 2> probeChangeInProgress_{false, false};
     bool cursorPairMove_ = false;
     PanelKeySequence keySequence_;

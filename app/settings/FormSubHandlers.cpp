@@ -1,5 +1,6 @@
 // TFormSub: the panel's part of every control, action and menu handler.
 #include <initializer_list>
+#include <vector>
 
 #include <QAction>
 #include <QCheckBox>
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QTabWidget>
 
 #include "app/settings/FormSub.h"
@@ -19,40 +21,16 @@ namespace lumatrace {
 
 namespace {
 
-void SetItems(QComboBox* list, const ListState& state) {
-    list->clear();
-    for (const std::string& item : state.items) {
-        list->addItem(QString::fromStdString(item));
-    }
-    list->setCurrentIndex(state.index);
-}
-
 void SetEnabled(std::initializer_list<QWidget*> widgets, bool enabled) {
     for (QWidget* w : widgets) {
         w->setEnabled(enabled);
     }
 }
 
-// Checks the radio of a group that a menu item stands for; the focus moves
-// along when another radio of the group had it.
-void SelectRadio(std::initializer_list<QRadioButton*> group, int tag) {
-    if (tag < 0 || tag >= static_cast<int>(group.size())) {
-        return;
-    }
-    QRadioButton* target = group.begin()[tag];
-    bool focusInGroup = false;
-    for (QRadioButton* r : group) {
-        focusInGroup = focusInGroup || (r != target && r->hasFocus());
-    }
-    target->setChecked(true);
-    if (focusInGroup) {
-        target->setFocus(Qt::OtherFocusReason);
-    }
-}
-
 }  // namespace
 
 void TFormSub::ConnectControls() {
+    ConnectPanelState();
     const auto list = [this](QComboBox* box, void (TFormSub::*handler)()) {
         connect(box, &QComboBox::activated, this, [this, handler] { (this->*handler)(); });
     };
@@ -211,6 +189,230 @@ void TFormSub::ConnectControls() {
 }
 
 // ---------------------------------------------------------------------------
+// The panel state and the controls that show it.
+
+QComboBox* TFormSub::ListWidget(PanelList list) const {
+    switch (list) {
+        case PanelList::Vd1:
+            return ComboBoxVd1;
+        case PanelList::Vd2:
+            return ComboBoxVd2;
+        case PanelList::Pb1:
+            return ComboBoxPb1;
+        case PanelList::Pb2:
+            return ComboBoxPb2;
+        case PanelList::Cup1:
+            return ComboBoxCup1;
+        case PanelList::Cup2:
+            return ComboBoxCup2;
+        case PanelList::TrigSrc:
+            return ComboBoxTrigSrc;
+        case PanelList::TrigCup:
+            return ComboBoxTrigCup;
+        case PanelList::TrigSp:
+            return ComboBoxTrigSp;
+        case PanelList::Td:
+            return ComboBoxTd;
+        case PanelList::MemSize:
+            return ComboBoxMemSize;
+        case PanelList::WaveForm:
+            return ComboBoxWaveForm;
+        case PanelList::Number:
+            return ComboBoxNumber;
+        case PanelList::Math:
+            return ComboBoxMath;
+        case PanelList::FftVScale:
+            return ComboBoxFftVScale;
+        case PanelList::FftHScale:
+            return ComboBoxFftHScale;
+    }
+    return nullptr;
+}
+
+SpeedButton* TFormSub::LatchWidget(PanelLatch latch) const {
+    switch (latch) {
+        case PanelLatch::Ch1:
+            return SpeedButtonCh1;
+        case PanelLatch::Ch2:
+            return SpeedButtonCh2;
+        case PanelLatch::Dt:
+            return SpeedButtonDt;
+        case PanelLatch::Dv:
+            return SpeedButtonDv;
+        case PanelLatch::Math:
+            return SpeedButtonMath;
+        case PanelLatch::Fft:
+            return SpeedButtonFft;
+    }
+    return nullptr;
+}
+
+QCheckBox* TFormSub::CheckWidget(PanelCheck check) const {
+    switch (check) {
+        case PanelCheck::Delay:
+            return CheckBoxDelay;
+        case PanelCheck::Pulse:
+            return CheckBoxPulse;
+        case PanelCheck::Equ:
+            return CheckBoxEqu;
+        case PanelCheck::Roll:
+            return CheckBoxRoll;
+    }
+    return nullptr;
+}
+
+std::vector<QRadioButton*> TFormSub::RadioWidgets(PanelRadio group) const {
+    switch (group) {
+        case PanelRadio::Bw1:
+            return {RdBtnFull1, RdBtn20MHz1};
+        case PanelRadio::Bw2:
+            return {RdBtnFull2, RdBtn20MHz2};
+        case PanelRadio::PulseCond:
+            return {RdBtnUnder, RdBtnAbove};
+        case PanelRadio::Math1:
+            return {RdBtnMath11, RdBtnMath12};
+        case PanelRadio::Math2:
+            return {RdBtnMath21, RdBtnMath22};
+        case PanelRadio::Ope:
+            return {RdBtnAdd, RdBtnSub, RdBtnMul, RdBtnDiv};
+        case PanelRadio::FftSrc:
+            return {RdBtnFftSrc1, RdBtnFftSrc2};
+        case PanelRadio::FftVst:
+            return {RdBtnFftVstV, RdBtnFftVstdBV};
+        case PanelRadio::FftWnd:
+            return {RdBtnFftWndRc, RdBtnFftWndHm, RdBtnFftWndHn, RdBtnFftWndBh};
+    }
+    return {};
+}
+
+QAction* TFormSub::FlagAction(PanelFlag flag) const {
+    switch (flag) {
+        case PanelFlag::Scale:
+            return A_Scale;
+        case PanelFlag::Grid:
+            return A_Grid;
+        case PanelFlag::XY:
+            return A_XY;
+        case PanelFlag::Hint:
+            return MenuItem("M_Hint");
+    }
+    return nullptr;
+}
+
+void TFormSub::ConnectPanelState() {
+    // Connected before the handlers: a handler always finds the control's new
+    // state in the panel state. What the form itself shows is shown with the
+    // signals blocked and never comes back this way.
+    for (int i = 0; i < kPanelListCount; ++i) {
+        const auto list = static_cast<PanelList>(i);
+        connect(ListWidget(list), &QComboBox::currentIndexChanged, this,
+                [this, list](int index) { panel_.List(list).index = index; });
+    }
+    for (int i = 0; i < kPanelLatchCount; ++i) {
+        const auto latch = static_cast<PanelLatch>(i);
+        connect(LatchWidget(latch), &QToolButton::toggled, this,
+                [this, latch](bool down) { panel_.Down(latch) = down; });
+    }
+    for (int i = 0; i < kPanelCheckCount; ++i) {
+        const auto check = static_cast<PanelCheck>(i);
+        connect(CheckWidget(check), &QCheckBox::toggled, this,
+                [this, check](bool on) { panel_.Checked(check) = on; });
+    }
+    for (int i = 0; i < kPanelRadioCount; ++i) {
+        const auto group = static_cast<PanelRadio>(i);
+        const std::vector<QRadioButton*> radios = RadioWidgets(group);
+        for (std::size_t m = 0; m < radios.size(); ++m) {
+            connect(radios[m], &QRadioButton::toggled, this, [this, group, m](bool on) {
+                if (on) {
+                    panel_.Radio(group) = static_cast<int>(m);
+                }
+            });
+        }
+    }
+    for (int i = 0; i < kPanelFlagCount; ++i) {
+        const auto flag = static_cast<PanelFlag>(i);
+        connect(FlagAction(flag), &QAction::toggled, this,
+                [this, flag](bool on) { panel_.Flag(flag) = on; });
+    }
+}
+
+void TFormSub::SetList(PanelList list, ListState state) {
+    panel_.List(list) = std::move(state);
+    ShowList(list);
+}
+
+void TFormSub::ShowList(PanelList list) {
+    QComboBox* box = ListWidget(list);
+    const ListState& state = panel_.List(list);
+    const QSignalBlocker quiet(box);
+    bool same = box->count() == static_cast<int>(state.items.size());
+    for (int i = 0; same && i < box->count(); ++i) {
+        same = box->itemText(i).toStdString() == state.items[static_cast<std::size_t>(i)];
+    }
+    if (!same) {
+        box->clear();
+        for (const std::string& item : state.items) {
+            box->addItem(QString::fromStdString(item));
+        }
+    }
+    box->setCurrentIndex(state.index);
+}
+
+void TFormSub::ShowLatch(PanelLatch latch) {
+    SpeedButton* button = LatchWidget(latch);
+    const QSignalBlocker quiet(button);
+    button->setDown(panel_.Down(latch));
+    button->setCaptionColor(panel_.CaptionColor(latch));
+}
+
+void TFormSub::ShowCheck(PanelCheck check) {
+    QCheckBox* box = CheckWidget(check);
+    const QSignalBlocker quiet(box);
+    box->setChecked(panel_.Checked(check));
+}
+
+void TFormSub::ShowRadio(PanelRadio group) {
+    const std::vector<QRadioButton*> radios = RadioWidgets(group);
+    const int checked = panel_.Radio(group);
+    for (std::size_t m = 0; m < radios.size(); ++m) {
+        QRadioButton* r = radios[m];
+        const QSignalBlocker quiet(r);
+        if (static_cast<int>(m) == checked) {
+            r->setChecked(true);
+        } else if (r->isChecked() && (checked < 0 || checked >= static_cast<int>(radios.size()))) {
+            // A group with no member checked: the exclusive group would refuse.
+            r->setAutoExclusive(false);
+            r->setChecked(false);
+            r->setAutoExclusive(true);
+        }
+    }
+}
+
+void TFormSub::ShowFlag(PanelFlag flag) {
+    QAction* action = FlagAction(flag);
+    const QSignalBlocker quiet(action);
+    action->setChecked(panel_.Flag(flag));
+}
+
+void TFormSub::ShowPanelState() {
+    for (int i = 0; i < kPanelListCount; ++i) {
+        ShowList(static_cast<PanelList>(i));
+    }
+    for (int i = 0; i < kPanelLatchCount; ++i) {
+        ShowLatch(static_cast<PanelLatch>(i));
+    }
+    for (int i = 0; i < kPanelCheckCount; ++i) {
+        ShowCheck(static_cast<PanelCheck>(i));
+    }
+    for (int i = 0; i < kPanelRadioCount; ++i) {
+        ShowRadio(static_cast<PanelRadio>(i));
+    }
+    for (int i = 0; i < kPanelFlagCount; ++i) {
+        ShowFlag(static_cast<PanelFlag>(i));
+    }
+}
+
+// ---------------------------------------------------------------------------
 // Menu checks.
 
 void TFormSub::CheckMenuItem(const std::string& name) {
@@ -247,10 +449,10 @@ bool TFormSub::ProbeChangeInProgress(int ch) const {
 // Lists.
 
 void TFormSub::ComboBoxVd1Change() {
-    CheckListMenuItem("M_Vd1", ComboBoxVd1->currentIndex());
+    CheckListMenuItem("M_Vd1", panel_.Index(PanelList::Vd1));
 }
 void TFormSub::ComboBoxVd2Change() {
-    CheckListMenuItem("M_Vd2", ComboBoxVd2->currentIndex());
+    CheckListMenuItem("M_Vd2", panel_.Index(PanelList::Vd2));
 }
 void TFormSub::ComboBoxPb1Change() {
     ProbeChanged(0);
@@ -260,20 +462,19 @@ void TFormSub::ComboBoxPb2Change() {
 }
 
 void TFormSub::ProbeChanged(int ch) {
-    QComboBox* probe = ch == 0 ? ComboBoxPb1 : ComboBoxPb2;
-    QComboBox* volts = ch == 0 ? ComboBoxVd1 : ComboBoxVd2;
+    const PanelList probe = ch == 0 ? PanelList::Pb1 : PanelList::Pb2;
+    const PanelList volts = ch == 0 ? PanelList::Vd1 : PanelList::Vd2;
     const std::string c = std::to_string(ch + 1);
     probeChangeInProgress_[static_cast<std::size_t>(ch)] = true;
-    const ProbeChange change =
-        ApplyProbeChange(*lists_, probe->currentIndex(), volts->currentIndex());
+    const ProbeChange change = ApplyProbeChange(*lists_, panel_.Index(probe), panel_.Index(volts));
     settings_.probeFactor[static_cast<std::size_t>(ch)] = change.probeFactor;
-    SetItems(volts, change.voltsPerDiv);
+    SetList(volts, change.voltsPerDiv);
     for (int i = 0; i < kVoltsPerDivCount; ++i) {
         MenuItem("M_Vd" + c + "_" + std::to_string(i))
             ->setText(
                 QString::fromStdString(change.voltsPerDiv.items[static_cast<std::size_t>(i)]));
     }
-    CheckListMenuItem("M_Pb" + c, probe->currentIndex());
+    CheckListMenuItem("M_Pb" + c, panel_.Index(probe));
     if (ch == 0) {
         ComboBoxVd1Change();
     } else {
@@ -290,55 +491,56 @@ void TFormSub::ComboBoxCup2Change() {
 }
 
 void TFormSub::CouplingChanged(int ch) {
-    QComboBox* coupling = ch == 0 ? ComboBoxCup1 : ComboBoxCup2;
-    ApplyCoupling(settings_, ch, coupling->currentIndex());
-    CheckListMenuItem(ch == 0 ? "M_Cup1" : "M_Cup2", coupling->currentIndex());
+    const int coupling = panel_.Index(ch == 0 ? PanelList::Cup1 : PanelList::Cup2);
+    ApplyCoupling(settings_, ch, coupling);
+    CheckListMenuItem(ch == 0 ? "M_Cup1" : "M_Cup2", coupling);
 }
 
 void TFormSub::ComboBoxTrigSrcChange() {
     const TrigSourceChange change =
-        ApplyTrigSource(*lists_, ComboBoxTrigSrc->currentIndex(), settings_.trigCouplingBySource);
-    SetItems(ComboBoxTrigCup, change.coupling);
+        ApplyTrigSource(*lists_, panel_.Index(PanelList::TrigSrc), settings_.trigCouplingBySource);
+    SetList(PanelList::TrigCup, change.coupling);
     MenuItem("M_TCup_LF")->setVisible(change.filterItemsVisible);
     MenuItem("M_TCup_HF")->setVisible(change.filterItemsVisible);
-    CheckListMenuItem("M_TrigSrc", ComboBoxTrigSrc->currentIndex());
+    CheckListMenuItem("M_TrigSrc", panel_.Index(PanelList::TrigSrc));
     ComboBoxTrigCupChange();
 }
 
 void TFormSub::ComboBoxTrigCupChange() {
-    RememberTrigCoupling(settings_.trigCouplingBySource, ComboBoxTrigSrc->currentIndex(),
-                         ComboBoxTrigCup->currentIndex());
-    CheckListMenuItem("M_TrigCup", ComboBoxTrigCup->currentIndex());
+    RememberTrigCoupling(settings_.trigCouplingBySource, panel_.Index(PanelList::TrigSrc),
+                         panel_.Index(PanelList::TrigCup));
+    CheckListMenuItem("M_TrigCup", panel_.Index(PanelList::TrigCup));
 }
 
 void TFormSub::ComboBoxTrigSpChange() {
-    CheckListMenuItem("M_TrigSp", ComboBoxTrigSp->currentIndex());
+    CheckListMenuItem("M_TrigSp", panel_.Index(PanelList::TrigSp));
 }
 
 void TFormSub::ComboBoxTdChange() {
-    CheckListMenuItem("M_Td", ComboBoxTd->currentIndex());
+    CheckListMenuItem("M_Td", panel_.Index(PanelList::Td));
 }
 
 void TFormSub::ComboBoxMemSizeChange() {
+    // The T/div is selected from its mirror: a waveform set restores only that.
     const MemorySizeChange change =
-        ApplyMemorySizeChange(*lists_, ComboBoxMemSize->currentIndex(), ComboBoxTd->currentIndex());
+        ApplyMemorySizeChange(*lists_, panel_.Index(PanelList::MemSize), settings_.timeDivIndex);
     settings_.memorySizeIndex = change.memorySizeIndex;
     settings_.memoryPoints = change.memoryPoints;
-    SetItems(ComboBoxTd, change.timeDiv);
+    SetList(PanelList::Td, change.timeDiv);
     for (int i = 0; i < kTimeDivCount; ++i) {
         MenuItem(TimeDivMenuName(i))
             ->setVisible(change.timeDivMenuVisible[static_cast<std::size_t>(i)]);
     }
-    CheckListMenuItem("M_MemSize", ComboBoxMemSize->currentIndex());
-    CheckListMenuItem("M_Td", ComboBoxTd->currentIndex());
+    CheckListMenuItem("M_MemSize", panel_.Index(PanelList::MemSize));
+    CheckListMenuItem("M_Td", panel_.Index(PanelList::Td));
 }
 
 void TFormSub::ComboBoxWaveFormChange() {
     const NumberListChange change =
-        ApplyWaveformMode(*lists_, ComboBoxWaveForm->currentIndex(), settings_.memorySizeIndex,
-                          ComboBoxNumber->currentIndex());
-    SetItems(ComboBoxNumber, change.number);
-    CheckListMenuItem("M_WaveForm", ComboBoxWaveForm->currentIndex());
+        ApplyWaveformMode(*lists_, panel_.Index(PanelList::WaveForm), settings_.memorySizeIndex,
+                          panel_.Index(PanelList::Number));
+    SetList(PanelList::Number, change.number);
+    CheckListMenuItem("M_WaveForm", panel_.Index(PanelList::WaveForm));
     for (int i = 0; i < kNumberMenuCount; ++i) {
         QAction* item = MenuItem(NumberMenuName(i));
         item->setVisible(change.numberMenuVisible[static_cast<std::size_t>(i)]);
@@ -350,20 +552,19 @@ void TFormSub::ComboBoxWaveFormChange() {
 }
 
 void TFormSub::ComboBoxNumberChange() {
-    const int item = NumberMenuIndexForText(ComboBoxNumber->currentText().toStdString());
+    const int item = NumberMenuIndexForText(panel_.Text(PanelList::Number));
     if (item >= 0) {
         CheckMenuItem(NumberMenuName(item));
     }
 }
 
 void TFormSub::ComboBoxMathChange() {
-    CheckListMenuItem("M_ScaleMath", ComboBoxMath->currentIndex());
+    CheckListMenuItem("M_ScaleMath", panel_.Index(PanelList::Math));
 }
 
 void TFormSub::ComboBoxFftVScaleChange() {
-    settings_.SetFftVScaleIndex(RdBtnFftVstdBV->isChecked() ? 1 : 0,
-                                ComboBoxFftVScale->currentIndex());
-    CheckListMenuItem("M_FftVScale", ComboBoxFftVScale->currentIndex());
+    settings_.SetFftVScaleIndex(FftVerticalType(panel_), panel_.Index(PanelList::FftVScale));
+    CheckListMenuItem("M_FftVScale", panel_.Index(PanelList::FftVScale));
 }
 
 void TFormSub::ComboBoxFftHScaleChange() {
@@ -381,10 +582,10 @@ void TFormSub::SpeedButtonCh2Click() {
 }
 
 void TFormSub::ChannelButtonChanged(int ch) {
-    SpeedButton* button = ch == 0 ? SpeedButtonCh1 : SpeedButtonCh2;
-    settings_.channelOn[static_cast<std::size_t>(ch)] = button->isDown() ? 1 : 0;
+    const bool down = panel_.Down(ch == 0 ? PanelLatch::Ch1 : PanelLatch::Ch2);
+    settings_.channelOn[static_cast<std::size_t>(ch)] = down ? 1 : 0;
     const std::string c = std::to_string(ch + 1);
-    MenuItem("M_Ch" + c)->setChecked(button->isDown());
+    MenuItem("M_Ch" + c)->setChecked(down);
     const PanelEnabling e = ComputeEnabling(settings_);
     const bool on = e.channelControls[static_cast<std::size_t>(ch)];
     if (ch == 0) {
@@ -409,8 +610,7 @@ void TFormSub::SpeedButtonDvClick() {
 }
 
 void TFormSub::CursorButtonChanged(bool deltaV) {
-    SpeedButton* button = deltaV ? SpeedButtonDv : SpeedButtonDt;
-    const bool on = button->isDown();
+    const bool on = panel_.Down(deltaV ? PanelLatch::Dv : PanelLatch::Dt);
     (deltaV ? settings_.cursorVOn : settings_.cursorTOn) = on ? 1 : 0;
     MenuItem(deltaV ? "M_Dv" : "M_Dt")->setChecked(on);
     if (deltaV) {
@@ -422,8 +622,8 @@ void TFormSub::CursorButtonChanged(bool deltaV) {
 }
 
 void TFormSub::SpeedButtonMathClick() {
-    settings_.mathOn = SpeedButtonMath->isDown() ? 1 : 0;
-    MenuItem("M_Math")->setChecked(SpeedButtonMath->isDown());
+    settings_.mathOn = panel_.Down(PanelLatch::Math) ? 1 : 0;
+    MenuItem("M_Math")->setChecked(panel_.Down(PanelLatch::Math));
     ApplyMathEnabling();
     EnsureFocus();
 }
@@ -442,7 +642,7 @@ void TFormSub::ApplyMathEnabling() {
 }
 
 void TFormSub::SpeedButtonFftClick() {
-    settings_.fftOn = SpeedButtonFft->isDown() ? 1 : 0;
+    settings_.fftOn = panel_.Down(PanelLatch::Fft) ? 1 : 0;
     ApplyFftEnabling();
 }
 
@@ -468,24 +668,24 @@ void TFormSub::ApplyFftEnabling() {
 }
 
 void TFormSub::CheckBoxDelayClick() {
-    const bool on = CheckBoxDelay->isChecked();
+    const bool on = panel_.Checked(PanelCheck::Delay);
     SetEnabled({LabelDelay, EditDelay, LabelDelayUt, UpDownDelay}, on);
     MenuItem("M_TrigDelay")->setChecked(on);
     EnsureFocus();
 }
 
 void TFormSub::CheckBoxPulseClick() {
-    const bool on = CheckBoxPulse->isChecked();
+    const bool on = panel_.Checked(PanelCheck::Pulse);
     SetEnabled({LabelPulse, EditPulse, LabelPulseUt, UpDownPulse, RdBtnUnder, RdBtnAbove}, on);
     MenuItem("M_TrigPulse")->setChecked(on);
     EnsureFocus();
 }
 
 void TFormSub::CheckBoxEquClick() {
-    MenuItem("M_Equ")->setChecked(CheckBoxEqu->isChecked());
+    MenuItem("M_Equ")->setChecked(panel_.Checked(PanelCheck::Equ));
 }
 void TFormSub::CheckBoxRollClick() {
-    MenuItem("M_Roll")->setChecked(CheckBoxRoll->isChecked());
+    MenuItem("M_Roll")->setChecked(panel_.Checked(PanelCheck::Roll));
 }
 
 void TFormSub::RdBtnFull1Click() {
@@ -556,9 +756,9 @@ void TFormSub::RdBtnFftVstdBVClick() {
 }
 
 void TFormSub::FftVScaleTypeChanged() {
-    const int type = RdBtnFftVstdBV->isChecked() ? 1 : 0;
+    const int type = FftVerticalType(panel_);
     const FftVTypeChange change = ApplyFftVType(*lists_, type, settings_);
-    SetItems(ComboBoxFftVScale, change.scale);
+    SetList(PanelList::FftVScale, change.scale);
     settings_.tracePosition[kTraceFft] = change.tracePosition;
     for (int i = 0; i < kFftVScaleMenuCount; ++i) {
         QAction* item = MenuItem("M_FVs_" + std::to_string(i));
@@ -574,14 +774,17 @@ void TFormSub::FftVScaleTypeChanged() {
 // Actions.
 
 void TFormSub::A_CurExecute() {
-    SpeedButtonDt->setDown(A_Cur->isChecked());
-    SpeedButtonDv->setDown(A_Cur->isChecked());
+    panel_.Down(PanelLatch::Dt) = A_Cur->isChecked();
+    panel_.Down(PanelLatch::Dv) = A_Cur->isChecked();
+    ShowLatch(PanelLatch::Dt);
+    ShowLatch(PanelLatch::Dv);
     SpeedButtonDtClick();
     SpeedButtonDvClick();
 }
 
 void TFormSub::A_FftExecute() {
-    SpeedButtonFft->setDown(A_Fft->isChecked());
+    panel_.Down(PanelLatch::Fft) = A_Fft->isChecked();
+    ShowLatch(PanelLatch::Fft);
     SpeedButtonFftClick();
 }
 
@@ -606,82 +809,102 @@ void TFormSub::ToggleCursorSelection(bool deltaV) {
 // ---------------------------------------------------------------------------
 // Menu items.
 
-void TFormSub::SelectFromMenu(QComboBox* list, int index) {
-    list->setCurrentIndex(index);
+void TFormSub::SelectFromMenu(PanelList list, int index) {
+    panel_.List(list).index = index;
+    ShowList(list);
+}
+
+// The radio of a group that a menu item stands for becomes the checked one;
+// the focus moves along when another radio of the group had it. The radio's
+// handler runs as when it is clicked.
+void TFormSub::SelectRadioFromMenu(PanelRadio group, int member) {
+    const std::vector<QRadioButton*> radios = RadioWidgets(group);
+    if (member < 0 || member >= static_cast<int>(radios.size()) || panel_.Radio(group) == member) {
+        return;
+    }
+    QRadioButton* target = radios[static_cast<std::size_t>(member)];
+    bool focusInGroup = false;
+    for (QRadioButton* r : radios) {
+        focusInGroup = focusInGroup || (r != target && r->hasFocus());
+    }
+    target->setChecked(true);
+    if (focusInGroup) {
+        target->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void TFormSub::M_Vd1Click(QAction* item) {
-    SelectFromMenu(ComboBoxVd1, item->data().toInt());
+    SelectFromMenu(PanelList::Vd1, item->data().toInt());
     ComboBoxVd1Change();
 }
 
 void TFormSub::M_Vd2Click(QAction* item) {
-    SelectFromMenu(ComboBoxVd2, item->data().toInt());
+    SelectFromMenu(PanelList::Vd2, item->data().toInt());
     ComboBoxVd2Change();
 }
 
 void TFormSub::M_Pb1Click(QAction* item) {
-    SelectFromMenu(ComboBoxPb1, item->data().toInt());
+    SelectFromMenu(PanelList::Pb1, item->data().toInt());
     ComboBoxPb1Change();
 }
 
 void TFormSub::M_Pb2Click(QAction* item) {
-    SelectFromMenu(ComboBoxPb2, item->data().toInt());
+    SelectFromMenu(PanelList::Pb2, item->data().toInt());
     ComboBoxPb2Change();
 }
 
 void TFormSub::M_Cup1Click(QAction* item) {
-    SelectFromMenu(ComboBoxCup1, item->data().toInt());
+    SelectFromMenu(PanelList::Cup1, item->data().toInt());
     ComboBoxCup1Change();
 }
 
 void TFormSub::M_Cup2Click(QAction* item) {
-    SelectFromMenu(ComboBoxCup2, item->data().toInt());
+    SelectFromMenu(PanelList::Cup2, item->data().toInt());
     ComboBoxCup2Change();
 }
 
 void TFormSub::M_TrigSrcClick(QAction* item) {
-    SelectFromMenu(ComboBoxTrigSrc, item->data().toInt());
+    SelectFromMenu(PanelList::TrigSrc, item->data().toInt());
     ComboBoxTrigSrcChange();
 }
 
 void TFormSub::M_TrigCupClick(QAction* item) {
-    SelectFromMenu(ComboBoxTrigCup, item->data().toInt());
+    SelectFromMenu(PanelList::TrigCup, item->data().toInt());
     ComboBoxTrigCupChange();
 }
 
 void TFormSub::M_TrigSpClick(QAction* item) {
-    SelectFromMenu(ComboBoxTrigSp, item->data().toInt());
+    SelectFromMenu(PanelList::TrigSp, item->data().toInt());
     ComboBoxTrigSpChange();
 }
 
 void TFormSub::M_TdClick(QAction* item) {
-    SelectFromMenu(ComboBoxTd, item->data().toInt());
+    SelectFromMenu(PanelList::Td, item->data().toInt());
     ComboBoxTdChange();
 }
 
 void TFormSub::M_MemSizeClick(QAction* item) {
-    SelectFromMenu(ComboBoxMemSize, item->data().toInt());
+    SelectFromMenu(PanelList::MemSize, item->data().toInt());
     ComboBoxMemSizeChange();
 }
 
 void TFormSub::M_WaveFormClick(QAction* item) {
-    SelectFromMenu(ComboBoxWaveForm, item->data().toInt());
+    SelectFromMenu(PanelList::WaveForm, item->data().toInt());
     ComboBoxWaveFormChange();
 }
 
 void TFormSub::M_ScaleMathClick(QAction* item) {
-    SelectFromMenu(ComboBoxMath, item->data().toInt());
+    SelectFromMenu(PanelList::Math, item->data().toInt());
     ComboBoxMathChange();
 }
 
 void TFormSub::M_FftVScaleClick(QAction* item) {
-    SelectFromMenu(ComboBoxFftVScale, item->data().toInt());
+    SelectFromMenu(PanelList::FftVScale, item->data().toInt());
     ComboBoxFftVScaleChange();
 }
 
 void TFormSub::M_FftHScaleClick(QAction* item) {
-    SelectFromMenu(ComboBoxFftHScale, item->data().toInt());
+    SelectFromMenu(PanelList::FftHScale, item->data().toInt());
     ComboBoxFftHScaleChange();
 }
 
@@ -689,45 +912,74 @@ void TFormSub::M_NumberClick(QAction* item) {
     // Without a "1" item the list starts at "2".
     const int index =
         NumberListIndexFromTag(item->data().toInt(), !MenuItem(NumberMenuName(0))->isVisible());
-    SelectFromMenu(ComboBoxNumber, index);
+    SelectFromMenu(PanelList::Number, index);
     ComboBoxNumberChange();
 }
 
 void TFormSub::M_TrigDelayClick() {
-    CheckBoxDelay->setChecked(MenuItem("M_TrigDelay")->isChecked());
+    SetCheckFromMenu(PanelCheck::Delay, MenuItem("M_TrigDelay")->isChecked());
 }
 void TFormSub::M_TrigPulseClick() {
-    CheckBoxPulse->setChecked(MenuItem("M_TrigPulse")->isChecked());
+    SetCheckFromMenu(PanelCheck::Pulse, MenuItem("M_TrigPulse")->isChecked());
 }
 void TFormSub::M_EquClick() {
-    CheckBoxEqu->setChecked(MenuItem("M_Equ")->isChecked());
+    SetCheckFromMenu(PanelCheck::Equ, MenuItem("M_Equ")->isChecked());
 }
 void TFormSub::M_RollClick() {
-    CheckBoxRoll->setChecked(MenuItem("M_Roll")->isChecked());
+    SetCheckFromMenu(PanelCheck::Roll, MenuItem("M_Roll")->isChecked());
+}
+
+// A check box's menu twin: like a click on the box, the handler runs only
+// when the state changes.
+void TFormSub::SetCheckFromMenu(PanelCheck check, bool on) {
+    if (panel_.Checked(check) == on) {
+        return;
+    }
+    panel_.Checked(check) = on;
+    ShowCheck(check);
+    switch (check) {
+        case PanelCheck::Delay:
+            CheckBoxDelayClick();
+            break;
+        case PanelCheck::Pulse:
+            CheckBoxPulseClick();
+            break;
+        case PanelCheck::Equ:
+            CheckBoxEquClick();
+            break;
+        case PanelCheck::Roll:
+            CheckBoxRollClick();
+            break;
+    }
 }
 
 void TFormSub::M_Ch1Click() {
-    SpeedButtonCh1->setDown(MenuItem("M_Ch1")->isChecked());
+    panel_.Down(PanelLatch::Ch1) = MenuItem("M_Ch1")->isChecked();
+    ShowLatch(PanelLatch::Ch1);
     SpeedButtonCh1Click();
 }
 
 void TFormSub::M_Ch2Click() {
-    SpeedButtonCh2->setDown(MenuItem("M_Ch2")->isChecked());
+    panel_.Down(PanelLatch::Ch2) = MenuItem("M_Ch2")->isChecked();
+    ShowLatch(PanelLatch::Ch2);
     SpeedButtonCh2Click();
 }
 
 void TFormSub::M_DtClick() {
-    SpeedButtonDt->setDown(MenuItem("M_Dt")->isChecked());
+    panel_.Down(PanelLatch::Dt) = MenuItem("M_Dt")->isChecked();
+    ShowLatch(PanelLatch::Dt);
     SpeedButtonDtClick();
 }
 
 void TFormSub::M_DvClick() {
-    SpeedButtonDv->setDown(MenuItem("M_Dv")->isChecked());
+    panel_.Down(PanelLatch::Dv) = MenuItem("M_Dv")->isChecked();
+    ShowLatch(PanelLatch::Dv);
     SpeedButtonDvClick();
 }
 
 void TFormSub::M_MathClick() {
-    SpeedButtonMath->setDown(MenuItem("M_Math")->isChecked());
+    panel_.Down(PanelLatch::Math) = MenuItem("M_Math")->isChecked();
+    ShowLatch(PanelLatch::Math);
     SpeedButtonMathClick();
 }
 
@@ -736,28 +988,28 @@ void TFormSub::M_HintClick() {
 }
 
 void TFormSub::M_BW1Click(QAction* item) {
-    SelectRadio({RdBtnFull1, RdBtn20MHz1}, item->data().toInt());
+    SelectRadioFromMenu(PanelRadio::Bw1, item->data().toInt());
 }
 void TFormSub::M_BW2Click(QAction* item) {
-    SelectRadio({RdBtnFull2, RdBtn20MHz2}, item->data().toInt());
+    SelectRadioFromMenu(PanelRadio::Bw2, item->data().toInt());
 }
 void TFormSub::M_Math1Click(QAction* item) {
-    SelectRadio({RdBtnMath11, RdBtnMath12}, item->data().toInt());
+    SelectRadioFromMenu(PanelRadio::Math1, item->data().toInt());
 }
 void TFormSub::M_Math2Click(QAction* item) {
-    SelectRadio({RdBtnMath21, RdBtnMath22}, item->data().toInt());
+    SelectRadioFromMenu(PanelRadio::Math2, item->data().toInt());
 }
 void TFormSub::M_OpeClick(QAction* item) {
-    SelectRadio({RdBtnAdd, RdBtnSub, RdBtnMul, RdBtnDiv}, item->data().toInt());
+    SelectRadioFromMenu(PanelRadio::Ope, item->data().toInt());
 }
 void TFormSub::M_FftSrcClick(QAction* item) {
-    SelectRadio({RdBtnFftSrc1, RdBtnFftSrc2}, item->data().toInt());
+    SelectRadioFromMenu(PanelRadio::FftSrc, item->data().toInt());
 }
 void TFormSub::M_FftVsTypClick(QAction* item) {
-    SelectRadio({RdBtnFftVstV, RdBtnFftVstdBV}, item->data().toInt());
+    SelectRadioFromMenu(PanelRadio::FftVst, item->data().toInt());
 }
 void TFormSub::M_FftWndClick(QAction* item) {
-    SelectRadio({RdBtnFftWndRc, RdBtnFftWndHm, RdBtnFftWndHn, RdBtnFftWndBh}, item->data().toInt());
+    SelectRadioFromMenu(PanelRadio::FftWnd, item->data().toInt());
 }
 
 void TFormSub::M_HelpClick() {

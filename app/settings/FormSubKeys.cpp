@@ -222,18 +222,19 @@ bool TFormSub::FormKeyDown(int key, KeyModifiers mods, bool autoRepeat) {
             focus = ComboBoxVd2;
             break;
         case FocusTarget::MathFirstOperand:
-            focus = RdBtnMath11->isChecked() ? RdBtnMath11 : RdBtnMath12;
+            focus = panel_.Radio(PanelRadio::Math1) == 0 ? RdBtnMath11 : RdBtnMath12;
             break;
         case FocusTarget::MathSecondOperand:
-            focus = RdBtnMath21->isChecked() ? RdBtnMath21 : RdBtnMath22;
+            focus = panel_.Radio(PanelRadio::Math2) == 0 ? RdBtnMath21 : RdBtnMath22;
             break;
-        case FocusTarget::MathOperator:
-            for (QRadioButton* r : {RdBtnAdd, RdBtnSub, RdBtnMul, RdBtnDiv}) {
-                if (r->isChecked()) {
-                    focus = r;
-                }
+        case FocusTarget::MathOperator: {
+            const std::vector<QRadioButton*> radios = RadioWidgets(PanelRadio::Ope);
+            const int op = panel_.Radio(PanelRadio::Ope);
+            if (op >= 0 && op < static_cast<int>(radios.size())) {
+                focus = radios[static_cast<std::size_t>(op)];
             }
             break;
+        }
     }
     if (focus) {
         focus->setFocus(Qt::ShortcutFocusReason);

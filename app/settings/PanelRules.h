@@ -18,6 +18,8 @@ namespace lumatrace {
 struct ListState {
     ItemList items;
     int index = -1;
+
+    bool operator==(const ListState&) const = default;
 };
 
 // Index kept across a change of items: unchanged when the new list has it,

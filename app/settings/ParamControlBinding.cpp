@@ -1,128 +1,99 @@
 #include "app/settings/ParamControlBinding.h"
 
-#include <QComboBox>
-#include <QFrame>
-#include <QRadioButton>
-#include <QSignalBlocker>
-#include <QWidget>
-
-#include "app/settings/PanelWidgets.h"
-
 namespace lumatrace {
 
-namespace {
-
-QWidget* FindControl(QWidget& form, const ParamControlInfo& info) {
-    const QString name = QString::fromUtf8(info.name);
-    switch (info.kind) {
-        case ParamControlKind::GroupBox:
-            return form.findChild<QFrame*>(name);
-        case ParamControlKind::ComboBox:
-            return form.findChild<QComboBox*>(name);
-        case ParamControlKind::SpeedButton:
-            return form.findChild<SpeedButton*>(name);
-        case ParamControlKind::RadioButton:
-            return form.findChild<QRadioButton*>(name);
+std::optional<PanelControlRef> PanelControlOf(ParamControl control) {
+    if (ParamControlInfoOf(control).kind == ParamControlKind::GroupBox) {
+        return std::nullopt;
     }
-    return nullptr;
+    return FindPanelControl(ParamControlInfoOf(control).name);
 }
 
-}  // namespace
-
-ParamControlBinding::ParamControlBinding(QWidget& form) {
-    for (const ParamControlInfo& info : ParamControls()) {
-        QWidget* widget = FindControl(form, info);
-        widgets_[static_cast<std::size_t>(info.id)] = widget;
-        if (widget == nullptr) {
-            missing_.emplace_back(info.name);
-        }
-    }
-}
-
-std::string ParamControlBinding::Check(ParamControl control,
-                                       const ParamControlRecord& record) const {
+std::string CheckParamRecord(ParamControl control, const ParamControlRecord& record,
+                             const PanelState& state) {
     const ParamControlInfo& info = ParamControlInfoOf(control);
-    QWidget* widget = WidgetOf(control);
-    if (widget == nullptr) {
-        return std::string(info.name) + " is not on the panel";
-    }
-    if (info.kind != ParamControlKind::ComboBox || record.items) {
+    if (info.kind != ParamControlKind::ComboBox) {
         return {};
     }
-    const int count = static_cast<QComboBox*>(widget)->count();
-    if (record.itemIndex < -1 || record.itemIndex >= count) {
+    const std::optional<PanelControlRef> ref = PanelControlOf(control);
+    if (!ref || ref->kind != PanelControlKind::List) {
+        return std::string(info.name) + " is not a list of the panel";
+    }
+    const std::size_t count = record.items
+                                  ? record.items->size()
+                                  : state.List(static_cast<PanelList>(ref->id)).items.size();
+    if (record.itemIndex < 0 || static_cast<std::size_t>(record.itemIndex) >= count) {
         return std::string(info.name) + ".ItemIndex " + std::to_string(record.itemIndex) +
-               " is outside the control's " + std::to_string(count) + " items";
+               " is outside the list's " + std::to_string(count) + " items";
     }
     return {};
 }
 
-void ParamControlBinding::Apply(ParamControl control, const ParamControlRecord& record) {
-    QWidget* widget = WidgetOf(control);
-    if (widget == nullptr) {
+void ApplyParamRecord(ParamControl control, const ParamControlRecord& record, PanelState& state) {
+    const std::optional<PanelControlRef> ref = PanelControlOf(control);
+    if (!ref) {
         return;
     }
-    // The record restores the control alone; the panel's change handlers
-    // derive everything else once all records are in (start-up replays them).
-    const QSignalBlocker quiet(widget);
-    switch (ParamControlInfoOf(control).kind) {
-        case ParamControlKind::GroupBox:
-            break;
-        case ParamControlKind::ComboBox: {
-            auto* list = static_cast<QComboBox*>(widget);
+    switch (ref->kind) {
+        case PanelControlKind::List: {
+            ListState& list = state.List(static_cast<PanelList>(ref->id));
             if (record.items) {
-                list->clear();
-                for (const std::string& item : *record.items) {
-                    list->addItem(QString::fromStdString(item));
-                }
+                list.items = *record.items;
             }
-            list->setCurrentIndex(record.itemIndex);
+            list.index = record.itemIndex;
             break;
         }
-        case ParamControlKind::SpeedButton: {
-            auto* button = static_cast<SpeedButton*>(widget);
-            button->setDown(record.down);
+        case PanelControlKind::Latch: {
+            const auto latch = static_cast<PanelLatch>(ref->id);
+            state.Down(latch) = record.down;
             if (record.fontColor) {
-                button->setCaptionColor(*record.fontColor);
+                state.CaptionColor(latch) = *record.fontColor;
             }
             break;
         }
-        case ParamControlKind::RadioButton:
-            // Unchecking the checked button of a group is refused; the
-            // partner's record checks it away instead.
-            static_cast<QRadioButton*>(widget)->setChecked(record.checked);
+        case PanelControlKind::Radio:
+            // Unchecking a group's checked member is refused, as the radio
+            // button itself refuses it; the partner's record checks it away.
+            if (record.checked) {
+                state.Radio(static_cast<PanelRadio>(ref->id)) = ref->member;
+            }
+            break;
+        case PanelControlKind::Check:
+            state.Checked(static_cast<PanelCheck>(ref->id)) = record.checked;
+            break;
+        case PanelControlKind::Flag:
+            state.Flag(static_cast<PanelFlag>(ref->id)) = record.checked;
             break;
     }
 }
 
-ParamControlRecord ParamControlBinding::Capture(ParamControl control) const {
+ParamControlRecord CaptureParamRecord(ParamControl control, const PanelState& state) {
     ParamControlRecord record;
-    QWidget* widget = WidgetOf(control);
-    if (widget == nullptr) {
+    const std::optional<PanelControlRef> ref = PanelControlOf(control);
+    if (!ref) {
         return record;
     }
-    switch (ParamControlInfoOf(control).kind) {
-        case ParamControlKind::GroupBox:
-            break;
-        case ParamControlKind::ComboBox: {
-            const auto* list = static_cast<const QComboBox*>(widget);
-            std::vector<std::string> items;
-            items.reserve(static_cast<std::size_t>(list->count()));
-            for (int i = 0; i < list->count(); ++i) {
-                items.push_back(list->itemText(i).toStdString());
-            }
-            record.items = std::move(items);
-            record.itemIndex = list->currentIndex();
+    switch (ref->kind) {
+        case PanelControlKind::List: {
+            const ListState& list = state.List(static_cast<PanelList>(ref->id));
+            record.items = list.items;
+            record.itemIndex = list.index;
             break;
         }
-        case ParamControlKind::SpeedButton: {
-            const auto* button = static_cast<const SpeedButton*>(widget);
-            record.down = button->isDown();
-            record.fontColor = button->captionColor();
+        case PanelControlKind::Latch: {
+            const auto latch = static_cast<PanelLatch>(ref->id);
+            record.down = state.Down(latch);
+            record.fontColor = state.CaptionColor(latch);
             break;
         }
-        case ParamControlKind::RadioButton:
-            record.checked = static_cast<const QRadioButton*>(widget)->isChecked();
+        case PanelControlKind::Radio:
+            record.checked = state.Radio(static_cast<PanelRadio>(ref->id)) == ref->member;
+            break;
+        case PanelControlKind::Check:
+            record.checked = state.Checked(static_cast<PanelCheck>(ref->id));
+            break;
+        case PanelControlKind::Flag:
+            record.checked = state.Flag(static_cast<PanelFlag>(ref->id));
             break;
     }
     return record;

@@ -1,49 +1,33 @@
-// The panel controls the parameter file saves, reached by name: what a record
-// restores is applied to the widget, and a widget's state is taken back into
-// a record. The form keeps no knowledge of records; this is the one place
-// that knows which widget property a record field stands for.
+// The parameter file's control records and the panel state they stand for:
+// what a record restores is applied to the state, and the state is taken
+// back into a record. This is the one place that knows which part of the
+// state a record field stands for; the form only shows the result.
 #pragma once
 
-#include <array>
 #include <string>
-#include <vector>
 
+#include "app/settings/PanelState.h"
 #include "app/settings/ParamFile.h"
-
-class QWidget;
 
 namespace lumatrace {
 
-class ParamControlBinding {
-  public:
-    // Looks up every saved control among the children of `form` by its object
-    // name and expected widget type. Missing ones are listed by Missing().
-    explicit ParamControlBinding(QWidget& form);
+// Why the record cannot be applied to the state as it is now, or empty. A
+// list record must select an item: of the items it carries, or, without
+// items, of the list the state already has. A missing or out-of-range index
+// makes the file as damaged as a broken record; no later step may meet it.
+std::string CheckParamRecord(ParamControl control, const ParamControlRecord& record,
+                             const PanelState& state);
 
-    // Names of saved controls the form lacks (or has with another kind of
-    // widget); empty for a complete panel.
-    const std::vector<std::string>& Missing() const { return missing_; }
+// Restores the control's part of the state from the record: list items
+// replace the state's own, then the index; checked, down and caption colour
+// as the kind has them. A group box record carries nothing the panel uses.
+void ApplyParamRecord(ParamControl control, const ParamControlRecord& record, PanelState& state);
 
-    // Why the record cannot be applied to the control as it is now, or empty.
-    // A record without items selects from the list the control already has,
-    // so its index must fit that list.
-    std::string Check(ParamControl control, const ParamControlRecord& record) const;
+// The record that restores the control to the state.
+ParamControlRecord CaptureParamRecord(ParamControl control, const PanelState& state);
 
-    // Restores the control from the record: list items replace the control's
-    // own, then the index; checked, down and caption colour as the kind has
-    // them. A group box record carries nothing the panel uses.
-    void Apply(ParamControl control, const ParamControlRecord& record);
-
-    // The record that restores the control to its present state.
-    ParamControlRecord Capture(ParamControl control) const;
-
-  private:
-    QWidget* WidgetOf(ParamControl control) const {
-        return widgets_[static_cast<std::size_t>(control)];
-    }
-
-    std::array<QWidget*, kParamControlCount> widgets_{};
-    std::vector<std::string> missing_;
-};
+// The part of the state a saved control stands for; nullopt for the group
+// box, which stands for nothing.
+std::optional<PanelControlRef> PanelControlOf(ParamControl control);
 
 }  // namespace lumatrace

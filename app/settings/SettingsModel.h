@@ -128,36 +128,4 @@ long double RescaleTrigLevelOffset(long double offset, long double oldScale, lon
 // trigPosition is clamped to 10 .. memoryPoints - 100.
 void ResolveFirstLayout(InstrumentSettings& s, int trigSourceIndex);
 
-// ---------------------------------------------------------------------------
-// Default state of the panel's controls, by control name. Applied in the
-// listed order.
-struct ListDefault {
-    std::string name;
-    ItemList items;
-    int index;
-};
-struct CheckDefault {
-    std::string name;  // check box, radio button, latching button or action
-    bool checked;
-};
-struct CaptionColorDefault {
-    std::string name;  // latching button
-    std::uint32_t color;
-};
-struct TextDefault {
-    std::string name;  // edit
-    std::string text;
-};
-struct PanelDefaults {
-    std::vector<ListDefault> lists;
-    std::vector<CheckDefault> checks;
-    std::vector<CaptionColorDefault> captionColors;
-    std::vector<TextDefault> texts;
-};
-
-// The whole default sequence (without the window placement), or the
-// spectrum part alone.
-PanelDefaults BuildPanelDefaults(const ValueLists& lists);
-PanelDefaults BuildFftPanelDefaults(const ValueLists& lists);
-
 }  // namespace lumatrace

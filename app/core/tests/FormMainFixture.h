@@ -59,6 +59,20 @@ struct FormMainTest : ::testing::Test {
         appData = folder;
         ::setenv("APPDATA", folder, 1);
         ::setenv("ZEP9100_VIRTUAL", configuration, 1);
+        Launch(loader);
+    }
+
+    // Closes the program as the user does (the parameter file is written)
+    // and starts it again on the same settings folder.
+    void Restart() {
+        form->close();
+        form.reset();
+        messages.shown.clear();
+        Launch();
+    }
+
+    // Starts the program on the settings folder and instrument already set.
+    void Launch(LibraryLoader* loader = nullptr) {
         MainServices services;
         services.form.messages = &messages;
         services.fileDialogs = &dialogs;

@@ -185,7 +185,7 @@ TEST_F(Handlers, TriggerSourceChangeKeepsTheLevelVoltage) {
     EXPECT_EQ(settings.trigLevel, 200);  // offset doubled at 500 mV/div, from 300
     EXPECT_EQ(TakeCalls(), kRestart);
     EXPECT_EQ(device.mode[13], 1u);
-    control.TrigCouplingChanged(2);
+    control.TrigCouplingChanged(1, 2);
     EXPECT_EQ(settings.trigCouplingBySource[1], 2);
     EXPECT_EQ(device.mode[14], 2u);
     control.TrigSlopeChanged(1);

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "app/settings/PanelRules.h"
+#include "app/settings/PanelState.h"
 #include "app/settings/SettingsModel.h"
 #include "app/settings/ValueTables.h"
 
@@ -367,24 +368,21 @@ TEST(SettingsModel, DefaultsResetValuesAndDescribeEveryControl) {
     EXPECT_EQ(s.cursorV2, 300);
     EXPECT_EQ(s.fftPositionByType, (std::array<int, 2>{400, 100}));
 
-    const PanelDefaults d = BuildPanelDefaults(Lists());
-    const auto list = [&](const std::string& name) -> const ListDefault* {
-        for (const ListDefault& l : d.lists) {
-            if (l.name == name) {
-                return &l;
-            }
+    const PanelState d = DefaultPanelState(Lists());
+    EXPECT_EQ(d.List(PanelList::Vd1).items[2], "50mV");  // "x1" list; the probe swaps it later
+    EXPECT_EQ(d.List(PanelList::Td).items.size(), 37u);
+    EXPECT_EQ(d.Index(PanelList::Td), 16);
+    EXPECT_EQ(d.List(PanelList::MemSize).items.size(), 3u);
+    EXPECT_EQ(d.List(PanelList::FftHScale).items.front(), "250KHz");
+    EXPECT_EQ(d.Index(PanelList::Math), 8);
+    for (const PanelControlName& n : PanelControlNames()) {
+        if (n.ref.kind == PanelControlKind::List) {
+            EXPECT_FALSE(d.List(static_cast<PanelList>(n.ref.id)).items.empty()) << n.name;
         }
-        return nullptr;
-    };
-    ASSERT_NE(list("ComboBoxVd1"), nullptr);
-    EXPECT_EQ(list("ComboBoxVd1")->items[2], "50mV");  // "x1" list; the probe swaps it later
-    EXPECT_EQ(list("ComboBoxTd")->items.size(), 37u);
-    EXPECT_EQ(list("ComboBoxTd")->index, 16);
-    EXPECT_EQ(list("ComboBoxMemSize")->items.size(), 3u);
-    EXPECT_EQ(list("ComboBoxFftHScale")->items.front(), "250KHz");
-    EXPECT_EQ(list("ComboBoxMath")->index, 8);
-    EXPECT_EQ(d.lists.size(), 16u);
-    EXPECT_EQ(d.captionColors.size(), 4u);
+    }
+    EXPECT_EQ(d.CaptionColor(PanelLatch::Ch1), wincolor::kRed);
+    EXPECT_EQ(d.CaptionColor(PanelLatch::Fft), wincolor::kPurple);
+    EXPECT_TRUE(d.Radio(PanelRadio::Math2) == 1 && d.Radio(PanelRadio::PulseCond) == 0);
 }
 
 }  // namespace

@@ -58,12 +58,6 @@ void Place(TFormSub& form, const WindowRect& bounds) {
     form.PlaceWindow(bounds, form.FrameExtent());
 }
 
-void SetItems(QComboBox* list, const QStringList& items, int index) {
-    list->clear();
-    list->addItems(items);
-    list->setCurrentIndex(index);
-}
-
 // Header-side state, compared field by field.
 struct HeaderState {
     std::array<std::uint32_t, 10> colors{};
@@ -135,7 +129,8 @@ class SettingsParamForm : public ::testing::Test {
     static void Customise(TFormSub& f) {
         f.ApplyDefaults();
         f.ComboBoxVd1->setCurrentIndex(6);
-        SetItems(f.ComboBoxVd2, {"1V", "2V", "5V", "10V", "20V", "50V", "100V", "200V"}, 7);
+        f.Panel().List(PanelList::Vd2) = {{"1V", "2V", "5V", "10V", "20V", "50V", "100V", "200V"},
+                                          7};
         f.ComboBoxPb1->setCurrentIndex(0);
         f.ComboBoxPb2->setCurrentIndex(2);
         f.ComboBoxCup1->setCurrentIndex(2);
@@ -146,7 +141,7 @@ class SettingsParamForm : public ::testing::Test {
         f.ComboBoxTd->setCurrentIndex(36);
         f.ComboBoxMemSize->setCurrentIndex(2);
         f.ComboBoxWaveForm->setCurrentIndex(1);
-        SetItems(f.ComboBoxNumber, {"2", "4", "8", "16", "32", "64", "128"}, 5);
+        f.Panel().List(PanelList::Number) = {{"2", "4", "8", "16", "32", "64", "128"}, 5};
         f.ComboBoxMath->setCurrentIndex(12);
         f.SetFftHScaleList(2, 7);
         f.ComboBoxFftHScale->setCurrentIndex(4);
@@ -167,8 +162,9 @@ class SettingsParamForm : public ::testing::Test {
             f.SetDisplayColor(i, colors[i]);
             f.SetItemPosition(i, positions[i]);
         }
-        f.SpeedButtonDt->setCaptionColor(0x123456);
-        f.SpeedButtonDv->setCaptionColor(0xFF000008);  // a system colour
+        f.Panel().CaptionColor(PanelLatch::Dt) = 0x123456;
+        f.Panel().CaptionColor(PanelLatch::Dv) = 0xFF000008;  // a system colour
+        f.ShowPanelState();
         f.A_Scale->setChecked(false);
         f.A_Grid->setChecked(false);
         f.A_XY->setChecked(true);
@@ -200,7 +196,9 @@ class SettingsParamForm : public ::testing::Test {
 
 TEST_F(SettingsParamForm, RoundTripRestoresEveryControlAndHeaderField) {
     auto written = NewForm();
-    EXPECT_TRUE(ParamControlBinding(*written).Missing().empty());
+    for (const ParamControlInfo& info : ParamControls()) {
+        EXPECT_NE(Describe(*written, info.name), "missing") << info.name;
+    }
     Customise(*written);
     ASSERT_TRUE(NewPrm(*written)->WriteParameters());
     ASSERT_EQ(files_.files.count(file_), 1u);
