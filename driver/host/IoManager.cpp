@@ -250,6 +250,7 @@ void Kernel::finishIrp(HostIrp* hirp) {
         if (lastReference)
             worker.post([this, file] { closeFile(file); });
     }
+    bool hold = false;
     {
         std::lock_guard lock(hirp->m);
         hirp->completed = true;
@@ -257,11 +258,14 @@ void Kernel::finishIrp(HostIrp* hirp) {
         hirp->finalStatus = irp.IoStatus;
         if (hirp->dispatchReturned)
             checkPendingRules(hirp);
+        hold = takeCompletionHold(hirp);
         hirp->cv.notify_all();
     }
     // From here an IRP the kernel issued may be gone already: its waiter releases it.
     if (user)
         releaseIrp(hirp);
+    if (hold)
+        waitInCompletionHold();
 }
 
 // ---------------------------------------------------------------------------------------------

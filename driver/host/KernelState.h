@@ -148,6 +148,7 @@ struct HostIrp {
     bool copyOutBuffered = false;
 
     // Power requests.
+    std::thread::id requester;  // the thread the power manager sent a system request from
     std::vector<PDEVICE_OBJECT> entered;
     std::vector<PDEVICE_OBJECT> startedNext;
     PREQUEST_POWER_COMPLETE powerCallback = nullptr;
@@ -300,6 +301,17 @@ class Kernel {
     SYSTEM_POWER_STATE systemPowerState = PowerSystemWorking;
     NTSTATUS refuseNextPowerRequest = STATUS_SUCCESS;
     NTSTATUS sendPower(DeviceNode& node, UCHAR minor, POWER_STATE_TYPE type, POWER_STATE state);
+    // PowerManager::holdNextCompletingThread: armed, then holding one thread until released.
+    enum class CompletionHold { Off, Armed, Holding };
+    std::mutex completionHoldLock;
+    std::condition_variable completionHoldChanged;
+    CompletionHold completionHold = CompletionHold::Off;
+    // Whether the thread completing a system power request sent from another thread is to be
+    // held; called just before the requester is told, so that it sees the hold in place.
+    bool takeCompletionHold(const HostIrp* hirp);
+    // Holds the calling thread until the hold is released.
+    void waitInCompletionHold();
+    void releaseCompletionHold();
 
     // USB bus.
     std::vector<std::unique_ptr<VirtualUsbDevice>> usbDevices;

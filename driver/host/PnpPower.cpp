@@ -226,9 +226,36 @@ NTSTATUS Kernel::sendPower(DeviceNode& node, UCHAR minor, POWER_STATE_TYPE type,
                                             : s == PowerSystemShutdown  ? PowerActionShutdown
                                                                         : PowerActionSleep;
     }
+    hirp->requester = std::this_thread::get_id();
     dispatchTop(top, hirp);
     checkThreadIsClean("a power dispatch routine");
     return waitManagerIrp(hirp).Status;
+}
+
+bool Kernel::takeCompletionHold(const HostIrp* hirp) {
+    if (hirp->requester == std::thread::id() || hirp->requester == std::this_thread::get_id())
+        return false;
+    std::lock_guard lock(completionHoldLock);
+    if (completionHold != CompletionHold::Armed)
+        return false;
+    completionHold = CompletionHold::Holding;
+    return true;
+}
+
+void Kernel::waitInCompletionHold() {
+    std::unique_lock lock(completionHoldLock);
+    if (!completionHoldChanged.wait_for(lock, std::chrono::seconds(waitWatchdogSeconds),
+                                        [&] { return completionHold != CompletionHold::Holding; }))
+        BugCheck("a thread held after completing a power request was not released after %d s",
+                 waitWatchdogSeconds);
+}
+
+void Kernel::releaseCompletionHold() {
+    {
+        std::lock_guard lock(completionHoldLock);
+        completionHold = CompletionHold::Off;
+    }
+    completionHoldChanged.notify_all();
 }
 
 NTSTATUS PowerManager::setSystemState(SYSTEM_POWER_STATE state) {
@@ -281,6 +308,20 @@ NTSTATUS PowerManager::sendSystemRequest(DeviceNode& node, UCHAR minorFunction,
     POWER_STATE s;
     s.SystemState = state;
     return kernel_.sendPower(node, minorFunction, SystemPowerState, s);
+}
+
+void PowerManager::holdNextCompletingThread() {
+    std::lock_guard lock(kernel_.completionHoldLock);
+    kernel_.completionHold = Kernel::CompletionHold::Armed;
+}
+
+bool PowerManager::completingThreadHeld() const {
+    std::lock_guard lock(kernel_.completionHoldLock);
+    return kernel_.completionHold == Kernel::CompletionHold::Holding;
+}
+
+void PowerManager::releaseCompletingThread() {
+    kernel_.releaseCompletionHold();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -359,6 +400,7 @@ void HostKernel::unloadDriver() {
 
 void HostKernel::settle() {
     Kernel& k = *kernel_;
+    k.releaseCompletionHold();
     for (int round = 0; round < 3; ++round) {
         k.pnpWorker.drain();
         k.worker.drain();
