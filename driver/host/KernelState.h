@@ -291,8 +291,9 @@ class Kernel {
     void afterFileClosed(PDEVICE_OBJECT device);
     // Surprise removal, then remove-device now or after the last close; once per device.
     void removeUnplugged(DeviceNode& node);
-    // Serialises the PnP sequences that run on different threads (the PnP manager's thread, the
-    // last close of a removed device's handle, the caller of the PnP API).
+    // The PnP manager sends one request to a stack at a time and does not interleave its
+    // sequences (query and stop or remove, a removal and the one owed after it): the caller of
+    // the PnP API, the bus's removals and the removal owed to the last close all take this.
     std::recursive_mutex pnpLock;
     bool stackHasOpenFiles(DeviceNode& node);
     void deletePdo(DeviceNode& node);

@@ -51,6 +51,7 @@ DeviceNode& Kernel::enumerate(VirtualUsbDevice* usb) {
     }
     if (!node.attached_)
         return node;
+    std::lock_guard pnp(pnpLock);
     node.startStatus_ = pnpApi.startDevice(node);
     if (!NT_SUCCESS(node.startStatus_))
         pnpApi.removeDevice(node);
@@ -58,6 +59,7 @@ DeviceNode& Kernel::enumerate(VirtualUsbDevice* usb) {
 }
 
 NTSTATUS Kernel::sendPnp(DeviceNode& node, UCHAR minor) {
+    std::lock_guard pnp(pnpLock);
     if (node.removed_)
         BugCheck("PnP request 0x%x sent to a removed device", minor);
     PDEVICE_OBJECT top;
@@ -180,6 +182,7 @@ NTSTATUS PnpManager::sendRequest(DeviceNode& node, UCHAR minorFunction) {
 }
 
 NTSTATUS PnpManager::disable(DeviceNode& node) {
+    std::lock_guard pnp(kernel_.pnpLock);
     NTSTATUS status = queryRemoveDevice(node);
     if (!NT_SUCCESS(status)) {
         cancelRemoveDevice(node);
@@ -189,6 +192,7 @@ NTSTATUS PnpManager::disable(DeviceNode& node) {
 }
 
 NTSTATUS PnpManager::rebalance(DeviceNode& node) {
+    std::lock_guard pnp(kernel_.pnpLock);
     NTSTATUS status = queryStopDevice(node);
     if (!NT_SUCCESS(status)) {
         cancelStopDevice(node);
@@ -378,12 +382,15 @@ void HostKernel::unloadDriver() {
     Kernel& k = *kernel_;
     if (!k.functionDriver)
         return;
-    for (auto& node : k.nodes)
-        if (node->attached_ && !node->removed_) {
-            if (!node->surpriseRemoved_)
-                k.pnpApi.surpriseRemoval(*node);
-            k.pnpApi.removeDevice(*node);
-        }
+    {
+        std::lock_guard pnp(k.pnpLock);
+        for (auto& node : k.nodes)
+            if (node->attached_ && !node->removed_) {
+                if (!node->surpriseRemoved_)
+                    k.pnpApi.surpriseRemoval(*node);
+                k.pnpApi.removeDevice(*node);
+            }
+    }
     k.worker.drain();
     if (k.functionDriver->DriverUnload) {
         k.functionDriver->DriverUnload(k.functionDriver);
