@@ -176,7 +176,7 @@ struct UserIo {
 struct DeviceInfo {
     std::wstring name;
     bool deleted = false;
-    int openFiles = 0;
+    int openFiles = 0;  // file objects referencing the device, counted from create to close
     DeviceNode* node = nullptr;
     PDEVICE_OBJECT lower = nullptr;
     DEVICE_POWER_STATE reportedPower = PowerDeviceUnspecified;
@@ -248,6 +248,11 @@ class Kernel {
     };
     std::map<std::wstring, Link> links;  // lower-case name below \??\ or \DosDevices\ .
     std::set<PDEVICE_OBJECT> deviceObjects;
+    // Drops the reference a file object holds on its device object (DeviceInfo::openFiles), as
+    // the I/O manager does once the file object is gone: after its close request, or after a
+    // create that failed. A device object its driver deleted goes with its last reference, so the
+    // caller must not touch `device` afterwards.
+    void dropDeviceReference(PDEVICE_OBJECT device);
     NTSTATUS failNextDeviceCreation = STATUS_SUCCESS;
     NTSTATUS failNextSymbolicLink = STATUS_SUCCESS;
 
@@ -288,7 +293,8 @@ class Kernel {
     std::vector<std::unique_ptr<DeviceNode>> nodes;
     DeviceNode& enumerate(VirtualUsbDevice* usb);
     NTSTATUS sendPnp(DeviceNode& node, UCHAR minor);
-    void afterFileClosed(PDEVICE_OBJECT device);
+    // Sends the remove-device a surprise removal left owed, once no file is open on the stack.
+    void removeIfOwed(DeviceNode& node);
     // Surprise removal, then remove-device now or after the last close; once per device.
     void removeUnplugged(DeviceNode& node);
     // The PnP manager sends one request to a stack at a time and does not interleave its

@@ -112,19 +112,12 @@ bool Kernel::stackHasOpenFiles(DeviceNode& node) {
     return false;
 }
 
-void Kernel::afterFileClosed(PDEVICE_OBJECT device) {
-    DeviceNode* node;
-    {
-        std::lock_guard lock(objectLock);
-        node = deviceInfo(device).node;
-    }
-    if (!node)
-        return;
+void Kernel::removeIfOwed(DeviceNode& node) {
     std::lock_guard pnp(pnpLock);
-    if (node->removalOwed_ && !stackHasOpenFiles(*node)) {
-        pnpApi.removeDevice(*node);
-        if (!node->usb_->connected())
-            deletePdo(*node);
+    if (node.removalOwed_ && !stackHasOpenFiles(node)) {
+        pnpApi.removeDevice(node);
+        if (!node.usb_->connected())
+            deletePdo(node);
     }
 }
 
