@@ -1,4 +1,10 @@
 // Plug and play: one handler per minor function of interest, everything else passed down.
+//
+// A PnP request's hold on the device, taken as it enters the driver, ends when the driver lets go
+// of the request: as the lower drivers complete a request passed down, or just before the driver
+// completes it itself. Whoever sent the request may act the moment it completes, while the thread
+// that completed it is still on its way out of the driver; so the driver also finishes its own
+// state changes before it lets go of a request.
 #include "driver/Zep9100.h"
 
 namespace lumatrace::driver {
@@ -6,10 +12,44 @@ namespace lumatrace::driver {
 namespace {
 
 /*
+ * PnpRequestDone - completion routine of a PnP request passed down unchanged: the lower drivers
+ * have completed it, so its hold ends here, before the PnP manager hears of it.
+ * Context: the device extension. Returns STATUS_SUCCESS. IRQL: <= DISPATCH_LEVEL.
+ */
+NTSTATUS NTAPI PnpRequestDone(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
+    UNREFERENCED_PARAMETER(DeviceObject);
+    if (Irp->PendingReturned)
+        IoMarkIrpPending(Irp);
+    ReleaseHold(static_cast<PDEVICE_EXTENSION>(Context));
+    return STATUS_SUCCESS;
+}
+
+/*
+ * PassPnpDown - hands a PnP request to the lower driver unchanged; its hold ends in
+ * PnpRequestDone. The caller touches neither the request nor the device's state afterwards.
+ * Returns what the lower driver returns. IRQL: PASSIVE_LEVEL.
+ */
+NTSTATUS PassPnpDown(PDEVICE_EXTENSION Ext, PIRP Irp) {
+    IoCopyCurrentIrpStackLocationToNext(Irp);
+    IoSetCompletionRoutine(Irp, PnpRequestDone, Ext, TRUE, TRUE, TRUE);
+    return IoCallDriver(Ext->LowerDevice, Irp);
+}
+
+/*
+ * FinishPnpRequest - ends the request's hold and completes the request with Status. The caller
+ * touches the device's state no more.
+ * Returns Status. IRQL: PASSIVE_LEVEL.
+ */
+NTSTATUS FinishPnpRequest(PDEVICE_EXTENSION Ext, PIRP Irp, NTSTATUS Status) {
+    ReleaseHold(Ext);
+    return CompleteRequest(Irp, Status, 0);
+}
+
+/*
  * HandleStartDevice - the lower drivers start the device first; then the USB configuration is
  * selected and the capabilities read. Requests held while the device was not started are
  * dispatched once it is.
- * Returns the start's status. IRQL: PASSIVE_LEVEL.
+ * Consumes the caller's hold. Returns the start's status. IRQL: PASSIVE_LEVEL.
  */
 NTSTATUS HandleStartDevice(PDEVICE_EXTENSION Ext, PIRP Irp) {
     NTSTATUS status = ForwardAndWait(Ext, Irp);
@@ -22,13 +62,14 @@ NTSTATUS HandleStartDevice(PDEVICE_EXTENSION Ext, PIRP Irp) {
     } else {
         ChangeStateFlags(Ext, 0, kStarted);
     }
-    return CompleteRequest(Irp, status, 0);
+    return FinishPnpRequest(Ext, Irp, status);
 }
 
 /*
  * HandleQueryRemoveDevice - refuses while a handle is open; otherwise holds new requests, waits
  * for those in progress and passes the query down.
- * Returns STATUS_DEVICE_BUSY or the lower driver's status. IRQL: PASSIVE_LEVEL.
+ * Consumes the caller's hold. Returns STATUS_DEVICE_BUSY or the lower driver's status.
+ * IRQL: PASSIVE_LEVEL.
  */
 NTSTATUS HandleQueryRemoveDevice(PDEVICE_EXTENSION Ext, PIRP Irp) {
     KeWaitForSingleObject(&Ext->DeviceMutex, Executive, KernelMode, FALSE, NULL);
@@ -37,27 +78,28 @@ NTSTATUS HandleQueryRemoveDevice(PDEVICE_EXTENSION Ext, PIRP Irp) {
         ChangeStateFlags(Ext, kRemovePending, 0);
     KeReleaseMutex(&Ext->DeviceMutex, FALSE);
     if (busy)
-        return CompleteRequest(Irp, STATUS_DEVICE_BUSY, 0);
+        return FinishPnpRequest(Ext, Irp, STATUS_DEVICE_BUSY);
     WaitForOtherRequests(Ext);
     Irp->IoStatus.Status = STATUS_SUCCESS;
-    return PassDown(Ext, Irp);
+    return PassPnpDown(Ext, Irp);
 }
 
 /*
  * HandleCancelRemoveDevice - the lower drivers first; then requests flow again.
- * Returns the lower driver's status. IRQL: PASSIVE_LEVEL.
+ * Consumes the caller's hold. Returns the lower driver's status. IRQL: PASSIVE_LEVEL.
  */
 NTSTATUS HandleCancelRemoveDevice(PDEVICE_EXTENSION Ext, PIRP Irp) {
     NTSTATUS status = ForwardAndWait(Ext, Irp);
     ChangeStateFlags(Ext, 0, kRemovePending);
     DispatchHeldRequests(Ext);
-    return CompleteRequest(Irp, status, 0);
+    return FinishPnpRequest(Ext, Irp, status);
 }
 
 /*
  * HandleRemoveDevice - fails held requests, waits for those in progress, frees the USB
  * resources, passes the request down, detaches and deletes the link. The device object goes now
- * when no handle is open, else at the last close.
+ * when no handle is open, else at the last close. The request's hold ends as it completes below;
+ * the rest of the removal happens under the device mutex, which keeps a close out meanwhile.
  * Consumes the caller's hold (the device may be gone on return).
  * Returns the lower driver's status. IRQL: PASSIVE_LEVEL.
  */
@@ -70,7 +112,7 @@ NTSTATUS HandleRemoveDevice(PDEVICE_EXTENSION Ext, PIRP Irp) {
     WaitForOtherRequests(Ext);
     ReleaseUsbResources(Ext);
     Irp->IoStatus.Status = STATUS_SUCCESS;
-    NTSTATUS status = PassDown(Ext, Irp);
+    NTSTATUS status = PassPnpDown(Ext, Irp);
     IoDetachDevice(Ext->LowerDevice);
     Ext->LowerDevice = NULL;
     if (Ext->LinkCreated)
@@ -79,7 +121,6 @@ NTSTATUS HandleRemoveDevice(PDEVICE_EXTENSION Ext, PIRP Irp) {
     BOOLEAN deleteNow = InterlockedCompareExchange(&Ext->OpenCount, 0, 0) == 0;
     if (!deleteNow)
         ChangeStateFlags(Ext, 0, ~static_cast<ULONG>(kRemoved));
-    ReleaseHold(Ext);
     // The mutex lives in the extension: it is released before the object can be deleted.
     KeReleaseMutex(&Ext->DeviceMutex, FALSE);
     if (deleteNow)
@@ -90,7 +131,8 @@ NTSTATUS HandleRemoveDevice(PDEVICE_EXTENSION Ext, PIRP Irp) {
 /*
  * HandleQueryStopDevice - refuses while a handle is open or another request is in progress;
  * otherwise holds new requests and passes the query down.
- * Returns STATUS_DEVICE_BUSY or the lower driver's status. IRQL: PASSIVE_LEVEL.
+ * Consumes the caller's hold. Returns STATUS_DEVICE_BUSY or the lower driver's status.
+ * IRQL: PASSIVE_LEVEL.
  */
 NTSTATUS HandleQueryStopDevice(PDEVICE_EXTENSION Ext, PIRP Irp) {
     BOOLEAN busy;
@@ -101,95 +143,82 @@ NTSTATUS HandleQueryStopDevice(PDEVICE_EXTENSION Ext, PIRP Irp) {
         Ext->StateFlags |= kStopPending;
     KeReleaseSpinLock(&Ext->QueueLock, irql);
     if (busy)
-        return CompleteRequest(Irp, STATUS_DEVICE_BUSY, 0);
+        return FinishPnpRequest(Ext, Irp, STATUS_DEVICE_BUSY);
     Irp->IoStatus.Status = STATUS_SUCCESS;
-    return PassDown(Ext, Irp);
+    return PassPnpDown(Ext, Irp);
 }
 
 /*
  * HandleCancelStopDevice - the lower drivers first; then requests flow again.
- * Returns the lower driver's status. IRQL: PASSIVE_LEVEL.
+ * Consumes the caller's hold. Returns the lower driver's status. IRQL: PASSIVE_LEVEL.
  */
 NTSTATUS HandleCancelStopDevice(PDEVICE_EXTENSION Ext, PIRP Irp) {
     NTSTATUS status = ForwardAndWait(Ext, Irp);
     ChangeStateFlags(Ext, 0, kStopPending);
     DispatchHeldRequests(Ext);
-    return CompleteRequest(Irp, status, 0);
+    return FinishPnpRequest(Ext, Irp, status);
 }
 
 /*
  * HandleStopDevice - deconfigures the USB interface; requests are held until the next start.
- * Returns the lower driver's status, or STATUS_SUCCESS for a device that was not started.
- * IRQL: PASSIVE_LEVEL.
+ * The device counts as stopped before the request goes: the start that follows may come as soon
+ * as the stop has completed.
+ * Consumes the caller's hold. Returns the lower driver's status, or STATUS_SUCCESS for a device
+ * that was not started. IRQL: PASSIVE_LEVEL.
  */
 NTSTATUS HandleStopDevice(PDEVICE_EXTENSION Ext, PIRP Irp) {
     BOOLEAN started = (ReadStateFlags(Ext) & kStarted) != 0;
     StopConfiguration(Ext);
-    NTSTATUS status;
-    if (started) {
-        Irp->IoStatus.Status = STATUS_SUCCESS;
-        status = PassDown(Ext, Irp);
-    } else {
-        status = CompleteRequest(Irp, STATUS_SUCCESS, 0);
-    }
     ChangeStateFlags(Ext, 0, kStarted | kStopPending);
-    return status;
+    if (!started)
+        return FinishPnpRequest(Ext, Irp, STATUS_SUCCESS);
+    Irp->IoStatus.Status = STATUS_SUCCESS;
+    return PassPnpDown(Ext, Irp);
 }
 
 /*
  * HandleSurpriseRemoval - the instrument is gone: held requests fail, the lower drivers are told
  * (they fail the transfers in flight); the device object stays until remove-device.
- * Returns the lower driver's status. IRQL: PASSIVE_LEVEL.
+ * Consumes the caller's hold. Returns the lower driver's status. IRQL: PASSIVE_LEVEL.
  */
 NTSTATUS HandleSurpriseRemoval(PDEVICE_EXTENSION Ext, PIRP Irp) {
-    ChangeStateFlags(Ext, kSurpriseRemoved, 0);
+    ChangeStateFlags(Ext, kSurpriseRemoved, kStarted | kStopPending | kRemovePending);
     FailHeldRequests(Ext, STATUS_DELETE_PENDING);
     Irp->IoStatus.Status = STATUS_SUCCESS;
-    NTSTATUS status = PassDown(Ext, Irp);
-    ChangeStateFlags(Ext, 0, kStarted | kStopPending | kRemovePending);
-    return status;
+    return PassPnpDown(Ext, Irp);
 }
 
 }  // namespace
 
 /*
- * DispatchPnp - plug and play requests, by minor function.
+ * DispatchPnp - plug and play requests, by minor function. The hold taken here is the request's:
+ * the handler hands it on with the request, and it ends when the driver lets go of the request,
+ * never after the request has completed.
  * Returns the handler's status. IRQL: PASSIVE_LEVEL.
  */
 NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     PDEVICE_EXTENSION ext = Extension(DeviceObject);
-    NTSTATUS status;
     AcquireHold(ext);
     switch (IoGetCurrentIrpStackLocation(Irp)->MinorFunction) {
         case IRP_MN_START_DEVICE:
-            status = HandleStartDevice(ext, Irp);
-            break;
+            return HandleStartDevice(ext, Irp);
         case IRP_MN_QUERY_REMOVE_DEVICE:
-            status = HandleQueryRemoveDevice(ext, Irp);
-            break;
+            return HandleQueryRemoveDevice(ext, Irp);
         case IRP_MN_CANCEL_REMOVE_DEVICE:
-            status = HandleCancelRemoveDevice(ext, Irp);
-            break;
+            return HandleCancelRemoveDevice(ext, Irp);
         case IRP_MN_REMOVE_DEVICE:
-            return HandleRemoveDevice(ext, Irp);  // releases the hold itself
+            return HandleRemoveDevice(ext, Irp);
         case IRP_MN_QUERY_STOP_DEVICE:
-            status = HandleQueryStopDevice(ext, Irp);
-            break;
+            return HandleQueryStopDevice(ext, Irp);
         case IRP_MN_CANCEL_STOP_DEVICE:
-            status = HandleCancelStopDevice(ext, Irp);
-            break;
+            return HandleCancelStopDevice(ext, Irp);
         case IRP_MN_STOP_DEVICE:
-            status = HandleStopDevice(ext, Irp);
-            break;
+            return HandleStopDevice(ext, Irp);
         case IRP_MN_SURPRISE_REMOVAL:
-            status = HandleSurpriseRemoval(ext, Irp);
-            break;
+            return HandleSurpriseRemoval(ext, Irp);
         default:
-            status = PassDown(ext, Irp);
-            break;
+            return PassPnpDown(ext, Irp);
     }
-    ReleaseHold(ext);
-    return status;
 }
 
 }  // namespace lumatrace::driver

@@ -1,13 +1,21 @@
 // Power management: the driver is the power-policy owner of the instrument's stack. System
 // states map to device states through the capabilities' table; sleep is refused while the
 // instrument is in use; the device is powered up again when it is needed.
+//
+// A power request's hold on the device, taken as it enters the driver, goes with the request
+// wherever it waits (in the lower drivers, or for a device request it caused) and ends when the
+// driver lets go of it: as the lower drivers complete it, or just before the driver completes it.
+// The power manager may send its next request the moment one completes, while the thread that
+// completed it is still on its way out of the driver; a hold ending any later would then make a
+// sleep query right after a transition find the device busy.
 #include "driver/Zep9100.h"
 
 namespace lumatrace::driver {
 
 namespace {
 
-// Bookkeeping of a system request waiting for the device request it caused.
+// Bookkeeping of a system request waiting for the device request it caused; the system request's
+// hold goes with it.
 struct POWER_CONTEXT {
     PDEVICE_EXTENSION Extension;
     PIRP SystemIrp;
@@ -59,21 +67,39 @@ DEVICE_POWER_STATE DeviceStateFor(PDEVICE_EXTENSION Ext, SYSTEM_POWER_STATE Syst
 }
 
 /*
+ * PowerRequestDone - completion routine of a power request passed down unchanged: the lower
+ * drivers have completed it, so its hold ends here, before the power manager hears of it. Up to
+ * here the hold kept the lower device the request went to from being detached by a removal.
+ * Context: the device extension. Returns STATUS_SUCCESS. IRQL: <= DISPATCH_LEVEL.
+ */
+NTSTATUS NTAPI PowerRequestDone(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
+    UNREFERENCED_PARAMETER(DeviceObject);
+    if (Irp->PendingReturned)
+        IoMarkIrpPending(Irp);
+    ReleaseHold(static_cast<PDEVICE_EXTENSION>(Context));
+    return STATUS_SUCCESS;
+}
+
+/*
  * PassPowerDown - tells the power manager the next power request may start and hands the
- * request to the lower driver unchanged.
+ * request to the lower driver unchanged; its hold ends in PowerRequestDone. The caller touches
+ * neither the request nor the device afterwards.
  * Returns what the lower driver returns. IRQL: <= DISPATCH_LEVEL.
  */
 NTSTATUS PassPowerDown(PDEVICE_EXTENSION Ext, PIRP Irp) {
     PoStartNextPowerIrp(Irp);
-    IoSkipCurrentIrpStackLocation(Irp);
+    IoCopyCurrentIrpStackLocationToNext(Irp);
+    IoSetCompletionRoutine(Irp, PowerRequestDone, Ext, TRUE, TRUE, TRUE);
     return PoCallDriver(Ext->LowerDevice, Irp);
 }
 
 /*
- * FailPowerRequest - completes a power request with Status, after telling the power manager
- * the next one may start. IRQL: <= DISPATCH_LEVEL.
+ * FailPowerRequest - ends the request's hold, tells the power manager the next power request
+ * may start and completes the request with Status. The caller touches the device no more.
+ * Returns Status. IRQL: <= DISPATCH_LEVEL.
  */
-NTSTATUS FailPowerRequest(PIRP Irp, NTSTATUS Status) {
+NTSTATUS FailPowerRequest(PDEVICE_EXTENSION Ext, PIRP Irp, NTSTATUS Status) {
+    ReleaseHold(Ext);
     PoStartNextPowerIrp(Irp);
     return CompleteRequest(Irp, Status, 0);
 }
@@ -94,7 +120,7 @@ VOID NTAPI PowerUpDone(PDEVICE_OBJECT DeviceObject, UCHAR MinorFunction, POWER_S
 
 /*
  * SleepDeviceRequestDone - the device request for a sleeping system state has completed: the
- * system request that waited for it goes down now.
+ * system request that waited for it goes down now, with its hold.
  * IRQL: <= DISPATCH_LEVEL.
  */
 VOID NTAPI SleepDeviceRequestDone(PDEVICE_OBJECT DeviceObject, UCHAR MinorFunction,
@@ -109,12 +135,11 @@ VOID NTAPI SleepDeviceRequestDone(PDEVICE_OBJECT DeviceObject, UCHAR MinorFuncti
     PIRP systemIrp = context->SystemIrp;
     ExFreePoolWithTag(context, kTagPower);
     PassPowerDown(ext, systemIrp);
-    ReleaseHold(ext);
 }
 
 /*
  * WakeDeviceRequestDone - the device is back in D0 after a system wake: the system request that
- * waited for it completes.
+ * waited for it completes, its hold ended first.
  * IRQL: <= DISPATCH_LEVEL.
  */
 VOID NTAPI WakeDeviceRequestDone(PDEVICE_OBJECT DeviceObject, UCHAR MinorFunction,
@@ -127,13 +152,14 @@ VOID NTAPI WakeDeviceRequestDone(PDEVICE_OBJECT DeviceObject, UCHAR MinorFunctio
     PDEVICE_EXTENSION ext = context->Extension;
     PIRP systemIrp = context->SystemIrp;
     ExFreePoolWithTag(context, kTagPower);
-    IoCompleteRequest(systemIrp, IO_NO_INCREMENT);
     ReleaseHold(ext);
+    IoCompleteRequest(systemIrp, IO_NO_INCREMENT);
 }
 
 /*
  * SystemWakeComplete - completion of a system wake: records the state and, only when requests
- * are held, powers the device up before the system request completes.
+ * are held, powers the device up before the system request completes. The request's hold ends
+ * here, or goes with it to WakeDeviceRequestDone.
  * Context: the device extension. Returns STATUS_MORE_PROCESSING_REQUIRED while the device
  * request runs, else STATUS_SUCCESS. IRQL: <= DISPATCH_LEVEL.
  */
@@ -169,7 +195,8 @@ NTSTATUS NTAPI SystemWakeComplete(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID C
 
 /*
  * DevicePowerUpComplete - completion of a device power-up: records the state, tells the power
- * manager, clears the transition flags and, at D0, dispatches the held requests.
+ * manager, clears the transition flags and, at D0, dispatches the held requests. The request's
+ * hold ends here.
  * Context: the device extension. Returns STATUS_SUCCESS. IRQL: <= DISPATCH_LEVEL.
  */
 NTSTATUS NTAPI DevicePowerUpComplete(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
@@ -189,7 +216,8 @@ NTSTATUS NTAPI DevicePowerUpComplete(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOI
  * HandleQueryPower - a system sleep is refused while the instrument is in use; otherwise new
  * requests are held and those in progress drained before the query goes down. Device queries
  * only move the transition flag.
- * Returns STATUS_DEVICE_BUSY or the lower driver's status. IRQL: PASSIVE_LEVEL.
+ * Consumes the caller's hold. Returns STATUS_DEVICE_BUSY or the lower driver's status.
+ * IRQL: PASSIVE_LEVEL.
  */
 NTSTATUS HandleQueryPower(PDEVICE_EXTENSION Ext, PIRP Irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(Irp);
@@ -197,7 +225,7 @@ NTSTATUS HandleQueryPower(PDEVICE_EXTENSION Ext, PIRP Irp) {
         if (stack->Parameters.Power.State.SystemState > ReadSystemPowerState(Ext)) {
             if (InterlockedCompareExchange(&Ext->OpenCount, 0, 0) > 0 ||
                 OtherRequestsInProgress(Ext))
-                return FailPowerRequest(Irp, STATUS_DEVICE_BUSY);
+                return FailPowerRequest(Ext, Irp, STATUS_DEVICE_BUSY);
             ChangeStateFlags(Ext, kPowerDownPending, 0);
             WaitForOtherRequests(Ext);
         }
@@ -215,7 +243,8 @@ NTSTATUS HandleQueryPower(PDEVICE_EXTENSION Ext, PIRP Irp) {
  * HandleSystemSetPower - a system set-power: the same state lets held requests go again when the
  * system works at D0; sleeping powers the device down first; waking goes down with a completion
  * routine that decides whether the device must come back at once.
- * Returns STATUS_PENDING or the lower driver's status. IRQL: PASSIVE_LEVEL.
+ * Consumes the caller's hold. Returns STATUS_PENDING or the lower driver's status.
+ * IRQL: PASSIVE_LEVEL.
  */
 NTSTATUS HandleSystemSetPower(PDEVICE_EXTENSION Ext, PIRP Irp) {
     SYSTEM_POWER_STATE target =
@@ -240,24 +269,21 @@ NTSTATUS HandleSystemSetPower(PDEVICE_EXTENSION Ext, PIRP Irp) {
         auto context = static_cast<POWER_CONTEXT*>(
             ExAllocatePoolWithTag(NonPagedPool, sizeof(POWER_CONTEXT), kTagPower));
         if (!context)
-            return FailPowerRequest(Irp, STATUS_INSUFFICIENT_RESOURCES);
+            return FailPowerRequest(Ext, Irp, STATUS_INSUFFICIENT_RESOURCES);
         context->Extension = Ext;
         context->SystemIrp = Irp;
         IoMarkIrpPending(Irp);
-        AcquireHold(Ext);  // for the system request while it waits; released by the callback
         NTSTATUS status = PoRequestPowerIrp(Ext->PhysicalDeviceObject, IRP_MN_SET_POWER, device,
                                             SleepDeviceRequestDone, context, NULL);
         if (!NT_SUCCESS(status)) {
             ExFreePoolWithTag(context, kTagPower);
-            ReleaseHold(Ext);
-            FailPowerRequest(Irp, status);
+            FailPowerRequest(Ext, Irp, status);
         }
         return STATUS_PENDING;
     }
 
     IoMarkIrpPending(Irp);
     IoCopyCurrentIrpStackLocationToNext(Irp);
-    AcquireHold(Ext);  // released by SystemWakeComplete or WakeDeviceRequestDone
     IoSetCompletionRoutine(Irp, SystemWakeComplete, Ext, TRUE, TRUE, TRUE);
     PoStartNextPowerIrp(Irp);
     PoCallDriver(Ext->LowerDevice, Irp);
@@ -267,7 +293,8 @@ NTSTATUS HandleSystemSetPower(PDEVICE_EXTENSION Ext, PIRP Irp) {
 /*
  * HandleDeviceSetPower - powering down is reported first and then passed down; powering up is
  * recorded when the lower drivers have completed it.
- * Returns STATUS_PENDING or the lower driver's status. IRQL: <= DISPATCH_LEVEL.
+ * Consumes the caller's hold. Returns STATUS_PENDING or the lower driver's status.
+ * IRQL: <= DISPATCH_LEVEL.
  */
 NTSTATUS HandleDeviceSetPower(PDEVICE_EXTENSION Ext, PIRP Irp) {
     POWER_STATE target = IoGetCurrentIrpStackLocation(Irp)->Parameters.Power.State;
@@ -281,7 +308,6 @@ NTSTATUS HandleDeviceSetPower(PDEVICE_EXTENSION Ext, PIRP Irp) {
     if (target.DeviceState < current) {
         IoMarkIrpPending(Irp);
         IoCopyCurrentIrpStackLocationToNext(Irp);
-        AcquireHold(Ext);  // released by DevicePowerUpComplete
         IoSetCompletionRoutine(Irp, DevicePowerUpComplete, Ext, TRUE, TRUE, TRUE);
         PoStartNextPowerIrp(Irp);
         PoCallDriver(Ext->LowerDevice, Irp);
@@ -316,7 +342,9 @@ NTSTATUS PowerUpOnDemand(PDEVICE_EXTENSION Ext) {
 
 /*
  * DispatchPower - power requests, by minor function; after removal every one fails with
- * STATUS_DELETE_PENDING.
+ * STATUS_DELETE_PENDING. The hold taken here is the request's: the handler hands it on with the
+ * request, and it ends when the driver lets go of the request, never after the request has
+ * completed.
  * Returns the handler's status. IRQL: PASSIVE_LEVEL (the device is power-pageable).
  */
 NTSTATUS NTAPI DispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
@@ -325,7 +353,7 @@ NTSTATUS NTAPI DispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     NTSTATUS status;
     AcquireHold(ext);
     if (IsGone(ext))
-        status = FailPowerRequest(Irp, STATUS_DELETE_PENDING);
+        status = FailPowerRequest(ext, Irp, STATUS_DELETE_PENDING);
     else if (stack->MinorFunction == IRP_MN_QUERY_POWER)
         status = HandleQueryPower(ext, Irp);
     else if (stack->MinorFunction == IRP_MN_SET_POWER &&
@@ -335,7 +363,6 @@ NTSTATUS NTAPI DispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
         status = HandleDeviceSetPower(ext, Irp);
     else
         status = PassPowerDown(ext, Irp);
-    ReleaseHold(ext);
     return status;
 }
 

@@ -122,6 +122,17 @@ class PowerManager {
     // One system power request to one stack (no query/cancel sequence).
     NTSTATUS sendSystemRequest(DeviceNode& node, UCHAR minorFunction, SYSTEM_POWER_STATE state);
 
+    // The real power manager may send the next request as soon as one has completed, while the
+    // drivers that completed it (in another thread) have not yet returned from doing so. This
+    // holds that thread open: the thread that completes the next system power request sent from
+    // a thread other than itself is held right after the requester has been told, until
+    // releaseCompletingThread() (or settle()). A request completed in the thread that sent it
+    // is not held, and the hold stays armed for the next one.
+    void holdNextCompletingThread();
+    // Whether a completing thread is being held now.
+    bool completingThreadHeld() const;
+    void releaseCompletingThread();
+
   private:
     Kernel& kernel_;
 };
@@ -197,7 +208,8 @@ class HostKernel {
     NTSTATUS loadDriver(PDRIVER_INITIALIZE entry, const std::wstring& service);
     // Removes remaining devices and calls the driver's unload routine.
     void unloadDriver();
-    // Waits until the kernel's worker threads and the bus have nothing left to do.
+    // Lets a held completing thread go (PowerManager::holdNextCompletingThread) and waits until
+    // the kernel's worker threads and the bus have nothing left to do.
     void settle();
     // Tears everything down; returns what leaked, one line each, empty when clean.
     std::string shutdown();

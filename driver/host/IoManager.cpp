@@ -250,6 +250,7 @@ void Kernel::finishIrp(HostIrp* hirp) {
         if (lastReference)
             worker.post([this, file] { closeFile(file); });
     }
+    bool hold = false;
     {
         std::lock_guard lock(hirp->m);
         hirp->completed = true;
@@ -257,11 +258,14 @@ void Kernel::finishIrp(HostIrp* hirp) {
         hirp->finalStatus = irp.IoStatus;
         if (hirp->dispatchReturned)
             checkPendingRules(hirp);
+        hold = takeCompletionHold(hirp);
         hirp->cv.notify_all();
     }
     // From here an IRP the kernel issued may be gone already: its waiter releases it.
     if (user)
         releaseIrp(hirp);
+    if (hold)
+        waitInCompletionHold();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -299,20 +303,30 @@ void Kernel::closeFile(UserFile* file) {
         files.erase(file);
     }
     delete file;
-    bool freeNow = false;
+    dropDeviceReference(device);
+}
+
+void Kernel::dropDeviceReference(PDEVICE_OBJECT device) {
+    DeviceNode* node;
     {
         std::lock_guard lock(objectLock);
         DeviceInfo& info = deviceInfo(device);
-        info.openFiles--;
-        freeNow = info.deleted && info.openFiles == 0;
+        if (--info.openFiles > 0)
+            return;
+        // Everything needed of the object is read before it can go: once the count is zero a
+        // removal on another thread may delete it at any moment, if it is not gone already.
+        node = info.node;
+        if (info.deleted) {
+            deviceObjects.erase(device);
+            delete &info;
+            std::free(device);
+        }
     }
-    afterFileClosed(device);
-    if (freeNow) {
-        std::lock_guard lock(objectLock);
-        deviceObjects.erase(device);
-        delete &deviceInfo(device);
-        std::free(device);
-    }
+    // A removal may be waiting for the last file on the stack; the PnP manager sends it from its
+    // own thread, never from the thread that let go of the file, which may be the kernel's
+    // worker or a requester inside the I/O manager.
+    if (node)
+        pnpWorker.post([this, node] { removeIfOwed(*node); });
 }
 
 }  // namespace lumatrace::host
@@ -824,19 +838,8 @@ NTSTATUS IoManager::createFile(const std::wstring& path, UserFile** file) {
     checkThreadIsClean("a create dispatch routine");
     NTSTATUS status = k.waitManagerIrp(hirp).Status;
     if (!NT_SUCCESS(status)) {
-        bool freeNow;
-        {
-            std::lock_guard lock(k.objectLock);
-            DeviceInfo& info = deviceInfo(device);
-            info.openFiles--;
-            freeNow = info.deleted && info.openFiles == 0;
-            if (freeNow) {
-                k.deviceObjects.erase(device);
-                delete &info;
-                std::free(device);
-            }
-        }
         delete f;
+        k.dropDeviceReference(device);
         return status;
     }
     {

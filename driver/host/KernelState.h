@@ -148,6 +148,7 @@ struct HostIrp {
     bool copyOutBuffered = false;
 
     // Power requests.
+    std::thread::id requester;  // the thread the power manager sent a system request from
     std::vector<PDEVICE_OBJECT> entered;
     std::vector<PDEVICE_OBJECT> startedNext;
     PREQUEST_POWER_COMPLETE powerCallback = nullptr;
@@ -175,7 +176,7 @@ struct UserIo {
 struct DeviceInfo {
     std::wstring name;
     bool deleted = false;
-    int openFiles = 0;
+    int openFiles = 0;  // file objects referencing the device, counted from create to close
     DeviceNode* node = nullptr;
     PDEVICE_OBJECT lower = nullptr;
     DEVICE_POWER_STATE reportedPower = PowerDeviceUnspecified;
@@ -247,6 +248,11 @@ class Kernel {
     };
     std::map<std::wstring, Link> links;  // lower-case name below \??\ or \DosDevices\ .
     std::set<PDEVICE_OBJECT> deviceObjects;
+    // Drops the reference a file object holds on its device object (DeviceInfo::openFiles), as
+    // the I/O manager does once the file object is gone: after its close request, or after a
+    // create that failed. A device object its driver deleted goes with its last reference, so the
+    // caller must not touch `device` afterwards.
+    void dropDeviceReference(PDEVICE_OBJECT device);
     NTSTATUS failNextDeviceCreation = STATUS_SUCCESS;
     NTSTATUS failNextSymbolicLink = STATUS_SUCCESS;
 
@@ -287,11 +293,13 @@ class Kernel {
     std::vector<std::unique_ptr<DeviceNode>> nodes;
     DeviceNode& enumerate(VirtualUsbDevice* usb);
     NTSTATUS sendPnp(DeviceNode& node, UCHAR minor);
-    void afterFileClosed(PDEVICE_OBJECT device);
+    // Sends the remove-device a surprise removal left owed, once no file is open on the stack.
+    void removeIfOwed(DeviceNode& node);
     // Surprise removal, then remove-device now or after the last close; once per device.
     void removeUnplugged(DeviceNode& node);
-    // Serialises the PnP sequences that run on different threads (the PnP manager's thread, the
-    // last close of a removed device's handle, the caller of the PnP API).
+    // The PnP manager sends one request to a stack at a time and does not interleave its
+    // sequences (query and stop or remove, a removal and the one owed after it): the caller of
+    // the PnP API, the bus's removals and the removal owed to the last close all take this.
     std::recursive_mutex pnpLock;
     bool stackHasOpenFiles(DeviceNode& node);
     void deletePdo(DeviceNode& node);
@@ -300,6 +308,17 @@ class Kernel {
     SYSTEM_POWER_STATE systemPowerState = PowerSystemWorking;
     NTSTATUS refuseNextPowerRequest = STATUS_SUCCESS;
     NTSTATUS sendPower(DeviceNode& node, UCHAR minor, POWER_STATE_TYPE type, POWER_STATE state);
+    // PowerManager::holdNextCompletingThread: armed, then holding one thread until released.
+    enum class CompletionHold { Off, Armed, Holding };
+    std::mutex completionHoldLock;
+    std::condition_variable completionHoldChanged;
+    CompletionHold completionHold = CompletionHold::Off;
+    // Whether the thread completing a system power request sent from another thread is to be
+    // held; called just before the requester is told, so that it sees the hold in place.
+    bool takeCompletionHold(const HostIrp* hirp);
+    // Holds the calling thread until the hold is released.
+    void waitInCompletionHold();
+    void releaseCompletionHold();
 
     // USB bus.
     std::vector<std::unique_ptr<VirtualUsbDevice>> usbDevices;

@@ -51,6 +51,7 @@ DeviceNode& Kernel::enumerate(VirtualUsbDevice* usb) {
     }
     if (!node.attached_)
         return node;
+    std::lock_guard pnp(pnpLock);
     node.startStatus_ = pnpApi.startDevice(node);
     if (!NT_SUCCESS(node.startStatus_))
         pnpApi.removeDevice(node);
@@ -58,6 +59,7 @@ DeviceNode& Kernel::enumerate(VirtualUsbDevice* usb) {
 }
 
 NTSTATUS Kernel::sendPnp(DeviceNode& node, UCHAR minor) {
+    std::lock_guard pnp(pnpLock);
     if (node.removed_)
         BugCheck("PnP request 0x%x sent to a removed device", minor);
     PDEVICE_OBJECT top;
@@ -110,19 +112,12 @@ bool Kernel::stackHasOpenFiles(DeviceNode& node) {
     return false;
 }
 
-void Kernel::afterFileClosed(PDEVICE_OBJECT device) {
-    DeviceNode* node;
-    {
-        std::lock_guard lock(objectLock);
-        node = deviceInfo(device).node;
-    }
-    if (!node)
-        return;
+void Kernel::removeIfOwed(DeviceNode& node) {
     std::lock_guard pnp(pnpLock);
-    if (node->removalOwed_ && !stackHasOpenFiles(*node)) {
-        pnpApi.removeDevice(*node);
-        if (!node->usb_->connected())
-            deletePdo(*node);
+    if (node.removalOwed_ && !stackHasOpenFiles(node)) {
+        pnpApi.removeDevice(node);
+        if (!node.usb_->connected())
+            deletePdo(node);
     }
 }
 
@@ -180,6 +175,7 @@ NTSTATUS PnpManager::sendRequest(DeviceNode& node, UCHAR minorFunction) {
 }
 
 NTSTATUS PnpManager::disable(DeviceNode& node) {
+    std::lock_guard pnp(kernel_.pnpLock);
     NTSTATUS status = queryRemoveDevice(node);
     if (!NT_SUCCESS(status)) {
         cancelRemoveDevice(node);
@@ -189,6 +185,7 @@ NTSTATUS PnpManager::disable(DeviceNode& node) {
 }
 
 NTSTATUS PnpManager::rebalance(DeviceNode& node) {
+    std::lock_guard pnp(kernel_.pnpLock);
     NTSTATUS status = queryStopDevice(node);
     if (!NT_SUCCESS(status)) {
         cancelStopDevice(node);
@@ -226,9 +223,36 @@ NTSTATUS Kernel::sendPower(DeviceNode& node, UCHAR minor, POWER_STATE_TYPE type,
                                             : s == PowerSystemShutdown  ? PowerActionShutdown
                                                                         : PowerActionSleep;
     }
+    hirp->requester = std::this_thread::get_id();
     dispatchTop(top, hirp);
     checkThreadIsClean("a power dispatch routine");
     return waitManagerIrp(hirp).Status;
+}
+
+bool Kernel::takeCompletionHold(const HostIrp* hirp) {
+    if (hirp->requester == std::thread::id() || hirp->requester == std::this_thread::get_id())
+        return false;
+    std::lock_guard lock(completionHoldLock);
+    if (completionHold != CompletionHold::Armed)
+        return false;
+    completionHold = CompletionHold::Holding;
+    return true;
+}
+
+void Kernel::waitInCompletionHold() {
+    std::unique_lock lock(completionHoldLock);
+    if (!completionHoldChanged.wait_for(lock, std::chrono::seconds(waitWatchdogSeconds),
+                                        [&] { return completionHold != CompletionHold::Holding; }))
+        BugCheck("a thread held after completing a power request was not released after %d s",
+                 waitWatchdogSeconds);
+}
+
+void Kernel::releaseCompletionHold() {
+    {
+        std::lock_guard lock(completionHoldLock);
+        completionHold = CompletionHold::Off;
+    }
+    completionHoldChanged.notify_all();
 }
 
 NTSTATUS PowerManager::setSystemState(SYSTEM_POWER_STATE state) {
@@ -281,6 +305,20 @@ NTSTATUS PowerManager::sendSystemRequest(DeviceNode& node, UCHAR minorFunction,
     POWER_STATE s;
     s.SystemState = state;
     return kernel_.sendPower(node, minorFunction, SystemPowerState, s);
+}
+
+void PowerManager::holdNextCompletingThread() {
+    std::lock_guard lock(kernel_.completionHoldLock);
+    kernel_.completionHold = Kernel::CompletionHold::Armed;
+}
+
+bool PowerManager::completingThreadHeld() const {
+    std::lock_guard lock(kernel_.completionHoldLock);
+    return kernel_.completionHold == Kernel::CompletionHold::Holding;
+}
+
+void PowerManager::releaseCompletingThread() {
+    kernel_.releaseCompletionHold();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -337,12 +375,15 @@ void HostKernel::unloadDriver() {
     Kernel& k = *kernel_;
     if (!k.functionDriver)
         return;
-    for (auto& node : k.nodes)
-        if (node->attached_ && !node->removed_) {
-            if (!node->surpriseRemoved_)
-                k.pnpApi.surpriseRemoval(*node);
-            k.pnpApi.removeDevice(*node);
-        }
+    {
+        std::lock_guard pnp(k.pnpLock);
+        for (auto& node : k.nodes)
+            if (node->attached_ && !node->removed_) {
+                if (!node->surpriseRemoved_)
+                    k.pnpApi.surpriseRemoval(*node);
+                k.pnpApi.removeDevice(*node);
+            }
+    }
     k.worker.drain();
     if (k.functionDriver->DriverUnload) {
         k.functionDriver->DriverUnload(k.functionDriver);
@@ -359,6 +400,7 @@ void HostKernel::unloadDriver() {
 
 void HostKernel::settle() {
     Kernel& k = *kernel_;
+    k.releaseCompletionHold();
     for (int round = 0; round < 3; ++round) {
         k.pnpWorker.drain();
         k.worker.drain();

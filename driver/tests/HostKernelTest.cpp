@@ -2,6 +2,8 @@
 // routines, pending rules, lock rules and leak reports behave as the documented kernel does.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include "driver/host/HostKernel.h"
@@ -253,6 +255,110 @@ TEST(HostKernelPendingDeathTest, PendingWithoutIoMarkIrpPendingIsFatal) {
             kernel.io().createFile(L"\\\\.\\Sloppy0", &file);
         },
         "completed without the pending flag reaching the top");
+}
+
+// A shareable function driver of the test's own whose opens wait, while asked to, until the test
+// answers them; removal detaches and deletes its device as a function driver must.
+struct Waiter {
+    PDEVICE_OBJECT device = nullptr;
+    PDEVICE_OBJECT lower = nullptr;
+    bool holdOpens = false;
+    std::atomic<PIRP> heldOpen{nullptr};
+};
+Waiter* g_waiter = nullptr;
+
+NTSTATUS NTAPI WaiterCreate(PDEVICE_OBJECT, PIRP irp) {
+    if (!g_waiter->holdOpens) {
+        irp->IoStatus.Status = STATUS_SUCCESS;
+        IoCompleteRequest(irp, IO_NO_INCREMENT);
+        return STATUS_SUCCESS;
+    }
+    IoMarkIrpPending(irp);
+    g_waiter->heldOpen = irp;
+    return STATUS_PENDING;
+}
+
+NTSTATUS NTAPI WaiterSucceed(PDEVICE_OBJECT, PIRP irp) {
+    irp->IoStatus.Status = STATUS_SUCCESS;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS NTAPI WaiterPnp(PDEVICE_OBJECT device, PIRP irp) {
+    const UCHAR minor = IoGetCurrentIrpStackLocation(irp)->MinorFunction;
+    if (minor == IRP_MN_START_DEVICE || minor == IRP_MN_SURPRISE_REMOVAL ||
+        minor == IRP_MN_REMOVE_DEVICE)
+        irp->IoStatus.Status = STATUS_SUCCESS;
+    IoSkipCurrentIrpStackLocation(irp);
+    NTSTATUS status = IoCallDriver(g_waiter->lower, irp);
+    if (minor == IRP_MN_REMOVE_DEVICE) {
+        UNICODE_STRING link;
+        RtlInitUnicodeString(&link, L"\\??\\Waiter0");
+        IoDeleteSymbolicLink(&link);
+        IoDetachDevice(g_waiter->lower);
+        IoDeleteDevice(device);
+    }
+    return status;
+}
+
+NTSTATUS NTAPI WaiterAddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
+    UNICODE_STRING name, link;
+    RtlInitUnicodeString(&name, L"\\Device\\Waiter0");
+    RtlInitUnicodeString(&link, L"\\??\\Waiter0");
+    IoCreateDevice(driver, 0, &name, FILE_DEVICE_UNKNOWN, 0, FALSE, &g_waiter->device);
+    IoCreateSymbolicLink(&link, &name);
+    g_waiter->lower = IoAttachDeviceToDeviceStack(g_waiter->device, pdo);
+    g_waiter->device->Flags &= ~DO_DEVICE_INITIALIZING;
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS NTAPI WaiterEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+    driver->MajorFunction[IRP_MJ_CREATE] = WaiterCreate;
+    driver->MajorFunction[IRP_MJ_CLEANUP] = WaiterSucceed;
+    driver->MajorFunction[IRP_MJ_CLOSE] = WaiterSucceed;
+    driver->MajorFunction[IRP_MJ_PNP] = WaiterPnp;
+    driver->DriverExtension->AddDevice = WaiterAddDevice;
+    return STATUS_SUCCESS;
+}
+
+// After a surprise removal, remove-device waits for the last reference to the device object to
+// go. When that is an open the driver fails after the last handle was closed, the removal still
+// follows it.
+TEST(HostKernelPnpTest, RemovalOwedAfterUnplugFollowsAnOpenThatFailsAfterTheLastClose) {
+    Waiter waiter;
+    g_waiter = &waiter;
+    LoopbackFunction function;
+    HostKernel kernel;
+    ASSERT_EQ(kernel.loadDriver(WaiterEntry, L"Waiter"), STATUS_SUCCESS);
+    DeviceNode& node = kernel.bus().plug(UsbDeviceSpec::instrument(), function);
+    ASSERT_TRUE(node.started());
+    UserFile* first = nullptr;
+    ASSERT_EQ(kernel.io().createFile(L"\\\\.\\Waiter0", &first), STATUS_SUCCESS);
+    kernel.bus().unplug(node);
+    ASSERT_TRUE(node.surpriseRemoved());
+
+    waiter.holdOpens = true;
+    NTSTATUS secondStatus = STATUS_SUCCESS;
+    std::thread opener([&] {
+        UserFile* second = nullptr;
+        secondStatus = kernel.io().createFile(L"\\\\.\\Waiter0", &second);
+    });
+    while (!waiter.heldOpen.load())
+        std::this_thread::yield();
+    EXPECT_EQ(kernel.io().closeHandle(first), STATUS_SUCCESS);
+    kernel.settle();
+    EXPECT_FALSE(node.removed());  // the open still references the device
+
+    PIRP open = waiter.heldOpen.exchange(nullptr);
+    open->IoStatus.Status = STATUS_DELETE_PENDING;
+    IoCompleteRequest(open, IO_NO_INCREMENT);
+    opener.join();
+    EXPECT_EQ(secondStatus, STATUS_DELETE_PENDING);
+    kernel.settle();
+    EXPECT_TRUE(node.removed());
+    EXPECT_EQ(node.pdo(), nullptr);
+    EXPECT_EQ(kernel.shutdown(), "");
+    g_waiter = nullptr;
 }
 
 }  // namespace

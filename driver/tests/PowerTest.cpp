@@ -72,6 +72,55 @@ TEST_F(DriverTest, SleepStatesMapThroughTheCapabilitiesTable) {
     }
 }
 
+// The power manager sends its next request as soon as one has completed, which may be while the
+// thread that completed it is still on its way out of the driver. A sleep that takes the device
+// down completes in the thread of the device request; holding that thread there, the wake and
+// the deeper sleep that follow must find nothing of the first sleep still counted as in progress.
+TEST_F(PowerTest, SleepRightAfterASleepIsNotVetoed) {
+    kernel.power().holdNextCompletingThread();
+    ASSERT_EQ(kernel.power().setSystemState(PowerSystemSleeping3), STATUS_SUCCESS);
+    ASSERT_TRUE(kernel.power().completingThreadHeld());
+    EXPECT_EQ(deviceState(), PowerDeviceD3);
+    EXPECT_EQ(kernel.power().setSystemState(PowerSystemWorking), STATUS_SUCCESS);
+    EXPECT_EQ(kernel.power().setSystemState(PowerSystemHibernate), STATUS_SUCCESS);
+    EXPECT_EQ(kernel.power().systemState(), PowerSystemHibernate);
+    kernel.power().releaseCompletingThread();
+}
+
+// A wake that finds requests held powers the device up before the system request completes, in
+// the thread of the device request; holding that thread there, the held read has been served,
+// and once its handle is closed a sleep query is not refused by the wake just finished.
+TEST_F(PowerTest, QueryRightAfterAWakeThatPoweredTheDeviceUpIsNotVetoed) {
+    UserFile* file = open();
+    // A critical sleep comes without a query, so the open handle cannot refuse it.
+    ASSERT_EQ(kernel.power().sendSystemRequest(*node, IRP_MN_SET_POWER, PowerSystemSleeping3),
+              STATUS_SUCCESS);
+    ASSERT_EQ(deviceState(), PowerDeviceD3);
+    // The device cannot be powered up for this read, so it is held until the wake.
+    kernel.power().refuseNextRequest(STATUS_UNSUCCESSFUL);
+    function().queueIn(pattern(8));
+    std::vector<uint8_t> buffer(8);
+    UserIo* io = kernel.io().readFileAsync(file, buffer.data(), static_cast<ULONG>(buffer.size()));
+    kernel.settle();
+    ASSERT_FALSE(kernel.io().ioDone(io));
+
+    kernel.power().holdNextCompletingThread();
+    ASSERT_EQ(kernel.power().sendSystemRequest(*node, IRP_MN_SET_POWER, PowerSystemWorking),
+              STATUS_SUCCESS);
+    ASSERT_TRUE(kernel.power().completingThreadHeld());
+    EXPECT_EQ(deviceState(), PowerDeviceD0);
+    ULONG bytes = 0;
+    EXPECT_EQ(kernel.io().waitIo(io, &bytes), STATUS_SUCCESS);
+    EXPECT_EQ(buffer, pattern(8));
+    EXPECT_EQ(kernel.io().closeHandle(file), STATUS_SUCCESS);
+    EXPECT_EQ(kernel.power().sendSystemRequest(*node, IRP_MN_QUERY_POWER, PowerSystemSleeping3),
+              STATUS_SUCCESS);
+    kernel.power().releaseCompletingThread();
+    // The sleep does not happen after all: the power manager confirms the working state.
+    EXPECT_EQ(kernel.power().sendSystemRequest(*node, IRP_MN_SET_POWER, PowerSystemWorking),
+              STATUS_SUCCESS);
+}
+
 TEST_F(PowerTest, PowerRequestsAfterUnplugFailWithDeletePending) {
     UserFile* file = open();
     kernel.bus().unplug(*node);  // the open handle keeps the stack until it is closed
