@@ -1,4 +1,5 @@
 #include "app/core/FormMain.h"
+#include "app/core/PanelController.h"
 #include "app/core/PanelDerived.h"
 
 #include <QAction>
@@ -159,6 +160,7 @@ void TFormMain::FormCreate() {
         QCoreApplication::postEvent(this, new DeviceMessageEvent(message, lParam));
     });
     acq_ = std::make_unique<AcquisitionControl>(Settings(), session_, *this, Messages());
+    panelControl_ = std::make_unique<PanelController>(Panel(), Settings(), *acq_);
     versions_ = std::make_unique<SessionVersions>(session_, startup_);
     acq_->deviceReady = true;
 
@@ -748,34 +750,32 @@ void TFormMain::A_XYExecute() {
 
 void TFormMain::ComboBoxVd1Change() {
     TFormSub::ComboBoxVd1Change();
-    acq_->VoltsPerDivChanged(0, Panel().Index(PanelList::Vd1), Panel().Text(PanelList::Vd1),
-                             ProbeChangeInProgress(0));
+    panelControl_->VoltsPerDivChosen(0, ProbeChangeInProgress(0));
 }
 
 void TFormMain::ComboBoxVd2Change() {
     TFormSub::ComboBoxVd2Change();
-    acq_->VoltsPerDivChanged(1, Panel().Index(PanelList::Vd2), Panel().Text(PanelList::Vd2),
-                             ProbeChangeInProgress(1));
+    panelControl_->VoltsPerDivChosen(1, ProbeChangeInProgress(1));
 }
 
 void TFormMain::ComboBoxPb1Change() {
-    acq_->ProbeChanged(0, Panel().Index(PanelList::Pb1));
+    panelControl_->ProbeChosen(0);
     TFormSub::ComboBoxPb1Change();
 }
 
 void TFormMain::ComboBoxPb2Change() {
-    acq_->ProbeChanged(1, Panel().Index(PanelList::Pb2));
+    panelControl_->ProbeChosen(1);
     TFormSub::ComboBoxPb2Change();
 }
 
 void TFormMain::ComboBoxCup1Change() {
     TFormSub::ComboBoxCup1Change();
-    acq_->CouplingChanged(0, Panel().Index(PanelList::Cup1));
+    panelControl_->CouplingChosen(0);
 }
 
 void TFormMain::ComboBoxCup2Change() {
     TFormSub::ComboBoxCup2Change();
-    acq_->CouplingChanged(1, Panel().Index(PanelList::Cup2));
+    panelControl_->CouplingChosen(1);
 }
 
 void TFormMain::ComboBoxTrigSrcChange() {
@@ -784,27 +784,24 @@ void TFormMain::ComboBoxTrigSrcChange() {
     trigSourceChanging_ = true;
     TFormSub::ComboBoxTrigSrcChange();
     trigSourceChanging_ = false;
-    acq_->TrigSourceChanged(Panel().Index(PanelList::TrigSrc), Panel().Index(PanelList::TrigCup));
+    panelControl_->TrigSourceChosen();
 }
 
 void TFormMain::ComboBoxTrigCupChange() {
     TFormSub::ComboBoxTrigCupChange();
     if (!trigSourceChanging_) {
-        acq_->TrigCouplingChanged(Panel().Index(PanelList::TrigSrc),
-                                  Panel().Index(PanelList::TrigCup));
+        panelControl_->TrigCouplingChosen();
     }
 }
 
 void TFormMain::ComboBoxTrigSpChange() {
     TFormSub::ComboBoxTrigSpChange();
-    acq_->TrigSlopeChanged(Panel().Index(PanelList::TrigSp));
+    panelControl_->SlopeChosen();
 }
 
 void TFormMain::ComboBoxTdChange() {
     TFormSub::ComboBoxTdChange();
-    const int index = Panel().Index(PanelList::Td);
-    Settings().samplingTimeText = TimeDivText(SampleIntervalNs(index, Settings().memorySizeIndex));
-    acq_->TimeDivChanged(index, DelayEditTimeNs(index, Settings().memorySizeIndex));
+    panelControl_->TimeDivChosen(TypedDelayNs());
     ShowDelay();
 }
 
@@ -815,11 +812,8 @@ void TFormMain::ComboBoxMemSizeChange() {
     waveformChanging_ = true;
     TFormSub::ComboBoxWaveFormChange();
     waveformChanging_ = false;
-    WaveformSelected(false);
-    const int index = Panel().Index(PanelList::Td);
-    Settings().samplingTimeText = TimeDivText(SampleIntervalNs(index, Settings().memorySizeIndex));
-    acq_->MemorySizeChanged(Panel().Index(PanelList::MemSize), index,
-                            DelayEditTimeNs(index, Settings().memorySizeIndex));
+    panelControl_->MemorySizeChosen(TypedDelayNs());
+    ShowWaveformLabel();
     if (PanelReplayed()) {
         MemorySizeChangedForSpectrum();
     }
@@ -830,19 +824,7 @@ void TFormMain::ComboBoxWaveFormChange() {
     waveformChanging_ = true;
     TFormSub::ComboBoxWaveFormChange();
     waveformChanging_ = false;
-    WaveformSelected(true);
-}
-
-// The instrument's part of the waveform handler: mode, count and the number
-// list's index as the panel now shows them.
-void TFormMain::WaveformSelected(bool apply) {
-    const PanelState& p = Panel();
-    if (const std::optional<int> count =
-            AcquireCountFor(p.Index(PanelList::WaveForm), p.Text(PanelList::Number))) {
-        Settings().acquireCount = *count;
-    }
-    Settings().acquireCountIndex = std::max(p.Index(PanelList::Number), 0);
-    acq_->WaveformModeChanged(p.Index(PanelList::WaveForm), apply);
+    panelControl_->WaveformChosen(true);
     ShowWaveformLabel();
 }
 
@@ -855,76 +837,62 @@ void TFormMain::ComboBoxNumberChange() {
     if (waveformChanging_) {
         return;
     }
-    const PanelState& p = Panel();
-    Settings().acquireCountIndex = std::max(p.Index(PanelList::Number), 0);
-    if (const std::optional<int> count =
-            AcquireCountFor(p.Index(PanelList::WaveForm), p.Text(PanelList::Number))) {
-        acq_->AcquireCountChanged(*count);
-    }
+    panelControl_->NumberChosen();
     ShowWaveformLabel();
 }
 
 void TFormMain::CheckBoxDelayClick() {
     TFormSub::CheckBoxDelayClick();
     if (PanelReplayed()) {
-        acq_->DelayCheckChanged(Panel().Checked(PanelCheck::Delay));
+        panelControl_->DelayBoxChosen();
     }
 }
 
 void TFormMain::CheckBoxPulseClick() {
     TFormSub::CheckBoxPulseClick();
-    acq_->PulseCheckChanged(Panel().Checked(PanelCheck::Pulse));
+    panelControl_->PulseBoxChosen();
 }
 
 void TFormMain::CheckBoxEquClick() {
     TFormSub::CheckBoxEquClick();
     if (PanelReplayed()) {
-        const bool on = Panel().Checked(PanelCheck::Equ);
-        if (acq_->EquivalentBoxChanged(on)) {
-            SetSamplingTimeLabel(Settings().equivalentActive != 0
-                                     ? std::string("    100ps")
-                                     : "    " + Settings().samplingTimeText);
+        if (panelControl_->EquivalentBoxChosen()) {
+            SetSamplingTimeLabel(SamplingTimeLabelText(Settings()));
         }
-        LabelSIEqu->setText(on ? "    ON" : "    OFF");
+        LabelSIEqu->setText(Text(OnOffLabelText(Panel().Checked(PanelCheck::Equ))));
     }
 }
 
 void TFormMain::CheckBoxRollClick() {
     TFormSub::CheckBoxRollClick();
     if (PanelReplayed()) {
-        const bool on = Panel().Checked(PanelCheck::Roll);
-        acq_->RollBoxChanged(on);
-        LabelSIRoll->setText(on ? "    ON" : "    OFF");
+        panelControl_->RollBoxChosen();
+        LabelSIRoll->setText(Text(OnOffLabelText(Panel().Checked(PanelCheck::Roll))));
     }
 }
 
+void TFormMain::BandwidthClicked(int ch) {
+    if (PanelReplayed()) {
+        panelControl_->BandwidthChosen(ch);
+        (ch == 0 ? LabelSIBw1 : LabelSIBw2)
+            ->setText(Text(BandwidthLabelText(Settings().bandwidthLimit[ch])));
+    }
+}
 void TFormMain::RdBtnFull1Click() {
     TFormSub::RdBtnFull1Click();
-    if (PanelReplayed()) {
-        acq_->BandwidthChanged(0, 0);
-        LabelSIBw1->setText(" FULL");
-    }
+    BandwidthClicked(0);
 }
 void TFormMain::RdBtn20MHz1Click() {
     TFormSub::RdBtn20MHz1Click();
-    if (PanelReplayed()) {
-        acq_->BandwidthChanged(0, 1);
-        LabelSIBw1->setText(" 20MHz");
-    }
+    BandwidthClicked(0);
 }
 void TFormMain::RdBtnFull2Click() {
     TFormSub::RdBtnFull2Click();
-    if (PanelReplayed()) {
-        acq_->BandwidthChanged(1, 0);
-        LabelSIBw2->setText(" FULL");
-    }
+    BandwidthClicked(1);
 }
 void TFormMain::RdBtn20MHz2Click() {
     TFormSub::RdBtn20MHz2Click();
-    if (PanelReplayed()) {
-        acq_->BandwidthChanged(1, 1);
-        LabelSIBw2->setText(" 20MHz");
-    }
+    BandwidthClicked(1);
 }
 
 void TFormMain::RdBtnUnderClick() {
@@ -943,9 +911,9 @@ void TFormMain::RdBtnAboveClick() {
 void TFormMain::ReplayPanelSettings() {
     // The delay and pulse are applied from their stored values: the edits
     // show whatever they showed before the settings were restored.
-    replaying_ = true;
+    panelControl_->SetReplaying(true);
     TFormSub::ReplayPanelSettings();
-    replaying_ = false;
+    panelControl_->SetReplaying(false);
     ShowDelay();
     ShowPulse();
 }
@@ -966,19 +934,8 @@ void ClearUnderline(QWidget* edit) {
 
 }  // namespace
 
-long double TFormMain::DelayEditTimeNs(int timeDivIndex, int memoryIndex) const {
-    if (replaying_) {
-        // Restored settings: the stored delay counts intervals of the stored
-        // time base.
-        return static_cast<long double>(Settings().trigDelay) *
-               static_cast<long double>(SampleIntervalNs(timeDivIndex, memoryIndex));
-    }
-    const std::optional<long double> typed =
-        ParseTimeNs(EditDelay->text().toStdString(), LabelDelayUt->text().toStdString());
-    if (typed) {
-        return *typed;
-    }
-    return static_cast<long double>(Settings().trigDelay) * Settings().sampleIntervalNs;
+std::optional<long double> TFormMain::TypedDelayNs() const {
+    return ParseTimeNs(EditDelay->text().toStdString(), LabelDelayUt->text().toStdString());
 }
 
 void TFormMain::ShowDelay() {
@@ -1005,25 +962,12 @@ void TFormMain::ApplyDelayEdit() {
     if (!PanelReplayed()) {
         return;
     }
-    acq_->DelayChanged(
-        DelayFromTime(DelayEditTimeNs(Panel().Index(PanelList::Td), Settings().memorySizeIndex),
-                      Settings().sampleIntervalNs));
+    panelControl_->DelayEntered(TypedDelayNs());
     ShowDelay();
 }
 
 void TFormMain::ApplyPulseEdit() {
-    const int condition = PulseAbove(Panel()) ? 2 : 1;
-    int width = Settings().pulseWidth;
-    const std::string text = EditPulse->text().toStdString();
-    if (replaying_) {
-        width = ClampPulse(width, condition);
-    } else if (text.empty()) {
-        width = EmptyPulse(condition);
-    } else if (const std::optional<long double> ns =
-                   ParseTimeNs(text, LabelPulseUt->text().toStdString())) {
-        width = PulseFromTime(*ns, condition);
-    }
-    acq_->PulseChanged(width, condition);
+    panelControl_->PulseEntered(EditPulse->text().toStdString(), kPulseUnitText);
     ShowPulse();
 }
 
@@ -1052,10 +996,7 @@ void TFormMain::UpDownDelayClick(UpDownButton button) {
     }
     const Qt::KeyboardModifiers m = QApplication::keyboardModifiers();
     const int step = StepMultiplier(m & Qt::ShiftModifier, m & Qt::ControlModifier);
-    const std::int64_t delay =
-        Settings().trigDelay +
-        (button == UpDownButton::Up ? step : -static_cast<std::int64_t>(step));
-    acq_->DelayChanged(ClampDelay(delay, Settings().sampleIntervalNs));
+    panelControl_->DelayStepped(button == UpDownButton::Up ? step : -step);
     ShowDelay();
 }
 
@@ -1065,10 +1006,7 @@ void TFormMain::UpDownPulseClick(UpDownButton button) {
     }
     const Qt::KeyboardModifiers m = QApplication::keyboardModifiers();
     const int step = 10 * StepMultiplier(m & Qt::ShiftModifier, m & Qt::ControlModifier);
-    const int condition = PulseAbove(Panel()) ? 2 : 1;
-    const std::int64_t width = static_cast<std::int64_t>(Settings().pulseWidth) +
-                               (button == UpDownButton::Up ? step : -step);
-    acq_->PulseChanged(ClampPulse(width, condition), condition);
+    panelControl_->PulseStepped(button == UpDownButton::Up ? step : -step);
     ShowPulse();
 }
 

@@ -16,6 +16,7 @@
 #include "app/core/DeviceSession.h"
 #include "app/core/DeviceStartup.h"
 #include "app/core/FftLibrary.h"
+#include "app/core/PanelController.h"
 #include "app/core/WindowRules.h"
 #include "app/display/InteractionHost.h"
 #include "app/display/QtViewSurfaces.h"
@@ -302,15 +303,14 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     void FormClose();
     void ComputeExtras();
     void OpenWaveFile(const std::string& fileName);
-    // The delay's time for a time/div change to convert: the edit's value, or
-    // the stored delay while restored settings are replayed.
-    long double DelayEditTimeNs(int timeDivIndex, int memoryIndex) const;
+    // What the delay edit reads as a time; nullopt when it reads as none.
+    std::optional<long double> TypedDelayNs() const;
+    void BandwidthClicked(int ch);
     void ApplyDelayEdit();
     void ApplyPulseEdit();
     void ShowDelay();
     void ShowPulse();
     void ShowWaveformLabel();
-    void WaveformSelected(bool apply);
     bool PanelReplayed() const { return paramsRead_; }
 
     // Averaging, MATH and the spectrum (FormMainAnalysis.cpp).
@@ -374,6 +374,7 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     std::unique_ptr<TFormPrm> prm_;
     TFormDrv* drv_ = nullptr;
     std::unique_ptr<AcquisitionControl> acq_;
+    std::unique_ptr<PanelController> panelControl_;
     DeviceStartup startup_;
     std::unique_ptr<VersionSource> versions_;
 
@@ -389,6 +390,8 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     std::array<QCursor, 2> moveCursors_;  // "HMove", "VMove"
     std::string cursorTText_;
     std::array<std::string, kTraceCount> cursorVText_;
+    std::string trigLevelText_;  // the trigger readouts as last shown
+    std::string trigPosText_;
     std::array<int, 2> acqTracePosition_{250, 250};
     std::array<int, 2> acqVoltsPerDivMv_{50, 50};
 
@@ -402,7 +405,6 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     bool formReady_ = false;
     bool paramsRead_ = false;
     bool trigSourceChanging_ = false;
-    bool replaying_ = false;
     std::string shownDelayUnit_ = "ns";  // what LabelDelayUt shows
     bool waveformChanging_ = false;
     bool closed_ = false;

@@ -24,10 +24,6 @@ namespace lumatrace {
 
 namespace {
 
-std::string Utf8(const QString& text) {
-    return text.toStdString();
-}
-
 // The hourglass for the length of a file operation.
 class WaitCursor {
   public:
@@ -39,9 +35,9 @@ class WaitCursor {
 
 }  // namespace
 
-// Restoring a set's settings: the panel's controls take their states without
-// running their handlers (the whole panel is replayed afterwards), the
-// mirrors their values.
+// Restoring a set's settings: the panel state takes the controls' states by
+// name without running their handlers (the whole panel is shown and replayed
+// afterwards), the mirrors their values.
 class TFormMain::RestoreTarget final : public SettingsRestoreHost {
   public:
     explicit RestoreTarget(TFormMain& form) : form_(form) {}
@@ -210,8 +206,8 @@ bool TFormMain::ExportPicture(const std::string& fileName, const std::string& ex
     r.pictures = {surfaces_.Image(ViewImage::Wave), surfaces_.Image(ViewImage::Volt),
                   surfaces_.Image(ViewImage::TrigLevel), surfaces_.Image(ViewImage::TrigPos)};
     CaptionReadouts readouts;
-    readouts.trigLevelInfo = Utf8(LabelSITrigL->text());
-    readouts.trigPosInfo = Utf8(LabelSITrigP->text());
+    readouts.trigLevelInfo = trigLevelText_;
+    readouts.trigPosInfo = trigPosText_;
     readouts.cursorTText = cursorTText_;
     readouts.cursorVText = {cursorVText_[kTraceCh1], cursorVText_[kTraceCh2],
                             cursorVText_[kTraceMath], cursorVText_[kTraceFft]};

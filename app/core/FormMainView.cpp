@@ -216,6 +216,8 @@ void TFormMain::RefreshReadouts() {
     ShowPanel(t.math, PanelSIMath, LblSIMath, LabelSIMath1, LabelSIMath2);
     cursorTText_ = t.cursorTText;
     cursorVText_ = t.cursorVText;
+    trigLevelText_ = t.trigLevel;
+    trigPosText_ = t.trigPosition;
 }
 
 // ---------------------------------------------------------------------------
