@@ -7,10 +7,13 @@
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
+#include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/core/FormMain.h"
+#include "app/platform/QtMessageBox.h"
 #include "app/platform/SingleInstance.h"
 #include "app/settings/FormVer.h"
 
@@ -100,6 +103,13 @@ int main(int argc, char* argv[]) {
 
     QApplication::setApplicationDisplayName("Lumatrace");
     lumatrace::MainServices services;
+    // Unattended runs have nobody to close a message box: messages go to the
+    // error stream and their boxes do not wait, so the run ends on time.
+    std::optional<lumatrace::UnattendedMessageBoxService> unattended;
+    if (parser.isSet(quitAfter) || parser.isSet(screenshot)) {
+        unattended.emplace(std::cerr);
+        services.form.messages = &*unattended;
+    }
     lumatrace::TFormMain form(std::move(services));
     if (form.StartupFailed()) {
         return 1;

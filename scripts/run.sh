@@ -17,7 +17,16 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 shot="$root/$build/lumatrace-screenshot.png"
+# The picture counts only if this run wrote it: a Lumatrace that is already
+# running takes the arguments over and this start makes no picture at all.
+marker=$(mktemp)
+trap 'rm -f "$marker"' EXIT
 echo "No display: running Lumatrace under Xvfb for a few seconds."
 xvfb-run -a -s "-screen 0 1600x1000x24" \
   "$program" --auto --screenshot "$shot" --quit-after 6 "$@"
-echo "Screenshot of the running program: $shot"
+if [ -s "$shot" ] && [ -n "$(find "$shot" -newer "$marker")" ]; then
+  echo "Screenshot of the running program: $shot"
+else
+  echo "No screenshot was written (is Lumatrace already running? it then takes the arguments)." >&2
+  exit 1
+fi

@@ -13,7 +13,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
   # fuzzing and sanitizers
   clang libclang-rt-14-dev
-  # running the program without a display, looking at it, Japanese text
+  # running the program without a display, looking at it, Japanese text and the
+  # fixed-pitch face of the set-information readouts (fonts-ipafont-gothic)
   xvfb xauth imagemagick fonts-ipafont-gothic
   # Windows builds of the FFT library and the driver, and running the DLL test
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686

@@ -115,6 +115,15 @@ void AcquisitionControl::SwitchPulseGroup(bool enabled) {
     }
 }
 
+// Records can come back faster than the status timer ticks. Starting the
+// running timer again for each of them would put its tick off for ever, and
+// the trigger status and the start flag would never be read.
+void AcquisitionControl::EnableStatusTimer() {
+    if (!host_.StatusTimerRunning()) {
+        host_.SetStatusTimer(true);
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Run actions
 
@@ -182,7 +191,11 @@ void AcquisitionControl::SetRunControls(bool running) {
         RecomputeTimeBase();
     }
     host_.SetTriggerStatusText("");
-    host_.SetStatusTimer(running);
+    if (running) {
+        EnableStatusTimer();
+    } else {
+        host_.SetStatusTimer(false);
+    }
     if (settings_.rollActive == 0) {
         host_.SetStartPhase(0.0);
     }
@@ -292,7 +305,7 @@ void AcquisitionControl::ApplySettingChange() {
             host_.SetRollTimer(false);
             host_.StopSpectrumWorker();
         }
-        host_.SetStatusTimer(true);
+        EnableStatusTimer();
     }
     ApplyAndStart();
     host_.RedrawAll();
@@ -425,7 +438,7 @@ void AcquisitionControl::OnDataArrival() {
         ReportDeviceError(kOpStart);
         return;
     }
-    host_.SetStatusTimer(true);
+    EnableStatusTimer();
 }
 
 void AcquisitionControl::ResetZoomState() {

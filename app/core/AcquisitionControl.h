@@ -146,6 +146,7 @@ class AcquisitionControl {
     void EnterRun(int runMode, int trigMode);
     void SwitchTriggerGroup(bool enabled);
     void SwitchPulseGroup(bool enabled);
+    void EnableStatusTimer();
     void ResetZoomState();
     bool UpdateEquivalent();
     bool UpdateRoll();

@@ -42,8 +42,11 @@ class AcquisitionHost {
     // controls only while stopped, hints only while stopped, the caption and
     // loaded-file marker when running, focus to the settings tabs.
     virtual void RunControlsSwitched(bool running) = 0;
-    virtual void SetStatusTimer(bool enabled) = 0;  // TimerStatus
-    virtual void SetRollTimer(bool enabled) = 0;    // TimerRoll
+    // TimerStatus. Enabling starts the timer afresh: its next tick is a whole
+    // interval away.
+    virtual void SetStatusTimer(bool enabled) = 0;
+    virtual bool StatusTimerRunning() const = 0;
+    virtual void SetRollTimer(bool enabled) = 0;  // TimerRoll
 
     // Waveform view.
     virtual void RedrawAll() = 0;

@@ -605,6 +605,10 @@ void TFormMain::SetStatusTimer(bool enabled) {
     }
 }
 
+bool TFormMain::StatusTimerRunning() const {
+    return TimerStatus->isActive();
+}
+
 void TFormMain::SetRollTimer(bool enabled) {
     if (enabled) {
         TimerRoll->start();

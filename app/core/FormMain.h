@@ -151,6 +151,7 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     void SetPulseControlsEnabled(bool enabled) override;
     void RunControlsSwitched(bool running) override;
     void SetStatusTimer(bool enabled) override;
+    bool StatusTimerRunning() const override;
     void SetRollTimer(bool enabled) override;
     // Shared by AcquisitionHost and InteractionHost.
     void RedrawAll() override;

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <QList>
+#include <QPointer>
+#include <iosfwd>
+
 #include "app/platform/MessageBox.h"
 
+class QMessageBox;
 class QWidget;
 
 namespace lumatrace {
@@ -17,6 +22,32 @@ class QtMessageBoxService final : public MessageBoxService {
 
   private:
     QWidget* parent_;
+};
+
+// The button a box answers with when nobody presses one: its default button.
+MessageButton DefaultAnswer(MessageButtons buttons);
+
+// Message boxes of an unattended run (a timed close, a picture of the window):
+// nobody is there to press a button, so no box may wait for one. Each message
+// is written to `log` as "lumatrace: <title>: <text>" and shown in a box that
+// does not block and does not keep the program open; Show returns the box's
+// default button at once. Boxes still open when the service ends are closed.
+class UnattendedMessageBoxService final : public MessageBoxService {
+  public:
+    explicit UnattendedMessageBoxService(std::ostream& log);
+    ~UnattendedMessageBoxService() override;
+    UnattendedMessageBoxService(const UnattendedMessageBoxService&) = delete;
+    UnattendedMessageBoxService& operator=(const UnattendedMessageBoxService&) = delete;
+
+    MessageButton Show(MessageIcon icon, std::string_view title, std::string_view text,
+                       MessageButtons buttons) override;
+
+    // The boxes shown and not yet closed.
+    QList<QMessageBox*> OpenBoxes() const;
+
+  private:
+    std::ostream& log_;
+    QList<QPointer<QMessageBox>> boxes_;
 };
 
 }  // namespace lumatrace

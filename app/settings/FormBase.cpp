@@ -21,6 +21,20 @@ QFont PanelFont() {
     return font;
 }
 
+QFont ReadoutFont() {
+    // Where the set-up's Japanese gothic face is missing, the system's own
+    // fixed-pitch gothic face has the same half-width advance.
+    static const bool substituted = [] {
+        QFont::insertSubstitutions(QStringLiteral("IPAGothic"), {QStringLiteral("MS Gothic")});
+        return true;
+    }();
+    (void)substituted;
+    QFont font(QStringLiteral("IPAGothic"));
+    font.setPixelSize(8);
+    font.setStyleHint(QFont::TypeWriter);
+    return font;
+}
+
 TFormBase::TFormBase(QWidget* parent) : QMainWindow(parent) {
     setFont(PanelFont());
 }

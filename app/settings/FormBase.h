@@ -25,4 +25,11 @@ class TFormBase : public QMainWindow {
 // The panel font.
 QFont PanelFont();
 
+// The font of the values in the set-information column. The column is a
+// fixed 90 pixels wide and its cursor readouts run to 15 characters
+// ("(125.000000KHz)") in 64 pixels, so the face is one whose half-width
+// characters all advance half an em: at 8 pixels any readout of n characters
+// takes 4n pixels.
+QFont ReadoutFont();
+
 }  // namespace lumatrace

@@ -134,6 +134,7 @@ QLabel* SetInfoValue(QWidget* parent, const char* name) {
     pal.setColor(QPalette::Window, QColor(236, 236, 236));
     pal.setColor(QPalette::WindowText, Qt::black);
     label->setPalette(pal);
+    label->setFont(ReadoutFont());
     label->setMinimumHeight(16);
     return label;
 }

@@ -59,9 +59,18 @@ KeyModifiers ToModifiers(Qt::KeyboardModifiers m) {
     return mods;
 }
 
+FocusKind KindOf(const QWidget* target) {
+    return qobject_cast<const QLineEdit*>(target)   ? FocusKind::Edit
+           : qobject_cast<const QCheckBox*>(target) ? FocusKind::CheckBox
+                                                    : FocusKind::Other;
+}
+
+// A key that puts a character into an edit. With Ctrl held a key is a
+// command, even where the platform hands it over with its letter as text.
 bool IsTypedText(const QKeyEvent* event) {
     const QString text = event->text();
-    return !text.isEmpty() && text.at(0).isPrint();
+    return !text.isEmpty() && text.at(0).isPrint() &&
+           !event->modifiers().testAnyFlags(Qt::ControlModifier | Qt::MetaModifier);
 }
 
 }  // namespace
@@ -78,6 +87,13 @@ bool TFormSub::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::ShortcutOverride: {
             auto* key = static_cast<QKeyEvent*>(event);
+            // The edit's own editing keys come before the menu shortcuts on
+            // the same keys (Ctrl+A, Ctrl+C, Ctrl+X).
+            if (EditOwnsKey(KindOf(widget), ToPanelKey(key->key()),
+                            ToModifiers(key->modifiers()))) {
+                event->accept();
+                return true;
+            }
             // A character the edit refuses is not "typing": the menu's own
             // shortcuts (Shift+T, ...) keep working in the edits.
             if (qobject_cast<PanelEdit*>(widget) && IsTypedText(key) &&
@@ -129,9 +145,7 @@ bool TFormSub::eventFilter(QObject* watched, QEvent* event) {
 bool TFormSub::HandleKeyPress(QWidget* target, QKeyEvent* event) {
     const int key = ToPanelKey(event->key());
     const KeyModifiers mods = ToModifiers(event->modifiers());
-    const FocusKind kind = qobject_cast<QLineEdit*>(target)   ? FocusKind::Edit
-                           : qobject_cast<QCheckBox*>(target) ? FocusKind::CheckBox
-                                                              : FocusKind::Other;
+    const FocusKind kind = KindOf(target);
     // The shortcut filter: taken keys go nowhere, not even as characters.
     if (ShortcutFilterTakes(kind, key, mods)) {
         return true;
@@ -148,8 +162,9 @@ bool TFormSub::HandleKeyPress(QWidget* target, QKeyEvent* event) {
     }
     if (FormKeyDown(key, mods, event->isAutoRepeat())) {
         // A consumed key still types its character (a capital letter into an
-        // edit) and Tab still moves between pages and controls.
-        if (!IsTypedText(event) && key != kKeyTab) {
+        // edit), Tab still moves between pages and controls, and an edit
+        // still copies, cuts, pastes and selects.
+        if (!IsTypedText(event) && key != kKeyTab && !EditOwnsKey(kind, key, mods)) {
             return true;
         }
     }

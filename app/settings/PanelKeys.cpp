@@ -187,6 +187,26 @@ bool ShortcutFilterTakes(FocusKind focus, int key, KeyModifiers mods) {
            (key == kKeyUp || key == kKeyDown);
 }
 
+bool EditOwnsKey(FocusKind focus, int key, KeyModifiers mods) {
+    if (focus != FocusKind::Edit) {
+        return false;
+    }
+    if (mods == kCtrl) {
+        switch (key) {
+            case 'A':
+            case 'C':
+            case 'X':
+            case 'V':
+            case 'Z':
+            case 'Y':
+                return true;
+            default:
+                return false;
+        }
+    }
+    return mods == kShiftCtrl && key == 'Z';
+}
+
 bool ArrowMovesFocus(KeyModifiers mods) {
     return !mods.shift && !mods.ctrl;
 }

@@ -101,6 +101,12 @@ enum class FocusKind { Other, Edit, CheckBox };
 // dispatched. Menu and action shortcuts have been matched before it runs.
 bool ShortcutFilterTakes(FocusKind focus, int key, KeyModifiers mods);
 
+// The editing keys an edit box keeps for itself although the form would take
+// them (every Ctrl key is the form's, and Ctrl+A, Ctrl+C and Ctrl+X are also
+// menu shortcuts): select all, copy, cut, paste, undo and redo. Every other
+// key keeps its panel meaning in an edit too.
+bool EditOwnsKey(FocusKind focus, int key, KeyModifiers mods);
+
 // While Shift or Ctrl is held, arrows do not move the focus between controls.
 bool ArrowMovesFocus(KeyModifiers mods);
 

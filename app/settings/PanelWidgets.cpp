@@ -131,8 +131,11 @@ void PanelEdit::setPending(bool pending) {
 }
 
 void PanelEdit::keyPressEvent(QKeyEvent* event) {
+    // Ctrl keys are commands (copy, paste, ...), never typed characters, even
+    // where the platform hands them over with their letter as text.
+    const bool command = event->modifiers().testAnyFlags(Qt::ControlModifier | Qt::MetaModifier);
     const QString text = event->text();
-    if (!text.isEmpty() && text.at(0).isPrint() &&
+    if (!command && !text.isEmpty() && text.at(0).isPrint() &&
         !EditAcceptsCharacter(static_cast<char32_t>(text.at(0).unicode()))) {
         event->accept();  // discarded
         return;

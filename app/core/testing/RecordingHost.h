@@ -17,6 +17,7 @@ class RecordingHost final : public AcquisitionHost {
     std::vector<bool> triggerGroup, pulseGroup;
     std::vector<bool> runSwitches;
     bool statusTimer = false;
+    int statusTimerStarts = 0;  // SetStatusTimer(true) calls: each starts a fresh interval
     bool rollTimer = false;
     int redraws = 0;
     int viewRecomputes = 0;
@@ -49,7 +50,11 @@ class RecordingHost final : public AcquisitionHost {
     void SetTriggerControlsEnabled(bool e) override { triggerGroup.push_back(e); }
     void SetPulseControlsEnabled(bool e) override { pulseGroup.push_back(e); }
     void RunControlsSwitched(bool running) override { runSwitches.push_back(running); }
-    void SetStatusTimer(bool e) override { statusTimer = e; }
+    void SetStatusTimer(bool e) override {
+        statusTimer = e;
+        statusTimerStarts += e ? 1 : 0;
+    }
+    bool StatusTimerRunning() const override { return statusTimer; }
     void SetRollTimer(bool e) override { rollTimer = e; }
     void RedrawAll() override { ++redraws; }
     void RecomputeViewWindow() override { ++viewRecomputes; }

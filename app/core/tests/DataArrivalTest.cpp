@@ -111,6 +111,53 @@ TEST_F(DataArrival, ExtraSamplesAreNotRead) {
     EXPECT_EQ(host.screenSamples, 10000);
 }
 
+// At fast time bases records come back every few milliseconds, well inside the
+// status timer's 10 ms interval. The timer must still tick on its own beat: a
+// record that finds it running leaves it alone instead of starting it afresh.
+// Virtual time; the timer is modelled as the main window's is: a start
+// puts its next tick a whole interval away.
+TEST_F(DataArrival, RecordsFasterThanTheStatusTimerStillShowTheTriggerStatus) {
+    struct Case {
+        std::uint32_t status;
+        const char* text;
+        std::uint32_t flagBefore, flagAfter;
+    };
+    const Case cases[] = {
+        {7, "Trig'd", 0, 1},  // a genuine trigger in trigger mode auto
+        {11, "Auto", 1, 0},   // an automatic trigger
+    };
+    constexpr std::uint64_t kIntervalMs = 10;
+    constexpr std::uint64_t kRecordEveryMs = 3;
+    for (const Case& c : cases) {
+        control.A_Auto();
+        session.startFlag = c.flagBefore;
+        device.status = {c.status, 10000, 0};
+        int starts = host.statusTimerStarts;
+        std::uint64_t due = clock.now + kIntervalMs;
+        int ticks = 0;
+        for (int ms = 1; ms <= 200 && ticks == 0; ++ms) {
+            ++clock.now;
+            if (ms % kRecordEveryMs == 0) {
+                Arrive();
+            }
+            if (host.statusTimerStarts != starts) {
+                starts = host.statusTimerStarts;
+                due = clock.now + kIntervalMs;
+            }
+            if (host.statusTimer && clock.now >= due) {
+                control.TimerStatusTick();
+                ++ticks;
+                due = clock.now + kIntervalMs;
+            }
+        }
+        EXPECT_GE(control.passCount, 3) << c.text;  // records came in before the tick
+        EXPECT_EQ(ticks, 1) << c.text;
+        EXPECT_EQ(host.trigText, c.text);
+        EXPECT_EQ(session.startFlag, c.flagAfter) << c.text;
+        control.A_Stop();
+    }
+}
+
 TEST_F(DataArrival, IgnoredWhenStoppedInRollOrWithAnotherLParam) {
     device.status = {7, 10000, 0};
     Arrive();  // stopped

@@ -222,6 +222,22 @@ TEST_F(FormMainTest, FastTimeBaseSamplesInEquivalentTime) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(FormMainTest, FastTimeBaseShowsTheTriggerStatusWhileRunning) {
+    // Records of 100 us come back far more often than the status timer ticks.
+    Start("seed = 13; CH1 = sine(freq=1MHz, amp=0.15)");
+    Pick(form->ComboBoxTd, 10);  // 2us/div: 10 ns sampling, real time
+    ASSERT_EQ(form->Settings().equivalentActive, 0);
+    form->A_Auto->trigger();
+    // Only the status timer sets the start flag again after a genuine trigger.
+    form->Session().startFlag = 0;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Passes() >= 5; }, kWaitMs));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return form->PnlStsTrig->text() == QStringLiteral("Trig'd"); }, kWaitMs));
+    EXPECT_EQ(form->Session().startFlag, 1u);
+    form->A_Stop->trigger();
+    EXPECT_TRUE(messages.shown.empty());
+}
+
 TEST_F(FormMainTest, SingleStopsAfterItsRecord) {
     Start("seed = 3");
     form->A_Single->trigger();

@@ -9,7 +9,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
+#include <QLayout>
 #include <QScrollBar>
 #include <QTest>
 #include <cmath>
@@ -180,6 +182,75 @@ TEST_F(FormMainViewTest, DraggingATimeCursorUpdatesItsReadout) {
     form->SpeedButtonDt->click();
     EXPECT_EQ(S().cursorTOn, 0);
     EXPECT_FALSE(form->PanelSIDt->isVisibleTo(form.get()));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// The set-information column is a fixed 90 pixels wide: every line of every
+// label in it must show whole, also for the longest readouts (six to eight
+// decimals with a 1MPoint record), in the fonts the program is set up with.
+TEST_F(FormMainViewTest, SetInformationLabelsShowTheirWholeTexts) {
+    Start("seed = 14");
+    const auto expectWhole = [&](const char* what) {
+        form->RedrawAll();
+        form->PanelSetInfo->layout()->activate();
+        QApplication::processEvents();
+        int lines = 0;
+        for (QLabel* label : form->PanelSetInfo->findChildren<QLabel*>()) {
+            if (!label->isVisibleTo(form.get())) {
+                continue;
+            }
+            const QFontMetrics metrics = label->fontMetrics();
+            const int room = label->contentsRect().width();
+            for (const QString& line : label->text().split(QStringLiteral("\r\n"))) {
+                ++lines;
+                EXPECT_LE(metrics.horizontalAdvance(line), room)
+                    << what << ": " << label->objectName().toStdString() << " \""
+                    << line.toStdString() << "\" in " << metrics.horizontalAdvance(line) << " of "
+                    << room << " pixels, " << label->font().family().toStdString() << " "
+                    << label->font().pixelSize() << " px";
+            }
+        }
+        EXPECT_GT(lines, 20) << what;
+    };
+    const auto tdIndex = [&](const char* item) {
+        const int i = form->ComboBoxTd->findText(QString::fromLatin1(item));
+        EXPECT_GE(i, 0) << item;
+        return i;
+    };
+    form->MenuItem("M_Math")->trigger();
+    ASSERT_EQ(S().cursorTOn, 1);
+    ASSERT_EQ(S().cursorVOn, 1);
+    expectWhole("defaults: 800.0000us (1.250000KHz)");
+
+    const int oneMega = form->ComboBoxMemSize->count() - 1;
+    Pick(form->ComboBoxMemSize, oneMega);
+    ASSERT_EQ(S().memoryPoints, 1000000);
+    Pick(form->ComboBoxTd, tdIndex("2us"));
+    EXPECT_TRUE(form->LabelSIDt2->text().startsWith("8.00000000us\r\n(125.000000KHz)\r\n"))
+        << form->LabelSIDt2->text().toStdString();
+    expectWhole("1MPoint at 2us/div: (125.000000KHz)");
+    S().cursorT1 = 1;
+    S().cursorT2 = 499;
+    expectWhole("1MPoint at 2us/div, cursors at both ends");
+
+    Pick(form->ComboBoxTd, form->ComboBoxTd->count() - 1);  // the slowest time base
+    S().cursorT1 = 150;
+    S().cursorT2 = 350;
+    EXPECT_TRUE(form->LabelSIDt2->text().contains("uHz)"))
+        << form->LabelSIDt2->text().toStdString();
+    expectWhole("1MPoint at the slowest time base: seconds and microhertz");
+
+    // The largest voltages: x100 probes at the coarsest scale, cursors at the edges.
+    for (QComboBox* probe : {form->ComboBoxPb1, form->ComboBoxPb2}) {
+        Pick(probe, probe->count() - 1);
+    }
+    for (QComboBox* scale : {form->ComboBoxVd1, form->ComboBoxVd2}) {
+        Pick(scale, scale->count() - 1);
+    }
+    S().cursorV1 = 1;
+    S().cursorV2 = 399;
+    S().cursorVSelected = 2;
+    expectWhole("x100 probes at the coarsest scale");
     EXPECT_TRUE(messages.shown.empty());
 }
 

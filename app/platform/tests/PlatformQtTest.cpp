@@ -3,9 +3,11 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -83,6 +85,48 @@ TEST(PlatformQt, OverwriteQuestionDefaultsToNo) {
         EXPECT_EQ(service.Show(MessageIcon::Warning, "t", "q", c.buttons), MessageButton::Yes);
         EXPECT_EQ(defaultButton, c.expected);
     }
+}
+
+TEST(PlatformQt, UnattendedMessagesAnswerAtOnceAndGoToTheLog) {
+    TestApp();
+    const struct {
+        MessageButtons buttons;
+        MessageButton answer;  // the box's default button
+    } cases[] = {{MessageButtons::Ok, MessageButton::Ok},
+                 {MessageButtons::OkCancel, MessageButton::Ok},
+                 {MessageButtons::YesNo, MessageButton::Yes},
+                 {MessageButtons::YesNoDefaultNo, MessageButton::No},
+                 {MessageButtons::YesNoCancel, MessageButton::Yes}};
+    std::ostringstream log;
+    QPointer<QMessageBox> first;
+    {
+        UnattendedMessageBoxService service(log);
+        for (const auto& c : cases) {
+            // Nothing presses a button: a box that waited would never return.
+            EXPECT_EQ(service.Show(MessageIcon::Error, "Lumatrace", "一行目\r\n二行目", c.buttons),
+                      c.answer);
+        }
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        const QList<QMessageBox*> boxes = service.OpenBoxes();
+        ASSERT_EQ(boxes.size(), 5);
+        first = boxes[0];
+        EXPECT_TRUE(first->isVisible());
+        EXPECT_FALSE(first->isModal());
+        EXPECT_EQ(first->icon(), QMessageBox::Critical);
+        EXPECT_EQ(first->text(), QStringLiteral("一行目\n二行目"));
+        // An open box does not keep the program running after its window closed.
+        EXPECT_FALSE(first->testAttribute(Qt::WA_QuitOnClose));
+        EXPECT_EQ(boxes[3]->standardButton(boxes[3]->defaultButton()), QMessageBox::No);
+        boxes[1]->button(QMessageBox::Ok)->click();  // a person may still close one
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(service.OpenBoxes().size(), 4);
+    }
+    EXPECT_TRUE(first.isNull());  // the rest go with the service
+    std::string expected;
+    for (int i = 0; i < 5; ++i) {
+        expected += "lumatrace: Lumatrace: 一行目\n二行目\n";
+    }
+    EXPECT_EQ(log.str(), expected);
 }
 
 TEST(PlatformQt, SaveDialogIsConfiguredFromTheOptions) {

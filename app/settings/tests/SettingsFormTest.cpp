@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHelpEvent>
@@ -928,6 +929,80 @@ TEST_F(SettingsForm, EditsFilterCharactersAndUnderlineUnappliedValues) {
     // Leaving the edit reaches the main window's handler.
     Focus(W("ComboBoxTd"));
     EXPECT_EQ(form->log.back(), "delay exit");
+}
+
+TEST_F(SettingsForm, StandardEditShortcutsWorkInTheValueEdits) {
+    // Ctrl+A, Ctrl+C and Ctrl+X are also the shortcuts of M&ATH, the cursors
+    // and XY Plot, and every Ctrl key is the form's: inside the two edits the
+    // editing keys belong to the edit, the rest keep their panel meaning.
+    struct Case {
+        const char* edit;
+        const char* checkItem;
+        const char* value;
+        bool letterText;  // the key's text: its letter, else the control character
+    };
+    const Case cases[] = {{"EditDelay", "M_TrigDelay", "12.5u", false},
+                          {"EditPulse", "M_TrigPulse", "250", false},
+                          {"EditDelay", "M_TrigDelay", "3m", true}};
+    QClipboard* clipboard = QApplication::clipboard();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.edit) + (c.letterText ? " letter text" : " control text"));
+        // Ctrl and a letter as the keyboard sends it: X11 and Windows give the
+        // control character as text, other platforms (and QTest) the letter.
+        const auto ctrl = [&](Qt::Key key) {
+            QWidget* target = QApplication::focusWidget();
+            ASSERT_NE(target, nullptr);
+            const QChar letter = QChar(u'a' + (key - Qt::Key_A));
+            const QString text =
+                c.letterText ? QString(letter) : QString(QChar(key - Qt::Key_A + 1));
+            QTest::sendKeyEvent(QTest::Click, target, key, text, Qt::ControlModifier);
+        };
+        if (!M(c.checkItem)->isChecked()) {
+            M(c.checkItem)->trigger();
+        }
+        auto* edit = W<PanelEdit>(c.edit);
+        ASSERT_TRUE(edit->isEnabled());
+        Focus(edit);
+        edit->setText(U(c.value));
+        edit->setCursorPosition(1);
+        const bool cursors = A("A_Cur")->isChecked();
+        const bool xy = A("A_XY")->isChecked();
+        const bool math = M("M_Math")->isChecked();
+        clipboard->setText(QStringLiteral("before"));
+
+        ctrl(Qt::Key_A);
+        EXPECT_EQ(edit->selectedText(), U(c.value));
+        ctrl(Qt::Key_C);
+        EXPECT_EQ(clipboard->text(), U(c.value));
+        ctrl(Qt::Key_X);
+        EXPECT_EQ(edit->text(), QString());
+        EXPECT_EQ(clipboard->text(), U(c.value));
+        ctrl(Qt::Key_V);
+        EXPECT_EQ(edit->text(), U(c.value));
+        ctrl(Qt::Key_Z);
+        EXPECT_EQ(edit->text(), QString());
+        EXPECT_TRUE(edit->hasFocus());
+        EXPECT_EQ(A("A_Cur")->isChecked(), cursors);
+        EXPECT_EQ(A("A_XY")->isChecked(), xy);
+        EXPECT_EQ(M("M_Math")->isChecked(), math);
+
+        // The key table and the other shortcuts still act from the edit.
+        form->log.clear();
+        Key(Qt::Key_Up, Qt::ControlModifier);
+        EXPECT_EQ(form->log, (std::vector<std::string>{"Ch2 up", "status tick"}));
+        const bool grid = A("A_Grid")->isChecked();
+        ctrl(Qt::Key_G);
+        EXPECT_NE(A("A_Grid")->isChecked(), grid);
+        ctrl(Qt::Key_G);
+        // Any other Ctrl key stays the form's, even one the edit knows
+        // (Ctrl+K deletes to the end of the line) or would type.
+        edit->setText(U(c.value));
+        edit->setCursorPosition(1);
+        ctrl(Qt::Key_K);
+        ctrl(Qt::Key_M);
+        EXPECT_EQ(edit->text(), U(c.value));
+        EXPECT_TRUE(edit->hasFocus());
+    }
 }
 
 TEST_F(SettingsForm, HintsFollowTheFlagsAndTheUnitLabelsTheirEnabling) {

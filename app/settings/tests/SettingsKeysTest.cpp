@@ -153,6 +153,37 @@ TEST(SettingsKeys, ShortcutFilterTakesAcceleratorLettersWithoutAlt) {
     EXPECT_FALSE(ArrowMovesFocus(kCtrlAlt));
 }
 
+TEST(SettingsKeys, EditsKeepTheirEditingKeysAndNothingElse) {
+    struct Case {
+        FocusKind focus;
+        int key;
+        KeyModifiers mods;
+        bool owned;
+    };
+    const Case cases[] = {
+        {FocusKind::Edit, 'A', kCtrl, true},        // select all, not M&ATH
+        {FocusKind::Edit, 'C', kCtrl, true},        // copy, not the cursors
+        {FocusKind::Edit, 'X', kCtrl, true},        // cut, not XY Plot
+        {FocusKind::Edit, 'V', kCtrl, true},        // paste
+        {FocusKind::Edit, 'Z', kCtrl, true},        // undo
+        {FocusKind::Edit, 'Y', kCtrl, true},        // redo
+        {FocusKind::Edit, 'Z', kShiftCtrl, true},   // redo
+        {FocusKind::Edit, 'G', kCtrl, false},       // the grid stays a menu key
+        {FocusKind::Edit, 'K', kCtrl, false},       // the form's, like every Ctrl key
+        {FocusKind::Edit, kKeyUp, kCtrl, false},    // CH2 position
+        {FocusKind::Edit, 'C', kShiftCtrl, false},  // not an editing key
+        {FocusKind::Edit, 'C', kCtrlAlt, false},
+        {FocusKind::Edit, 'C', kNone, false},   // a letter, typed or refused by the edit
+        {FocusKind::Other, 'C', kCtrl, false},  // a list: the cursors
+        {FocusKind::CheckBox, 'A', kCtrl, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(EditOwnsKey(c.focus, c.key, c.mods), c.owned)
+            << static_cast<int>(c.focus) << " " << c.key << " " << c.mods.shift << c.mods.ctrl
+            << c.mods.alt;
+    }
+}
+
 TEST(SettingsKeys, EditsAcceptDigitsPointAndUnitLetters) {
     for (char32_t c : std::u32string(U"0123456789.mnsuMNSU\b")) {
         EXPECT_TRUE(EditAcceptsCharacter(c)) << static_cast<int>(c);

@@ -1,0 +1,129 @@
+// The built program in unattended runs: started as a script starts it, with
+// its own settings folder, home and runtime folder on the offscreen platform.
+// Whatever it has to say at start-up, it must end by itself and leave the
+// picture it was asked for.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <QByteArray>
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Generous: the start-up alone waits two seconds for the splash window.
+constexpr int kRunBoundMs = 120000;
+
+QString Q(const fs::path& p) {
+    return QString::fromStdString(p.string());
+}
+
+struct ProgramRun : ::testing::Test {
+    fs::path root;
+
+    void SetUp() override {
+        char folder[] = "/tmp/lumatrace-run-XXXXXX";
+        ASSERT_NE(::mkdtemp(folder), nullptr);
+        root = folder;
+        fs::create_directories(AppData() / "ORVEX" / "ZEP-9100");
+        fs::create_directories(root / "home");
+        fs::create_directories(root / "runtime");
+        fs::permissions(root / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+    }
+    void TearDown() override { fs::remove_all(root); }
+
+    fs::path AppData() const { return root / "appdata"; }
+    fs::path ParamFile() const { return AppData() / "ORVEX" / "ZEP-9100" / "Zep9100.prm"; }
+    fs::path Picture() const { return root / "out.png"; }
+
+    struct Outcome {
+        bool finished = false;
+        int exitCode = -1;
+        std::string errors;  // standard error
+    };
+
+    Outcome Run(const fs::path& program, const QString& instrument) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("APPDATA", Q(AppData()));
+        env.insert("HOME", Q(root / "home"));
+        env.insert("XDG_RUNTIME_DIR", Q(root / "runtime"));
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("ZEP9100_VIRTUAL", instrument);
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(Q(root));
+        process.start(Q(program), {"--quit-after", "2", "--screenshot", Q(Picture())});
+        Outcome out;
+        if (!process.waitForStarted(kRunBoundMs)) {
+            return out;
+        }
+        out.finished = process.waitForFinished(kRunBoundMs);
+        if (!out.finished) {
+            process.kill();
+            process.waitForFinished();
+        }
+        out.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        out.errors = process.readAllStandardError().toStdString();
+        return out;
+    }
+};
+
+// A box the program shows at start-up answers itself and is written to the
+// error stream; the run ends on time with its picture.
+TEST_F(ProgramRun, StartUpMessagesDoNotHoldUpAnUnattendedRun) {
+    struct Case {
+        const char* what;
+        const char* instrument;  // the virtual instrument's configuration
+        bool damagedParameters;
+        const char* message;  // a line the program must report
+    };
+    const Case cases[] = {
+        {"damaged parameter file", "seed = 1", true,
+         "パラメータファイル読み込み中にエラーが発生しました。"},
+        {"no instrument", "instruments = 0", false, "使用可能なデバイスがありません。"},
+        {"both", "instruments = 0", true, "パラメータファイル読み込み中にエラーが発生しました。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(Picture());
+        fs::remove(ParamFile());
+        if (c.damagedParameters) {
+            std::ofstream(ParamFile(), std::ios::binary) << "TPF0\x07garbage, not a panel";
+        }
+        const Outcome out = Run(LUMATRACE_PROGRAM, QString::fromUtf8(c.instrument));
+        ASSERT_TRUE(out.finished) << "the run did not end by itself";
+        EXPECT_EQ(out.exitCode, 0) << out.errors;
+        EXPECT_NE(out.errors.find(c.message), std::string::npos) << out.errors;
+        ASSERT_TRUE(fs::exists(Picture())) << out.errors;
+        const QImage picture(Q(Picture()), "PNG");
+        EXPECT_FALSE(picture.isNull());
+        EXPECT_GT(picture.width(), 400);
+        EXPECT_GT(picture.height(), 300);
+    }
+}
+
+// Without its libraries the program ends at once with its message, also
+// when nobody is there to read it.
+TEST_F(ProgramRun, MissingLibraryEndsAnUnattendedRun) {
+    const fs::path alone = root / "alone" / "lumatrace";
+    fs::create_directories(alone.parent_path());
+    fs::copy_file(LUMATRACE_PROGRAM, alone);
+    const Outcome out = Run(alone, QStringLiteral("seed = 1"));
+    ASSERT_TRUE(out.finished) << "the run did not end by itself";
+    EXPECT_EQ(out.exitCode, 1) << out.errors;
+    EXPECT_NE(out.errors.find("のロードに失敗しました。"), std::string::npos) << out.errors;
+    EXPECT_FALSE(fs::exists(Picture()));
+}
+
+}  // namespace
