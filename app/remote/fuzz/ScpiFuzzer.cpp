@@ -11,20 +11,42 @@
 #include "app/remote/ScpiInterpreter.h"
 #include "app/remote/testing/FakeInstrument.h"
 
+namespace {
+
+// Built once: the command set's value lists are not cheap. Each input starts
+// from the same state again (*RST and *CLS also reset the remote settings).
+struct World {
+    lumatrace::FakeInstrument fake;
+    lumatrace::ScpiStatus status{8};
+    lumatrace::RemoteCommands commands{fake, status};
+    lumatrace::ScpiInterpreter interpreter{commands.table(), status};
+
+    void Reset(bool measurementEngine) {
+        using namespace lumatrace;
+        fake = FakeInstrument{};
+        RemoteRecord record;
+        record.codes = {0, 512, 1023, kRemoteNoSample};
+        record.xIncrement = 1e-8;
+        record.yIncrement = 5.0 / 1024.0;
+        record.yOrigin = 512.0;
+        fake.records[RemoteSource::kCh1] = record;
+        fake.measurementEngine = measurementEngine;
+        ScpiConversation c;
+        interpreter.Execute(c, "*RST;*CLS;*ESE 0;*SRE 0");
+        fake.calls.clear();
+    }
+};
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace lumatrace;
-    FakeInstrument fake;
-    RemoteRecord record;
-    record.codes = {0, 512, 1023, kRemoteNoSample};
-    record.xIncrement = 1e-8;
-    record.yIncrement = 5.0 / 1024.0;
-    record.yOrigin = 512.0;
-    fake.records[RemoteSource::kCh1] = record;
-    fake.measurementEngine = size > 0 && (data[0] & 1) != 0;
+    static World world;
+    world.Reset(size > 0 && (data[0] & 1) != 0);
+    FakeInstrument& fake = world.fake;
+    ScpiStatus& status = world.status;
+    ScpiInterpreter& interpreter = world.interpreter;
 
-    ScpiStatus status(8);
-    RemoteCommands commands(fake, status);
-    ScpiInterpreter interpreter(commands.table(), status);
     ScpiInputFramer framer(256);
     framer.Feed(std::string_view(reinterpret_cast<const char*>(data), size));
     framer.Feed("\n");
