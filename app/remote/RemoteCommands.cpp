@@ -984,10 +984,7 @@ void RemoteCommands::AddWaveform() {
             c.Error(s.error, s.detail);
             return;
         }
-        const std::string bytes = EncodeWaveform(record, waveFormat_);
-        std::string block = DefiniteBlockHeader(bytes.size());
-        block += bytes;
-        c.Respond(block);
+        AppendWaveformBlock(c.ResponseUnit(), record, waveFormat_);
     });
 }
 

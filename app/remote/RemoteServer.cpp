@@ -1,12 +1,14 @@
 #include "app/remote/RemoteServer.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <atomic>
-#include <string>
+#include <future>
+#include <memory>
 #include <utility>
 
 #include "app/remote/RemoteSocketWorker.h"
@@ -21,14 +23,27 @@ constexpr qint64 kReadChunk = 64 * 1024;
 // How often messages waiting for the instrument look again.
 constexpr int kPollMs = 10;
 
+// Unique for the life of the process, so that an event still on its way from
+// a stopped server never lands on a client of a new one.
+std::atomic<std::uint64_t> nextClientId{1};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // Socket thread.
 
+RemoteSocketWorker::~RemoteSocketWorker() {
+    delete server_;
+    for (auto& [id, client] : clients_) {
+        client->socket->disconnect(this);
+        client->socket->abort();
+        delete client->socket;
+    }
+}
+
 bool RemoteSocketWorker::Listen(const QString& address, quint16 port, QString* error,
                                 quint16* bound) {
-    server_ = new QTcpServer(this);
+    server_ = new QTcpServer;
     server_->setMaxPendingConnections(limits_.maxClients);
     if (!server_->listen(QHostAddress(address), port)) {
         *error = server_->errorString();
@@ -41,20 +56,6 @@ bool RemoteSocketWorker::Listen(const QString& address, quint16 port, QString* e
     return true;
 }
 
-void RemoteSocketWorker::Shutdown() {
-    if (server_) {
-        server_->close();
-        delete server_;
-        server_ = nullptr;
-    }
-    for (auto& [id, client] : clients_) {
-        client->socket->disconnect(this);
-        client->socket->abort();
-        delete client->socket;
-    }
-    clients_.clear();
-}
-
 void RemoteSocketWorker::Accept() {
     while (QTcpSocket* socket = server_->nextPendingConnection()) {
         if (static_cast<int>(clients_.size()) >= limits_.maxClients) {
@@ -62,10 +63,7 @@ void RemoteSocketWorker::Accept() {
             socket->deleteLater();
             continue;
         }
-        // Unique for the life of the process, so that a message still on its
-        // way from a stopped server never lands on a client of a new one.
-        static std::atomic<quint64> nextId{1};
-        const quint64 id = nextId++;
+        const std::uint64_t id = nextClientId++;
         socket->setParent(nullptr);
         // Qt stops reading from the system once this much waits unread, so a
         // client that floods us is held back by TCP itself.
@@ -82,7 +80,7 @@ void RemoteSocketWorker::Accept() {
     }
 }
 
-void RemoteSocketWorker::Pump(quint64 id) {
+void RemoteSocketWorker::Pump(std::uint64_t id) {
     const auto it = clients_.find(id);
     if (it == clients_.end()) {
         return;
@@ -103,25 +101,26 @@ void RemoteSocketWorker::Pump(quint64 id) {
         }
         ScpiFramedMessage m = c.framer.TakeMessage();
         c.busy = true;
-        emit MessageReady(id, QByteArray(m.text.data(), static_cast<qsizetype>(m.text.size())),
-                          m.overrun);
+        events_.Post(
+            {m.overrun ? RemoteSocketEvent::Kind::kOverrun : RemoteSocketEvent::Kind::kMessage, id,
+             std::move(m.text)});
     }
 }
 
-void RemoteSocketWorker::Deliver(quint64 client, QByteArray response) {
+void RemoteSocketWorker::Deliver(std::uint64_t client, const std::string& response) {
     const auto it = clients_.find(client);
     if (it == clients_.end()) {
         return;  // gone while its message ran
     }
     Client& c = *it->second;
-    if (!response.isEmpty()) {
-        c.socket->write(response);
+    if (!response.empty()) {
+        c.socket->write(response.data(), static_cast<qint64>(response.size()));
     }
     c.busy = false;
     Pump(client);
 }
 
-void RemoteSocketWorker::Drop(quint64 id) {
+void RemoteSocketWorker::Drop(std::uint64_t id) {
     const auto it = clients_.find(id);
     if (it == clients_.end()) {
         return;
@@ -132,14 +131,18 @@ void RemoteSocketWorker::Drop(quint64 id) {
     socket->abort();
     // Called from the socket's own signals: delete it once they have returned.
     socket->deleteLater();
-    emit ClientGone(id);
+    events_.Post({RemoteSocketEvent::Kind::kGone, id, {}});
 }
 
 // ---------------------------------------------------------------------------
 // Command thread.
 
 RemoteServer::RemoteServer(ScpiInterpreter& interpreter, RemoteServerLimits limits, QObject* parent)
-    : QObject(parent), interpreter_(interpreter), limits_(limits) {
+    : QObject(parent),
+      interpreter_(interpreter),
+      limits_(limits),
+      eventsNotifier_(events_.wakeFd(), QSocketNotifier::Read) {
+    connect(&eventsNotifier_, &QSocketNotifier::activated, this, &RemoteServer::TakeEvents);
     poll_.setInterval(kPollMs);
     connect(&poll_, &QTimer::timeout, this, &RemoteServer::ResumeWaiting);
 }
@@ -150,77 +153,108 @@ RemoteServer::~RemoteServer() {
 
 bool RemoteServer::Listen(const RemoteEndpoint& endpoint, QString* error) {
     Stop();
-    worker_ = new RemoteSocketWorker(limits_);
-    worker_->moveToThread(&thread_);
-    connect(worker_, &RemoteSocketWorker::MessageReady, this, &RemoteServer::Execute);
-    connect(worker_, &RemoteSocketWorker::ClientGone, this, &RemoteServer::Forget);
-    connect(this, &RemoteServer::Answered, worker_, &RemoteSocketWorker::Deliver);
-    thread_.setObjectName("RemoteSockets");
-    thread_.start();
-
-    bool ok = false;
-    QString why;
-    quint16 bound = 0;
+    struct Started {
+        bool ok = false;
+        QString error;
+        quint16 port = 0;
+    };
+    auto started = std::make_shared<std::promise<Started>>();
+    std::future<Started> result = started->get_future();
     const QString address = QString::fromStdString(endpoint.address);
-    QMetaObject::invokeMethod(
-        worker_, [&] { ok = worker_->Listen(address, endpoint.port, &why, &bound); },
-        Qt::BlockingQueuedConnection);
-    if (!ok) {
-        Stop();
+    const quint16 port = endpoint.port;
+    const RemoteServerLimits limits = limits_;
+    ThreadMailbox<RemoteSocketEvent>* events = &events_;
+    ThreadMailbox<RemoteAnswer>* answers = &answers_;
+
+    thread_ = std::thread([=] {
+        // The loop first: it gives this thread the event dispatcher that the
+        // sockets and notifiers below register with.
+        QEventLoop loop;
+        RemoteSocketWorker worker(limits, *events);
+        Started s;
+        s.ok = worker.Listen(address, port, &s.error, &s.port);
+        if (!s.ok) {
+            started->set_value(s);
+            return;
+        }
+        QSocketNotifier notifier(answers->wakeFd(), QSocketNotifier::Read);
+        QObject::connect(&notifier, &QSocketNotifier::activated, &worker, [&] {
+            for (RemoteAnswer& a : answers->Take()) {
+                if (a.stop) {
+                    loop.quit();
+                    return;
+                }
+                worker.Deliver(a.client, a.response);
+            }
+        });
+        started->set_value(s);
+        loop.exec();
+        // Sockets dropped earlier are waiting for their deferred delete.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    });
+    const Started s = result.get();
+    if (!s.ok) {
+        thread_.join();
         if (error) {
-            *error = why;
+            *error = s.error;
         }
         return false;
     }
-    port_ = bound;
+    port_ = s.port;
     return true;
 }
 
 void RemoteServer::Stop() {
-    if (!worker_) {
+    if (!thread_.joinable()) {
         return;
     }
-    QMetaObject::invokeMethod(
-        worker_,
-        [this] {
-            worker_->Shutdown();
-            // Sockets dropped earlier are waiting for their deferred delete.
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        },
-        Qt::BlockingQueuedConnection);
-    thread_.quit();
-    thread_.wait();
-    delete worker_;
-    worker_ = nullptr;
+    answers_.Post({true, 0, {}});
+    thread_.join();
+    // Whatever the socket thread left behind belongs to clients that are gone.
+    events_.Take();
+    answers_.Take();
     port_ = 0;
     conversations_.clear();
     waiting_.clear();
     poll_.stop();
 }
 
-void RemoteServer::Execute(quint64 client, QByteArray message, bool overrun) {
-    if (!worker_) {
-        return;  // posted before Stop()
+void RemoteServer::TakeEvents() {
+    for (RemoteSocketEvent& e : events_.Take()) {
+        switch (e.kind) {
+            case RemoteSocketEvent::Kind::kMessage:
+                Execute(e.client, std::move(e.message));
+                break;
+            case RemoteSocketEvent::Kind::kOverrun:
+                interpreter_.status().Push(
+                    scpi_error::kInputBufferOverrun,
+                    "line longer than " + std::to_string(limits_.maxMessageBytes) + " bytes");
+                Answer(e.client, {});
+                break;
+            case RemoteSocketEvent::Kind::kGone:
+                Forget(e.client);
+                break;
+        }
     }
-    if (overrun) {
-        interpreter_.status().Push(
-            scpi_error::kInputBufferOverrun,
-            "line longer than " + std::to_string(limits_.maxMessageBytes) + " bytes");
-        emit Answered(client, {});
-        return;
-    }
+}
+
+void RemoteServer::Execute(std::uint64_t client, std::string message) {
     ScpiConversation& c = conversations_[client];
-    const auto outcome = interpreter_.Execute(
-        c, std::string(message.constData(), static_cast<std::size_t>(message.size())));
-    if (outcome == ScpiInterpreter::Outcome::kWaiting) {
+    if (interpreter_.Execute(c, std::move(message)) == ScpiInterpreter::Outcome::kWaiting) {
         waiting_.insert(client);
         poll_.start();
         return;
     }
-    emit Answered(client, QByteArray(c.response.data(), static_cast<qsizetype>(c.response.size())));
+    Answer(client, std::move(c.response));
 }
 
-void RemoteServer::Forget(quint64 client) {
+void RemoteServer::Answer(std::uint64_t client, std::string response) {
+    // The response moves to the socket thread as it is: a record of
+    // megabytes is not copied on the way.
+    answers_.Post({false, client, std::move(response)});
+}
+
+void RemoteServer::Forget(std::uint64_t client) {
     conversations_.erase(client);
     waiting_.erase(client);
     if (waiting_.empty()) {
@@ -234,15 +268,14 @@ void RemoteServer::OperationStateChanged() {
 
 void RemoteServer::ResumeWaiting() {
     for (auto it = waiting_.begin(); it != waiting_.end();) {
-        const quint64 client = *it;
+        const std::uint64_t client = *it;
         ScpiConversation& c = conversations_[client];
         if (interpreter_.Resume(c) == ScpiInterpreter::Outcome::kWaiting) {
             ++it;
             continue;
         }
         it = waiting_.erase(it);
-        emit Answered(client,
-                      QByteArray(c.response.data(), static_cast<qsizetype>(c.response.size())));
+        Answer(client, std::move(c.response));
     }
     if (waiting_.empty()) {
         poll_.stop();

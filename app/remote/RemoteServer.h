@@ -6,33 +6,34 @@
 // never waits on the program. The commands run on the thread that created
 // the RemoteServer (the user-interface thread, or the main thread of a
 // program without a window; it needs a running Qt event loop and nothing
-// else): each message reaches it as a queued call and its response goes
-// back the same way. So several clients are served strictly one command at
-// a time, and a slow client or a large record never holds up the window.
+// else). Messages and answers pass between the two through mailboxes, so
+// several clients are served strictly one command at a time, and a slow
+// client or a large record never holds up the window.
 //
 // Per client, messages run in the order sent, the next only after the
 // previous one has answered; a message that waits for the instrument
 // (*OPC?, *WAI during a Single run) holds back only its own client. A
-// client that sends nothing but never reads its answers stops being read
-// once its unsent output passes a limit, so memory stays bounded.
+// client that never reads its answers stops being read once its unsent
+// output passes a limit, so memory stays bounded.
 #pragma once
 
-#include <QByteArray>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
-#include <QThread>
 #include <QTimer>
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <set>
+#include <string>
+#include <thread>
 
 #include "app/remote/RemoteAddress.h"
 #include "app/remote/ScpiInterpreter.h"
+#include "app/remote/ThreadMailbox.h"
 
 namespace lumatrace {
-
-class RemoteSocketWorker;
 
 struct RemoteServerLimits {
     // Longest program message; a longer line is dropped with -363.
@@ -41,6 +42,21 @@ struct RemoteServerLimits {
     int maxClients = 8;
     // Unsent output above which a client's input is no longer read.
     std::size_t maxPendingOutput = 8 * 1024 * 1024;
+};
+
+// From the socket thread to the command thread.
+struct RemoteSocketEvent {
+    enum class Kind { kMessage, kOverrun, kGone };
+    Kind kind = Kind::kMessage;
+    std::uint64_t client = 0;
+    std::string message;
+};
+
+// From the command thread to the socket thread.
+struct RemoteAnswer {
+    bool stop = false;  // end the socket thread
+    std::uint64_t client = 0;
+    std::string response;  // "" when the message had no queries
 };
 
 class RemoteServer : public QObject {
@@ -66,24 +82,22 @@ class RemoteServer : public QObject {
     // the next poll; call when a Single run ends. Optional.
     void OperationStateChanged();
 
-  signals:
-    // To the socket thread: the response to a client's message ("" when the
-    // message had no queries).
-    void Answered(quint64 client, QByteArray response);
-
-  private slots:
-    void Execute(quint64 client, QByteArray message, bool overrun);
-    void Forget(quint64 client);
-    void ResumeWaiting();
-
   private:
+    void TakeEvents();
+    void Execute(std::uint64_t client, std::string message);
+    void Forget(std::uint64_t client);
+    void ResumeWaiting();
+    void Answer(std::uint64_t client, std::string response);
+
     ScpiInterpreter& interpreter_;
     RemoteServerLimits limits_;
-    QThread thread_;
-    RemoteSocketWorker* worker_ = nullptr;
+    ThreadMailbox<RemoteSocketEvent> events_;
+    ThreadMailbox<RemoteAnswer> answers_;
+    QSocketNotifier eventsNotifier_;
+    std::thread thread_;  // the socket thread; Qt adopts it
     quint16 port_ = 0;
-    std::map<quint64, ScpiConversation> conversations_;
-    std::set<quint64> waiting_;
+    std::map<std::uint64_t, ScpiConversation> conversations_;
+    std::set<std::uint64_t> waiting_;
     QTimer poll_;
 };
 

@@ -1,12 +1,16 @@
-// The socket side of RemoteServer; lives on the server's own thread.
+// The socket side of RemoteServer. Created, used and destroyed on the
+// server's socket thread; it meets the command thread only through the two
+// mailboxes.
 #pragma once
 
-#include <QByteArray>
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <string>
 
 #include "app/remote/RemoteServer.h"
 #include "app/remote/ScpiInputFramer.h"
@@ -17,21 +21,14 @@ class QTcpSocket;
 namespace lumatrace {
 
 class RemoteSocketWorker : public QObject {
-    Q_OBJECT
-
   public:
-    explicit RemoteSocketWorker(RemoteServerLimits limits) : limits_(limits) {}
+    RemoteSocketWorker(RemoteServerLimits limits, ThreadMailbox<RemoteSocketEvent>& events)
+        : limits_(limits), events_(events) {}
+    ~RemoteSocketWorker() override;
 
-    // Both run on the worker's thread (called through a blocking queued call).
     bool Listen(const QString& address, quint16 port, QString* error, quint16* bound);
-    void Shutdown();
-
-  public slots:
-    void Deliver(quint64 client, QByteArray response);
-
-  signals:
-    void MessageReady(quint64 client, QByteArray message, bool overrun);
-    void ClientGone(quint64 client);
+    // Writes a response and goes on with the client's input.
+    void Deliver(std::uint64_t client, const std::string& response);
 
   private:
     struct Client {
@@ -40,12 +37,13 @@ class RemoteSocketWorker : public QObject {
         bool busy = false;  // a message is with the interpreter
     };
     void Accept();
-    void Pump(quint64 id);
-    void Drop(quint64 id);
+    void Pump(std::uint64_t id);
+    void Drop(std::uint64_t id);
 
     RemoteServerLimits limits_;
+    ThreadMailbox<RemoteSocketEvent>& events_;
     QTcpServer* server_ = nullptr;
-    std::map<quint64, std::unique_ptr<Client>> clients_;
+    std::map<std::uint64_t, std::unique_ptr<Client>> clients_;
 };
 
 }  // namespace lumatrace

@@ -245,10 +245,14 @@ void ScpiCall::Error(int code, std::string detail) {
 }
 
 void ScpiCall::Respond(std::string_view data) {
+    ResponseUnit().append(data);
+}
+
+std::string& ScpiCall::ResponseUnit() {
     if (!response_.empty()) {
         response_ += ';';
     }
-    response_.append(data);
+    return response_;
 }
 
 // ---------------------------------------------------------------------------

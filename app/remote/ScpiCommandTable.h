@@ -82,6 +82,9 @@ class ScpiCall {
 
     // Appends one response unit (formatted response data).
     void Respond(std::string_view data);
+    // Starts a response unit and hands out the response to append it to in
+    // place (a large block is then written once, not copied).
+    std::string& ResponseUnit();
 
     // The unit cannot finish yet (it waits for an operation of the
     // instrument): the interpreter runs it again later, from scratch.

@@ -14,13 +14,19 @@ constexpr std::uint8_t kNoByteSample = 0xFF;
 
 }  // namespace
 
-std::string EncodeWaveform(const RemoteRecord& record, RemoteWaveFormat format) {
+// Binary formats are written straight into the response: the header first,
+// as their length is known, then the samples in place.
+void AppendWaveformBlock(std::string& out, const RemoteRecord& record, RemoteWaveFormat format) {
     const auto& codes = record.codes;
-    std::string out;
     switch (format) {
         case RemoteWaveFormat::kWord: {
-            out.resize(codes.size() * 2);
-            char* p = out.data();
+            const std::string header = DefiniteBlockHeader(codes.size() * 2);
+            // Room for the response's newline too: no second copy to add it.
+            out.reserve(out.size() + header.size() + codes.size() * 2 + 1);
+            out += header;
+            const std::size_t start = out.size();
+            out.resize(start + codes.size() * 2);
+            char* p = out.data() + start;
             for (const std::uint16_t code : codes) {
                 *p++ = static_cast<char>(code & 0xFF);
                 *p++ = static_cast<char>(code >> 8);
@@ -28,8 +34,12 @@ std::string EncodeWaveform(const RemoteRecord& record, RemoteWaveFormat format) 
             break;
         }
         case RemoteWaveFormat::kByte: {
-            out.resize(codes.size());
-            char* p = out.data();
+            const std::string header = DefiniteBlockHeader(codes.size());
+            out.reserve(out.size() + header.size() + codes.size() + 1);
+            out += header;
+            const std::size_t start = out.size();
+            out.resize(start + codes.size());
+            char* p = out.data() + start;
             for (const std::uint16_t code : codes) {
                 const std::uint8_t b =
                     code == kRemoteNoSample
@@ -40,21 +50,22 @@ std::string EncodeWaveform(const RemoteRecord& record, RemoteWaveFormat format) 
             break;
         }
         case RemoteWaveFormat::kAscii: {
-            out.reserve(codes.size() * 10);
+            std::string text;
+            text.reserve(codes.size() * 10);
             for (std::size_t i = 0; i < codes.size(); ++i) {
                 if (i > 0) {
-                    out += ',';
+                    text += ',';
                 }
                 if (codes[i] == kRemoteNoSample) {
-                    out += "nan";
+                    text += "nan";
                 } else {
-                    out += FormatNr3((codes[i] - record.yOrigin) * record.yIncrement);
+                    text += FormatNr3((codes[i] - record.yOrigin) * record.yIncrement);
                 }
             }
+            AppendDefiniteBlock(out, text);
             break;
         }
     }
-    return out;
 }
 
 std::string FormatPreamble(const RemoteRecord& record, RemoteWaveFormat format) {

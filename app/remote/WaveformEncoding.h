@@ -26,8 +26,8 @@ namespace lumatrace {
 
 enum class RemoteWaveFormat { kByte = 0, kWord = 1, kAscii = 2 };
 
-// The block's bytes (without the block header).
-std::string EncodeWaveform(const RemoteRecord& record, RemoteWaveFormat format);
+// Appends the whole definite-length block, header and bytes.
+void AppendWaveformBlock(std::string& out, const RemoteRecord& record, RemoteWaveFormat format);
 
 // The preamble's response data.
 std::string FormatPreamble(const RemoteRecord& record, RemoteWaveFormat format);

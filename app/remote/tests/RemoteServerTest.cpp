@@ -3,6 +3,7 @@
 // loop that executes the commands, as the program's window thread does.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -21,6 +22,7 @@
 #include "app/remote/RemoteCommands.h"
 #include "app/remote/RemoteServer.h"
 #include "app/remote/ScpiInterpreter.h"
+#include "app/remote/ThreadMailbox.h"
 #include "app/remote/testing/FakeInstrument.h"
 
 namespace lumatrace {
@@ -328,6 +330,39 @@ TEST_F(RemoteServerFixture, StopClosesEveryConnection) {
     server->Stop();
     EXPECT_EQ(server->Port(), 0);
     EXPECT_TRUE(client.AtEnd());
+}
+
+bool Readable(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 0) == 1;
+}
+
+TEST(ThreadMailbox, ItemsArriveInOrderAndTheFdSaysWhenTheyWait) {
+    ThreadMailbox<int> box;
+    EXPECT_FALSE(Readable(box.wakeFd()));
+    EXPECT_TRUE(box.Take().empty());
+    constexpr int kItems = 20000;
+    std::thread producer([&] {
+        for (int i = 0; i < kItems; ++i) {
+            box.Post(i);
+        }
+    });
+    std::vector<int> got;
+    while (got.size() < kItems) {
+        pollfd p{box.wakeFd(), POLLIN, 0};
+        ASSERT_EQ(poll(&p, 1, 10000), 1) << "no wake-up with " << got.size() << " items taken";
+        for (int v : box.Take()) {
+            got.push_back(v);
+        }
+    }
+    producer.join();
+    for (int i = 0; i < kItems; ++i) {
+        ASSERT_EQ(got[static_cast<std::size_t>(i)], i);
+    }
+    EXPECT_TRUE(box.Take().empty());
+    EXPECT_FALSE(Readable(box.wakeFd()));
+    box.Post(1);
+    EXPECT_TRUE(Readable(box.wakeFd()));
 }
 
 }  // namespace
