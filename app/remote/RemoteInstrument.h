@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -112,19 +113,33 @@ struct RemoteFftState {
 // Traces a record can be read from.
 enum class RemoteSource { kCh1, kCh2, kMath };
 
-// Marks a missing sample (not yet acquired, an equivalent-time gap) in
-// RemoteRecord::codes.
+// Marks a missing sample (not yet acquired, an equivalent-time gap).
 inline constexpr std::uint16_t kRemoteNoSample = 0xFFFF;
 
 // A record as :WAVeform:DATA? sends it. Codes use the channels' scale: 1024
-// codes span ten divisions, so volts = (code - yOrigin) x yIncrement. The
-// MATH trace is given in the same kind of codes at its own scale.
+// codes span ten divisions, so volts = (code - yOrigin) x yIncrement.
+//
+// A channel's record is lent, not copied: `words` points at the program's
+// sample words (CH1 in bits 0-9, CH2 in bits 16-25, the unused bits zero)
+// and `shift` picks the channel (0 or 16); a half of 0xFFFF, as in the
+// all-ones word, is a missing sample. The words must stay unchanged until
+// Record() is called again or the command returns. A computed trace (MATH)
+// fills `codes` instead, in the same code scale at its own y values, with
+// kRemoteNoSample for missing samples; `words` then stays empty.
 struct RemoteRecord {
-    std::vector<std::uint16_t> codes;  // 0..1023, or kRemoteNoSample
-    double xIncrement = 0.0;           // seconds between samples
-    double xOrigin = 0.0;              // time of codes[0] relative to the trigger, seconds
-    double yIncrement = 0.0;           // volts per code
-    double yOrigin = 0.0;              // code of 0 V: (500 - position) x 2.048 for a channel
+    std::span<const std::uint32_t> words;
+    unsigned shift = 0;
+    std::vector<std::uint16_t> codes;
+    double xIncrement = 0.0;  // seconds between samples
+    double xOrigin = 0.0;     // time of the first sample relative to the trigger, seconds
+    double yIncrement = 0.0;  // volts per code
+    double yOrigin = 0.0;     // code of 0 V: (500 - position) x 2.048 for a channel
+
+    std::size_t size() const { return words.empty() ? codes.size() : words.size(); }
+    // Sample i: the code, or kRemoteNoSample.
+    std::uint16_t Code(std::size_t i) const {
+        return words.empty() ? codes[i] : static_cast<std::uint16_t>(words[i] >> shift);
+    }
 };
 
 struct RemoteMeasurement {

@@ -23,6 +23,22 @@ constexpr qint64 kReadChunk = 64 * 1024;
 // How often messages waiting for the instrument look again.
 constexpr int kPollMs = 10;
 
+// Accepted sockets write straight to the system as far as it takes the
+// data; only the rest is copied into Qt's buffer. A buffered socket would
+// copy every response (megabytes for a record) before sending any of it.
+class UnbufferedTcpServer : public QTcpServer {
+  protected:
+    void incomingConnection(qintptr descriptor) override {
+        auto* socket = new QTcpSocket(this);
+        if (!socket->setSocketDescriptor(descriptor, QAbstractSocket::ConnectedState,
+                                         QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+            delete socket;
+            return;
+        }
+        addPendingConnection(socket);
+    }
+};
+
 // Unique for the life of the process, so that an event still on its way from
 // a stopped server never lands on a client of a new one.
 std::atomic<std::uint64_t> nextClientId{1};
@@ -43,7 +59,7 @@ RemoteSocketWorker::~RemoteSocketWorker() {
 
 bool RemoteSocketWorker::Listen(const QString& address, quint16 port, QString* error,
                                 quint16* bound) {
-    server_ = new QTcpServer;
+    server_ = new UnbufferedTcpServer;
     server_->setMaxPendingConnections(limits_.maxClients);
     if (!server_->listen(QHostAddress(address), port)) {
         *error = server_->errorString();
@@ -65,9 +81,8 @@ void RemoteSocketWorker::Accept() {
         }
         const std::uint64_t id = nextClientId++;
         socket->setParent(nullptr);
-        // Qt stops reading from the system once this much waits unread, so a
-        // client that floods us is held back by TCP itself.
-        socket->setReadBufferSize(kReadChunk);
+        // Unbuffered, Qt reads from the system only when we do: a client that
+        // floods us while its message runs is held back by TCP itself.
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto client = std::make_unique<Client>(
             Client{socket, ScpiInputFramer(limits_.maxMessageBytes), false});

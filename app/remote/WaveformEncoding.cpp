@@ -14,54 +14,71 @@ constexpr std::uint8_t kNoByteSample = 0xFF;
 
 }  // namespace
 
+// Writes the samples of a record through `put`, one call per sample, with
+// the loop specialised for lent words and for codes.
+template <typename Put>
+void ForEachCode(const RemoteRecord& record, Put put) {
+    if (record.words.empty()) {
+        for (const std::uint16_t code : record.codes) {
+            put(code);
+        }
+        return;
+    }
+    const unsigned shift = record.shift;
+    for (const std::uint32_t word : record.words) {
+        put(static_cast<std::uint16_t>(word >> shift));
+    }
+}
+
 // Binary formats are written straight into the response: the header first,
 // as their length is known, then the samples in place.
 void AppendWaveformBlock(std::string& out, const RemoteRecord& record, RemoteWaveFormat format) {
-    const auto& codes = record.codes;
+    const std::size_t n = record.size();
     switch (format) {
         case RemoteWaveFormat::kWord: {
-            const std::string header = DefiniteBlockHeader(codes.size() * 2);
+            const std::string header = DefiniteBlockHeader(n * 2);
             // Room for the response's newline too: no second copy to add it.
-            out.reserve(out.size() + header.size() + codes.size() * 2 + 1);
+            out.reserve(out.size() + header.size() + n * 2 + 1);
             out += header;
             const std::size_t start = out.size();
-            out.resize(start + codes.size() * 2);
+            out.resize(start + n * 2);
             char* p = out.data() + start;
-            for (const std::uint16_t code : codes) {
+            ForEachCode(record, [&p](std::uint16_t code) {
                 *p++ = static_cast<char>(code & 0xFF);
                 *p++ = static_cast<char>(code >> 8);
-            }
+            });
             break;
         }
         case RemoteWaveFormat::kByte: {
-            const std::string header = DefiniteBlockHeader(codes.size());
-            out.reserve(out.size() + header.size() + codes.size() + 1);
+            const std::string header = DefiniteBlockHeader(n);
+            out.reserve(out.size() + header.size() + n + 1);
             out += header;
             const std::size_t start = out.size();
-            out.resize(start + codes.size());
+            out.resize(start + n);
             char* p = out.data() + start;
-            for (const std::uint16_t code : codes) {
-                const std::uint8_t b =
+            ForEachCode(record, [&p](std::uint16_t code) {
+                *p++ = static_cast<char>(
                     code == kRemoteNoSample
                         ? kNoByteSample
-                        : static_cast<std::uint8_t>(std::min(code >> 2, kNoByteSample - 1));
-                *p++ = static_cast<char>(b);
-            }
+                        : static_cast<std::uint8_t>(std::min(code >> 2, kNoByteSample - 1)));
+            });
             break;
         }
         case RemoteWaveFormat::kAscii: {
             std::string text;
-            text.reserve(codes.size() * 10);
-            for (std::size_t i = 0; i < codes.size(); ++i) {
-                if (i > 0) {
+            text.reserve(n * 10);
+            bool first = true;
+            ForEachCode(record, [&](std::uint16_t code) {
+                if (!first) {
                     text += ',';
                 }
-                if (codes[i] == kRemoteNoSample) {
+                first = false;
+                if (code == kRemoteNoSample) {
                     text += "nan";
                 } else {
-                    text += FormatNr3((codes[i] - record.yOrigin) * record.yIncrement);
+                    text += FormatNr3((code - record.yOrigin) * record.yIncrement);
                 }
-            }
+            });
             AppendDefiniteBlock(out, text);
             break;
         }
@@ -74,7 +91,7 @@ std::string FormatPreamble(const RemoteRecord& record, RemoteWaveFormat format) 
     const double yOrigin = bytes ? record.yOrigin / 4.0 : record.yOrigin;
     const int yReference = bytes ? kCentreCode / 4 : kCentreCode;
     std::string text = FormatNr1(static_cast<int>(format));
-    text += ',' + FormatNr1(static_cast<std::int64_t>(record.codes.size()));
+    text += ',' + FormatNr1(static_cast<std::int64_t>(record.size()));
     text += ',' + FormatNr3(record.xIncrement);
     text += ',' + FormatNr3(record.xOrigin);
     text += ',' + FormatNr3(yIncrement);

@@ -30,6 +30,13 @@ struct World {
         record.yIncrement = 5.0 / 1024.0;
         record.yOrigin = 512.0;
         fake.records[RemoteSource::kCh1] = record;
+        // CH2 lent as sample words, the way the program hands out its buffers.
+        static const std::uint32_t kWords[] = {0x03FF0000, 0xFFFFFFFF, 0xFFFF0064, 0x02000200};
+        RemoteRecord lent = record;
+        lent.codes.clear();
+        lent.words = kWords;
+        lent.shift = 16;
+        fake.records[RemoteSource::kCh2] = lent;
         fake.measurementEngine = measurementEngine;
         ScpiConversation c;
         interpreter.Execute(c, "*RST;*CLS;*ESE 0;*SRE 0");

@@ -528,6 +528,40 @@ TEST_F(RemoteCommandsFixture, WaveformDataInEveryFormat) {
     EXPECT_EQ(Errors(), (std::vector<int>{-230, -230}));
 }
 
+TEST_F(RemoteCommandsFixture, LentWordsGiveTheSameDataAsCodes) {
+    // CH1 in the low half, CH2 in the high half; all ones is no sample for
+    // either, a half of 0xFFFF no sample for that channel.
+    std::vector<std::uint32_t> words = {0x03FF0000, 0x02000100, 0xFFFFFFFF,
+                                        0xFFFF0064, 0x00000200, 0x01230321};
+    std::mt19937 random(5);
+    for (int i = 0; i < 5000; ++i) {
+        const unsigned r = random();
+        const std::uint32_t ch1 = r % 40 == 0 ? 0xFFFF : r % 1024;
+        const std::uint32_t ch2 = r % 37 == 0 ? 0xFFFF : (r >> 10) % 1024;
+        words.push_back(r % 53 == 0 ? 0xFFFFFFFF : ch1 | (ch2 << 16));
+    }
+    for (const unsigned shift : {0u, 16u}) {
+        RemoteRecord lent = SmallRecord();
+        lent.codes.clear();
+        lent.words = words;
+        lent.shift = shift;
+        // The plain reference: the codes copied out one by one.
+        RemoteRecord copied = SmallRecord();
+        copied.codes.clear();
+        for (const std::uint32_t w : words) {
+            copied.codes.push_back(static_cast<std::uint16_t>((w >> shift) & 0xFFFF));
+        }
+        for (const char* format : {"WORD", "BYTE", "ASC"}) {
+            Send(std::string(":WAV:FORM ") + format);
+            fake.records[RemoteSource::kCh1] = lent;
+            const std::string fromWords = Send(":WAV:DATA?;PRE?");
+            fake.records[RemoteSource::kCh1] = copied;
+            EXPECT_EQ(fromWords, Send(":WAV:DATA?;PRE?")) << format << " " << shift;
+        }
+    }
+    EXPECT_TRUE(Errors().empty());
+}
+
 TEST_F(RemoteCommandsFixture, WordBlocksDecodeToTheRecord) {
     // A long record with gaps, decoded the way a client does it.
     RemoteRecord record = SmallRecord();
