@@ -7,7 +7,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
