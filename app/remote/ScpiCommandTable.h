@@ -65,7 +65,7 @@ class ScpiCall {
     // Checks the parameter count: -109 below min, -108 above max.
     bool ExpectCount(std::size_t min, std::size_t max);
 
-    // Parameter i as a number in the spec's unit. Errors: -104 for a string
+    // Parameter i as a number in spec.unit. Errors: -104 for a string
     // or block, -224 for an unknown name, -131/-138 for a wrong suffix.
     std::optional<double> Number(std::size_t i, const ScpiNumberSpec& spec);
     // Parameter i as ON/OFF or a number (non-zero after rounding is ON).
