@@ -1,0 +1,1035 @@
+#include "app/remote/RemoteCommands.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/remote/ScpiResponse.h"
+
+namespace lumatrace {
+
+namespace {
+
+using namespace scpi_error;
+
+void Check(ScpiCall& c, const RemoteStatus& s) {
+    if (!s.ok()) {
+        c.Error(s.error, s.detail);
+    }
+}
+
+std::string Bool01(bool b) {
+    return b ? "1" : "0";
+}
+
+// The short form of a mnemonic: its leading capitals and trailing digits.
+std::string ShortForm(std::string_view mnemonic) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < mnemonic.size() && !(mnemonic[i] >= 'a' && mnemonic[i] <= 'z')) {
+        out += mnemonic[i++];
+    }
+    std::size_t digits = mnemonic.size();
+    while (digits > i && mnemonic[digits - 1] >= '0' && mnemonic[digits - 1] <= '9') {
+        --digits;
+    }
+    out.append(mnemonic.substr(std::max(digits, i)));
+    return out;
+}
+
+// The response to a character-data query: the first choice with the value.
+std::string ChoiceText(std::span<const ScpiChoice> choices, int value) {
+    for (const ScpiChoice& c : choices) {
+        if (c.value == value) {
+            return ShortForm(c.mnemonic);
+        }
+    }
+    // A value the panel holds but the command set does not name.
+    return FormatNr1(value);
+}
+
+int IndexOf(const ItemList& list, std::string_view item) {
+    const auto it = std::find(list.begin(), list.end(), item);
+    if (it == list.end()) {
+        throw std::logic_error("value list without " + std::string(item));
+    }
+    return static_cast<int>(it - list.begin());
+}
+
+std::string RangeText(double lo, double hi, std::string_view unit) {
+    std::string text = FormatNr3(lo) + " .. " + FormatNr3(hi);
+    if (!unit.empty()) {
+        text += ' ';
+        text += unit;
+    }
+    return text;
+}
+
+// The item of an ascending list nearest to value on a log scale; -222 when
+// the value lies outside the list.
+std::optional<int> Snap(ScpiCall& c, double value, const std::vector<double>& list,
+                        std::string_view unit) {
+    constexpr double kSlack = 1e-9;  // a value printed with fewer digits still hits the end
+    if (!(value >= list.front() * (1 - kSlack) && value <= list.back() * (1 + kSlack))) {
+        c.Error(kDataOutOfRange, RangeText(list.front(), list.back(), unit));
+        return std::nullopt;
+    }
+    int best = 0;
+    double bestDistance = std::numeric_limits<double>::infinity();
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const double d = std::fabs(std::log(value / list[i]));
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = static_cast<int>(i);
+        }
+    }
+    return best;
+}
+
+// The index of value in an ascending list of whole numbers: -222 outside the
+// list's range, -224 between its items.
+std::optional<int> Member(ScpiCall& c, double value, const std::vector<long long>& list) {
+    if (!(value >= static_cast<double>(list.front()) &&
+          value <= static_cast<double>(list.back()))) {
+        c.Error(kDataOutOfRange,
+                RangeText(static_cast<double>(list.front()), static_cast<double>(list.back()), {}));
+        return std::nullopt;
+    }
+    std::string items;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (value == static_cast<double>(list[i])) {
+            return static_cast<int>(i);
+        }
+        items += (i > 0 ? ", " : "") + std::to_string(list[i]);
+    }
+    c.Error(kIllegalParameterValue, "one of " + items);
+    return std::nullopt;
+}
+
+// An integer within lo..hi after rounding; -222 outside.
+std::optional<int> WholeInRange(ScpiCall& c, double value, int lo, int hi, std::string_view what) {
+    const double r = std::nearbyint(value);
+    if (!(r >= lo && r <= hi)) {
+        c.Error(kDataOutOfRange,
+                std::string(what) + " " + std::to_string(lo) + " .. " + std::to_string(hi));
+        return std::nullopt;
+    }
+    return static_cast<int>(r);
+}
+
+std::vector<double> VoltsPerDivList(int probeIndex) {
+    std::vector<double> v;
+    for (int i = 0; i < kVoltsPerDivCount; ++i) {
+        v.push_back(static_cast<double>(VoltsPerDivMv(i)) * ProbeFactor(probeIndex) / 1000.0);
+    }
+    return v;
+}
+
+std::vector<double> TimeDivList(int memoryIndex) {
+    std::vector<double> v;
+    for (int i = 0; i < TimeDivCount(memoryIndex); ++i) {
+        v.push_back(static_cast<double>(TimePerDivNs(i)) / 1e9);
+    }
+    return v;
+}
+
+// Position units: 1/50 division, 250 at the centre, 0 at the top.
+constexpr int kCentrePosition = 250;
+constexpr double kPositionsPerDiv = 50.0;
+constexpr int kMinPosition = 1;
+constexpr int kMaxPosition = 500;
+
+double PositionDivisions(int position) {
+    return (kCentrePosition - position) / kPositionsPerDiv;
+}
+
+constexpr ScpiChoice kChannelChoices[] = {{"CH1", 0}, {"CHANnel1", 0}, {"CH2", 1}, {"CHANnel2", 1}};
+constexpr ScpiChoice kWaveSourceChoices[] = {{"CH1", static_cast<int>(RemoteSource::kCh1)},
+                                             {"CHANnel1", static_cast<int>(RemoteSource::kCh1)},
+                                             {"CH2", static_cast<int>(RemoteSource::kCh2)},
+                                             {"CHANnel2", static_cast<int>(RemoteSource::kCh2)},
+                                             {"MATH", static_cast<int>(RemoteSource::kMath)}};
+constexpr ScpiChoice kFormatChoices[] = {{"BYTE", static_cast<int>(RemoteWaveFormat::kByte)},
+                                         {"WORD", static_cast<int>(RemoteWaveFormat::kWord)},
+                                         {"ASCii", static_cast<int>(RemoteWaveFormat::kAscii)}};
+constexpr ScpiChoice kMathOperatorChoices[] = {
+    {"ADD", 0}, {"SUBTract", 1}, {"MULTiply", 2}, {"DIVide", 3}};
+constexpr ScpiChoice kFftWindowChoices[] = {
+    {"RECTangular", 0}, {"HAMMing", 1}, {"HANNing", 2}, {"BHARris", 3}};
+constexpr ScpiChoice kTriggerModeChoices[] = {{"AUTO", 0}, {"NORMal", 1}};
+
+std::string_view TriggerStatusText(RemoteTriggerStatus s) {
+    switch (s) {
+        case RemoteTriggerStatus::kStopped:
+            return "STOP";
+        case RemoteTriggerStatus::kBlank:
+            return "NONE";
+        case RemoteTriggerStatus::kPreTrigger:
+            return "PRET";
+        case RemoteTriggerStatus::kWaitForTrigger:
+            return "WAIT";
+        case RemoteTriggerStatus::kTriggered:
+            return "TRIG";
+        case RemoteTriggerStatus::kAutoTriggered:
+            return "AUTO";
+    }
+    return "NONE";
+}
+
+// *IDN? fields may not hold the separators of the response.
+std::string IdentityField(std::string text) {
+    for (char& c : text) {
+        if (c == ',' || c == ';' || static_cast<unsigned char>(c) < 0x20) {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+bool EndsWithNoCase(std::string_view text, std::string_view end) {
+    if (text.size() < end.size()) {
+        return false;
+    }
+    const std::string_view tail = text.substr(text.size() - end.size());
+    for (std::size_t i = 0; i < end.size(); ++i) {
+        const char a = static_cast<char>(std::tolower(static_cast<unsigned char>(tail[i])));
+        if (a != end[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+constexpr std::array kMeasurements = {
+    RemoteMeasureEntry{"VMAX", "vmax", true},
+    RemoteMeasureEntry{"VMIN", "vmin", true},
+    RemoteMeasureEntry{"VPP", "vpp", true},
+    RemoteMeasureEntry{"VTOP", "vtop", true},
+    RemoteMeasureEntry{"VBASe", "vbase", true},
+    RemoteMeasureEntry{"VAMPlitude", "vamp", true},
+    RemoteMeasureEntry{"VAVerage", "vmean", true},
+    RemoteMeasureEntry{"VRMS", "vrms", true},
+    RemoteMeasureEntry{"VACRms", "vrms_ac", true},
+    RemoteMeasureEntry{"OVERshoot", "overshoot", true},
+    RemoteMeasureEntry{"PREShoot", "preshoot", true},
+    RemoteMeasureEntry{"FREQuency", "frequency", true},
+    RemoteMeasureEntry{"PERiod", "period", true},
+    RemoteMeasureEntry{"PWIDth", "width_pos", true},
+    RemoteMeasureEntry{"NWIDth", "width_neg", true},
+    RemoteMeasureEntry{"PDUTy", "duty_pos", true},
+    RemoteMeasureEntry{"NDUTy", "duty_neg", true},
+    RemoteMeasureEntry{"RISetime", "rise", true},
+    RemoteMeasureEntry{"FALLtime", "fall", true},
+    RemoteMeasureEntry{"EDGes", "edges", true},
+    RemoteMeasureEntry{"DELay", "delay", false},
+    RemoteMeasureEntry{"PHASe", "phase", false},
+};
+
+}  // namespace
+
+std::span<const RemoteMeasureEntry> RemoteMeasurements() {
+    return kMeasurements;
+}
+
+RemoteCommands::RemoteCommands(RemoteInstrument& instrument, ScpiStatus& status)
+    : target_(instrument), status_(status) {
+    AddCommon();
+    AddSystem();
+    AddRun();
+    AddChannel();
+    AddTimebase();
+    AddAcquire();
+    AddTrigger();
+    AddMath();
+    AddFft();
+    AddMeasure();
+    AddWaveform();
+    AddSave();
+}
+
+void RemoteCommands::SettleOperationComplete() {
+    if (opcArmed_ && !target_.OperationPending()) {
+        status_.SetEventBits(scpi_esr::kOperationComplete);
+        opcArmed_ = false;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// IEEE 488.2 common commands.
+
+void RemoteCommands::AddCommon() {
+    table_.Add("*IDN?", [this](ScpiCall& c) {
+        if (!c.ExpectCount(0, 0)) {
+            return;
+        }
+        const RemoteIdentity id = target_.Identity();
+        c.Respond(IdentityField(id.maker) + ',' + IdentityField(id.model) + ',' +
+                  IdentityField(id.serial.empty() ? "0" : id.serial) + ',' +
+                  IdentityField(id.version));
+    });
+    table_.Add("*RST", [this](ScpiCall& c) {
+        if (!c.ExpectCount(0, 0)) {
+            return;
+        }
+        waveSource_ = RemoteSource::kCh1;
+        waveFormat_ = RemoteWaveFormat::kWord;
+        normalTriggerMode_ = false;
+        Check(c, target_.Reset());
+    });
+    table_.Add("*CLS", [this](ScpiCall& c) {
+        if (!c.ExpectCount(0, 0)) {
+            return;
+        }
+        status_.Clear();
+        opcArmed_ = false;
+    });
+    auto registerByte = [this](std::string_view set, std::string_view query,
+                               std::uint8_t ScpiStatus::*field, std::uint8_t ignored) {
+        table_.Add(set, [this, field, ignored](ScpiCall& c) {
+            if (!c.ExpectCount(1, 1)) {
+                return;
+            }
+            const auto v = c.Number(0, {});
+            if (!v) {
+                return;
+            }
+            if (const auto n = WholeInRange(c, *v, 0, 255, "register value")) {
+                status_.*field = static_cast<std::uint8_t>(*n & ~ignored);
+            }
+        });
+        table_.Add(query, [this, field](ScpiCall& c) {
+            if (c.ExpectCount(0, 0)) {
+                c.Respond(FormatNr1(status_.*field));
+            }
+        });
+    };
+    registerByte("*ESE", "*ESE?", &ScpiStatus::eventEnable, 0);
+    // Bit 6 of the service request enable has no meaning (IEEE 488.2, 11.3.2.3).
+    registerByte("*SRE", "*SRE?", &ScpiStatus::serviceEnable, scpi_stb::kMasterSummary);
+    table_.Add("*ESR?", [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            SettleOperationComplete();
+            c.Respond(FormatNr1(status_.ReadEventStatus()));
+        }
+    });
+    table_.Add("*STB?", [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            SettleOperationComplete();
+            c.Respond(FormatNr1(status_.StatusByte()));
+        }
+    });
+    table_.Add("*OPC", [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            opcArmed_ = true;
+            SettleOperationComplete();
+        }
+    });
+    table_.Add("*OPC?", [this](ScpiCall& c) {
+        if (!c.ExpectCount(0, 0)) {
+            return;
+        }
+        if (target_.OperationPending()) {
+            c.Defer();
+            return;
+        }
+        c.Respond("1");
+    });
+    table_.Add("*WAI", [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0) && target_.OperationPending()) {
+            c.Defer();
+        }
+    });
+}
+
+void RemoteCommands::AddSystem() {
+    auto error = [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(FormatScpiError(status_.Pop()));
+        }
+    };
+    table_.Add(":SYSTem:ERRor[:NEXT]?", error);
+    table_.Add(":SYSTem:ERRor:COUNt?", [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(FormatNr1(static_cast<std::int64_t>(status_.Count())));
+        }
+    });
+    table_.Add(":SYSTem:VERSion?", [](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond("1999.0");
+        }
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Run control and trigger status.
+
+void RemoteCommands::AddRun() {
+    auto action = [this](std::string_view header, auto choose) {
+        table_.Add(header, [this, choose](ScpiCall& c) {
+            if (c.ExpectCount(0, 0)) {
+                Check(c, target_.Run(choose()));
+            }
+        });
+    };
+    action(":RUN", [this] {
+        return normalTriggerMode_ ? RemoteRunAction::kNormal : RemoteRunAction::kAuto;
+    });
+    action(":STOP", [] { return RemoteRunAction::kStop; });
+    action(":SINGle", [] { return RemoteRunAction::kSingle; });
+    action(":AUTO", [this] {
+        normalTriggerMode_ = false;
+        return RemoteRunAction::kAuto;
+    });
+    table_.Add(":TRIGger:STATus?", [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(TriggerStatusText(target_.TriggerStatus()));
+        }
+    });
+    table_.Add(":TRIGger:MODE", [this](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        const auto mode = c.Choice(0, kTriggerModeChoices);
+        if (!mode) {
+            return;
+        }
+        normalTriggerMode_ = *mode == 1;
+        // A continuous run changes over at once; Single and Stop keep the
+        // choice for the next :RUN.
+        const int run = target_.RunMode();
+        if (run == kRunAuto && normalTriggerMode_) {
+            Check(c, target_.Run(RemoteRunAction::kNormal));
+        } else if (run == kRunNormal && !normalTriggerMode_) {
+            Check(c, target_.Run(RemoteRunAction::kAuto));
+        }
+    });
+    table_.Add(":TRIGger:MODE?", [this](ScpiCall& c) {
+        if (!c.ExpectCount(0, 0)) {
+            return;
+        }
+        const int run = target_.RunMode();
+        const bool normal = run == kRunStop ? normalTriggerMode_ : run != kRunAuto;
+        c.Respond(ChoiceText(kTriggerModeChoices, normal ? 1 : 0));
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Channels.
+
+void RemoteCommands::AddChannel() {
+    auto channel = [](ScpiCall& c) -> std::optional<int> {
+        const auto n = c.Suffix(0, 1, 2);
+        return n ? std::optional<int>(*n - 1) : std::nullopt;
+    };
+
+    table_.Add(":CHANnel<n>:DISPlay", [this, channel](ScpiCall& c) {
+        const auto ch = channel(c);
+        if (!ch || !c.ExpectCount(1, 1)) {
+            return;
+        }
+        if (const auto on = c.Boolean(0)) {
+            Check(c, target_.SetChannelShown(*ch, *on));
+        }
+    });
+    table_.Add(":CHANnel<n>:DISPlay?", [this, channel](ScpiCall& c) {
+        const auto ch = channel(c);
+        if (ch && c.ExpectCount(0, 0)) {
+            c.Respond(Bool01(target_.Channel(*ch).shown));
+        }
+    });
+
+    table_.Add(":CHANnel<n>:SCALe", [this, channel](ScpiCall& c) {
+        const auto ch = channel(c);
+        if (!ch || !c.ExpectCount(1, 1)) {
+            return;
+        }
+        const std::vector<double> list = VoltsPerDivList(target_.Channel(*ch).probeIndex);
+        const auto v = c.Number(0, {"V", list.front(), list.back(), std::nullopt});
+        if (!v) {
+            return;
+        }
+        if (const auto index = Snap(c, *v, list, "V")) {
+            Check(c, target_.SetVoltsPerDiv(*ch, *index));
+        }
+    });
+    table_.Add(":CHANnel<n>:SCALe?", [this, channel](ScpiCall& c) {
+        const auto ch = channel(c);
+        if (!ch || !c.ExpectCount(0, 0)) {
+            return;
+        }
+        const RemoteChannelState s = target_.Channel(*ch);
+        c.Respond(FormatNr3(static_cast<double>(VoltsPerDivMv(s.voltsPerDivIndex)) *
+                            ProbeFactor(s.probeIndex) / 1000.0));
+    });
+
+    table_.Add(":CHANnel<n>:PROBe", [this, channel](ScpiCall& c) {
+        const auto ch = channel(c);
+        if (!ch || !c.ExpectCount(1, 1)) {
+            return;
+        }
+        std::vector<long long> factors;
+        for (int p = 0; p < kProbeCount; ++p) {
+            factors.push_back(ProbeFactor(p));
+        }
+        const auto v = c.Number(
+            0, {{}, static_cast<double>(factors.front()), static_cast<double>(factors.back()), {}});
+        if (!v) {
+            return;
+        }
+        if (const auto index = Member(c, *v, factors)) {
+            Check(c, target_.SetProbe(*ch, *index));
+        }
+    });
+    table_.Add(":CHANnel<n>:PROBe?", [this, channel](ScpiCall& c) {
+        const auto ch = channel(c);
+        if (ch && c.ExpectCount(0, 0)) {
+            c.Respond(FormatNr1(ProbeFactor(target_.Channel(*ch).probeIndex)));
+        }
+    });
+
+    const std::vector<ScpiChoice> coupling = {{"DC", IndexOf(lists_.Coupling(), "DC")},
+                                              {"AC", IndexOf(lists_.Coupling(), "AC")},
+                                              {"GND", IndexOf(lists_.Coupling(), "GND")}};
+    table_.Add(":CHANnel<n>:COUPling", [this, channel, coupling](ScpiCall& c) {
+        const auto ch = channel(c);
+        if (!ch || !c.ExpectCount(1, 1)) {
+            return;
+        }
+        if (const auto index = c.Choice(0, coupling)) {
+            Check(c, target_.SetCoupling(*ch, *index));
+        }
+    });
+    table_.Add(":CHANnel<n>:COUPling?", [this, channel, coupling](ScpiCall& c) {
+        const auto ch = channel(c);
+        if (ch && c.ExpectCount(0, 0)) {
+            c.Respond(ChoiceText(coupling, target_.Channel(*ch).couplingIndex));
+        }
+    });
+
+    table_.Add(":CHANnel<n>:BWLimit", [this, channel](ScpiCall& c) {
+        const auto ch = channel(c);
+        if (!ch || !c.ExpectCount(1, 1)) {
+            return;
+        }
+        if (const auto on = c.Boolean(0)) {
+            Check(c, target_.SetBandwidthLimit(*ch, *on));
+        }
+    });
+    table_.Add(":CHANnel<n>:BWLimit?", [this, channel](ScpiCall& c) {
+        const auto ch = channel(c);
+        if (ch && c.ExpectCount(0, 0)) {
+            c.Respond(Bool01(target_.Channel(*ch).bandwidthLimit));
+        }
+    });
+
+    // Divisions above the centre, in steps of 1/50 division.
+    table_.Add(":CHANnel<n>:POSition", [this, channel](ScpiCall& c) {
+        const auto ch = channel(c);
+        if (!ch || !c.ExpectCount(1, 1)) {
+            return;
+        }
+        const double lo = PositionDivisions(kMaxPosition);
+        const double hi = PositionDivisions(kMinPosition);
+        const auto v = c.Number(0, {"DIV", lo, hi, 0.0});
+        if (!v) {
+            return;
+        }
+        const double units = std::nearbyint(*v * kPositionsPerDiv);
+        const double position = kCentrePosition - units;
+        if (!(position >= kMinPosition && position <= kMaxPosition)) {
+            c.Error(kDataOutOfRange, RangeText(lo, hi, "DIV"));
+            return;
+        }
+        Check(c, target_.SetChannelPosition(*ch, static_cast<int>(position)));
+    });
+    table_.Add(":CHANnel<n>:POSition?", [this, channel](ScpiCall& c) {
+        const auto ch = channel(c);
+        if (ch && c.ExpectCount(0, 0)) {
+            c.Respond(FormatNr3(PositionDivisions(target_.Channel(*ch).position)));
+        }
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Horizontal.
+
+void RemoteCommands::AddTimebase() {
+    table_.Add(":TIMebase:SCALe", [this](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        const std::vector<double> list = TimeDivList(target_.Acquire().memoryIndex);
+        const auto v = c.Number(0, {"S", list.front(), list.back(), std::nullopt});
+        if (!v) {
+            return;
+        }
+        if (const auto index = Snap(c, *v, list, "S")) {
+            Check(c, target_.SetTimeDiv(*index));
+        }
+    });
+    table_.Add(":TIMebase:SCALe?", [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(FormatNr3(static_cast<double>(TimePerDivNs(target_.Timebase().timeDivIndex)) /
+                                1e9));
+        }
+    });
+
+    // The trigger point's index in the record, in samples.
+    table_.Add(":TIMebase:POSition", [this](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        const int points = MemoryPoints(target_.Acquire().memoryIndex);
+        const int lo = 10;
+        const int hi = points - 100;
+        const auto v = c.Number(0, {{}, lo, hi, std::nullopt});
+        if (!v) {
+            return;
+        }
+        if (const auto samples = WholeInRange(c, *v, lo, hi, "trigger position")) {
+            Check(c, target_.SetTriggerPosition(*samples));
+        }
+    });
+    table_.Add(":TIMebase:POSition?", [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(FormatNr1(target_.Timebase().triggerPosition));
+        }
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Acquisition.
+
+void RemoteCommands::AddAcquire() {
+    table_.Add(":ACQuire:POINts", [this](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        const RemoteAcquireState s = target_.Acquire();
+        const auto sizes = static_cast<int>(lists_.MemorySize(s.largeMemory ? 1 : 0).size());
+        std::vector<long long> points;
+        for (int i = 0; i < sizes; ++i) {
+            points.push_back(MemoryPoints(i));
+        }
+        const auto v = c.Number(0, {{},
+                                    static_cast<double>(points.front()),
+                                    static_cast<double>(points.back()),
+                                    std::nullopt});
+        if (!v) {
+            return;
+        }
+        if (const auto index = Member(c, *v, points)) {
+            Check(c, target_.SetMemorySize(*index));
+        }
+    });
+    table_.Add(":ACQuire:POINts?", [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(FormatNr1(MemoryPoints(target_.Acquire().memoryIndex)));
+        }
+    });
+
+    const std::vector<ScpiChoice> modes = {{"SAMPle", IndexOf(lists_.WaveForm(), "Sample")},
+                                           {"AVERage", IndexOf(lists_.WaveForm(), "Average")},
+                                           {"ENVelope", IndexOf(lists_.WaveForm(), "Envelope")}};
+    table_.Add(":ACQuire:MODE", [this, modes](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        if (const auto mode = c.Choice(0, modes)) {
+            Check(c, target_.SetWaveformMode(*mode));
+        }
+    });
+    table_.Add(":ACQuire:MODE?", [this, modes](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(ChoiceText(modes, target_.Acquire().waveformMode));
+        }
+    });
+
+    // The averaging count list follows the memory size: list B at 1M points.
+    auto counts = [this](int memoryIndex) {
+        std::vector<long long> v;
+        for (const std::string& item : lists_.Number(memoryIndex == 2 ? 1 : 0)) {
+            v.push_back(ParseAcquireCount(item).value_or(0));
+        }
+        return v;
+    };
+    table_.Add(":ACQuire:COUNt", [this, counts](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        const std::vector<long long> list = counts(target_.Acquire().memoryIndex);
+        const auto v = c.Number(
+            0, {{}, static_cast<double>(list.front()), static_cast<double>(list.back()), {}});
+        if (!v) {
+            return;
+        }
+        if (const auto index = Member(c, *v, list)) {
+            Check(c, target_.SetAcquireCount(*index));
+        }
+    });
+    table_.Add(":ACQuire:COUNt?", [this, counts](ScpiCall& c) {
+        if (!c.ExpectCount(0, 0)) {
+            return;
+        }
+        const RemoteAcquireState s = target_.Acquire();
+        const std::vector<long long> list = counts(s.memoryIndex);
+        if (s.countIndex < 0 || static_cast<std::size_t>(s.countIndex) >= list.size()) {
+            c.Error(kExecutionError, "acquisition count index outside its list");
+            return;
+        }
+        c.Respond(FormatNr1(list[static_cast<std::size_t>(s.countIndex)]));
+    });
+
+    auto flag = [this](std::string_view header, auto get,
+                       RemoteStatus (RemoteInstrument::*set)(bool)) {
+        table_.Add(header, [this, set](ScpiCall& c) {
+            if (!c.ExpectCount(1, 1)) {
+                return;
+            }
+            if (const auto on = c.Boolean(0)) {
+                Check(c, (target_.*set)(*on));
+            }
+        });
+        table_.Add(std::string(header) + "?", [this, get](ScpiCall& c) {
+            if (c.ExpectCount(0, 0)) {
+                c.Respond(Bool01(get(target_.Acquire())));
+            }
+        });
+    };
+    flag(
+        ":ACQuire:EQUivalent", [](const RemoteAcquireState& s) { return s.equivalentAllowed; },
+        &RemoteInstrument::SetEquivalentAllowed);
+    flag(
+        ":ACQuire:ROLL", [](const RemoteAcquireState& s) { return s.rollAllowed; },
+        &RemoteInstrument::SetRollAllowed);
+}
+
+// ---------------------------------------------------------------------------
+// Trigger.
+
+void RemoteCommands::AddTrigger() {
+    const ItemList& sources = lists_.TrigSource();
+    const std::vector<ScpiChoice> source = {{"CH1", IndexOf(sources, "CH1")},
+                                            {"CHANnel1", IndexOf(sources, "CH1")},
+                                            {"CH2", IndexOf(sources, "CH2")},
+                                            {"CHANnel2", IndexOf(sources, "CH2")},
+                                            {"EXTernal", IndexOf(sources, "EXT")}};
+    const int external = IndexOf(sources, "EXT");
+    table_.Add(":TRIGger:SOURce", [this, source](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        if (const auto index = c.Choice(0, source)) {
+            Check(c, target_.SetTriggerSource(*index));
+        }
+    });
+    table_.Add(":TRIGger:SOURce?", [this, source](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(ChoiceText(source, target_.Trigger().sourceIndex));
+        }
+    });
+
+    const ItemList& channelCoupling = lists_.TrigCoupling(0);
+    const ItemList& externalCoupling = lists_.TrigCoupling(1);
+    const std::vector<ScpiChoice> coupling = {{"DC", IndexOf(channelCoupling, "DC")},
+                                              {"LFReject", IndexOf(channelCoupling, "LFrej")},
+                                              {"HFReject", IndexOf(channelCoupling, "HFrej")}};
+    const auto externalItems = static_cast<int>(externalCoupling.size());
+    table_.Add(":TRIGger:COUPling", [this, coupling, external, externalItems](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        const auto index = c.Choice(0, coupling);
+        if (!index) {
+            return;
+        }
+        if (target_.Trigger().sourceIndex == external && *index >= externalItems) {
+            c.Error(kSettingsConflict, "the EXT input couples DC only");
+            return;
+        }
+        Check(c, target_.SetTriggerCoupling(*index));
+    });
+    table_.Add(":TRIGger:COUPling?", [this, coupling](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(ChoiceText(coupling, target_.Trigger().couplingIndex));
+        }
+    });
+
+    const std::vector<ScpiChoice> slope = {{"POSitive", IndexOf(lists_.Slope(), "↑")},
+                                           {"NEGative", IndexOf(lists_.Slope(), "↓")}};
+    table_.Add(":TRIGger:SLOPe", [this, slope](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        if (const auto index = c.Choice(0, slope)) {
+            Check(c, target_.SetTriggerSlope(*index));
+        }
+    });
+    table_.Add(":TRIGger:SLOPe?", [this, slope](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(ChoiceText(slope, target_.Trigger().slopeIndex));
+        }
+    });
+
+    // Volts, measured from the source's zero line in the source's scale, in
+    // steps of 1/50 division.
+    auto levelVolts = [](const RemoteTriggerState& t, int level) {
+        return (t.sourcePosition - level) * t.sourceScaleMv / (kPositionsPerDiv * 1000.0);
+    };
+    table_.Add(":TRIGger:LEVel", [this, levelVolts](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        const RemoteTriggerState t = target_.Trigger();
+        const double lo = levelVolts(t, kMaxPosition);
+        const double hi = levelVolts(t, kMinPosition);
+        const auto v = c.Number(0, {"V", lo, hi, std::nullopt});
+        if (!v) {
+            return;
+        }
+        const double steps = std::nearbyint(*v * 1000.0 / t.sourceScaleMv * kPositionsPerDiv);
+        const double level = t.sourcePosition - steps;
+        if (!(level >= kMinPosition && level <= kMaxPosition)) {
+            c.Error(kDataOutOfRange, RangeText(lo, hi, "V"));
+            return;
+        }
+        Check(c, target_.SetTriggerLevel(static_cast<int>(level)));
+    });
+    table_.Add(":TRIGger:LEVel?", [this, levelVolts](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            const RemoteTriggerState t = target_.Trigger();
+            c.Respond(FormatNr3(levelVolts(t, t.level)));
+        }
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Math and spectrum.
+
+void RemoteCommands::AddMath() {
+    table_.Add(":MATH:DISPlay", [this](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        if (const auto on = c.Boolean(0)) {
+            Check(c, target_.SetMathShown(*on));
+        }
+    });
+    table_.Add(":MATH:DISPlay?", [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(Bool01(target_.Math().shown));
+        }
+    });
+    table_.Add(":MATH:OPERation", [this](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        if (const auto op = c.Choice(0, kMathOperatorChoices)) {
+            Check(c, target_.SetMathOperator(*op));
+        }
+    });
+    table_.Add(":MATH:OPERation?", [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(ChoiceText(kMathOperatorChoices, target_.Math().operatorIndex));
+        }
+    });
+    table_.Add(":MATH:SOURce<n>", [this](ScpiCall& c) {
+        const auto which = c.Suffix(0, 1, 2);
+        if (!which || !c.ExpectCount(1, 1)) {
+            return;
+        }
+        if (const auto ch = c.Choice(0, kChannelChoices)) {
+            Check(c, target_.SetMathOperand(*which - 1, *ch));
+        }
+    });
+    table_.Add(":MATH:SOURce<n>?", [this](ScpiCall& c) {
+        const auto which = c.Suffix(0, 1, 2);
+        if (!which || !c.ExpectCount(0, 0)) {
+            return;
+        }
+        const RemoteMathState m = target_.Math();
+        c.Respond(ChoiceText(kChannelChoices, *which == 1 ? m.firstOperand : m.secondOperand));
+    });
+}
+
+void RemoteCommands::AddFft() {
+    table_.Add(":FFT:DISPlay", [this](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        if (const auto on = c.Boolean(0)) {
+            Check(c, target_.SetFftShown(*on));
+        }
+    });
+    table_.Add(":FFT:DISPlay?", [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(Bool01(target_.Fft().shown));
+        }
+    });
+    table_.Add(":FFT:SOURce", [this](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        if (const auto ch = c.Choice(0, kChannelChoices)) {
+            Check(c, target_.SetFftSource(*ch));
+        }
+    });
+    table_.Add(":FFT:SOURce?", [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(ChoiceText(kChannelChoices, target_.Fft().sourceIndex));
+        }
+    });
+    table_.Add(":FFT:WINDow", [this](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        if (const auto w = c.Choice(0, kFftWindowChoices)) {
+            Check(c, target_.SetFftWindow(*w));
+        }
+    });
+    table_.Add(":FFT:WINDow?", [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(ChoiceText(kFftWindowChoices, target_.Fft().window));
+        }
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Measurements.
+
+void RemoteCommands::AddMeasure() {
+    for (const RemoteMeasureEntry& entry : kMeasurements) {
+        table_.Add(":MEASure:" + std::string(entry.header) + "?", [this, entry](ScpiCall& c) {
+            const std::size_t count = entry.takesSource ? 1 : 0;
+            if (!c.ExpectCount(count, count)) {
+                return;
+            }
+            RemoteSource source = RemoteSource::kCh1;
+            if (entry.takesSource) {
+                const auto s = c.Choice(0, kWaveSourceChoices);
+                if (!s) {
+                    return;
+                }
+                source = static_cast<RemoteSource>(*s);
+            }
+            if (!target_.HasMeasurementEngine()) {
+                c.Error(kExecutionError, "no measurement engine");
+                return;
+            }
+            const RemoteMeasurement m = target_.Measure(entry.name, source);
+            if (!m.status.ok()) {
+                c.Error(m.status.error, m.status.detail);
+                return;
+            }
+            // Undefined for this record: SCPI's not-a-number.
+            c.Respond(FormatNr3(m.value.value_or(std::numeric_limits<double>::quiet_NaN())));
+        });
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Records.
+
+void RemoteCommands::AddWaveform() {
+    table_.Add(":WAVeform:SOURce", [this](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        if (const auto s = c.Choice(0, kWaveSourceChoices)) {
+            waveSource_ = static_cast<RemoteSource>(*s);
+        }
+    });
+    table_.Add(":WAVeform:SOURce?", [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(ChoiceText(kWaveSourceChoices, static_cast<int>(waveSource_)));
+        }
+    });
+    table_.Add(":WAVeform:FORMat", [this](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        if (const auto f = c.Choice(0, kFormatChoices)) {
+            waveFormat_ = static_cast<RemoteWaveFormat>(*f);
+        }
+    });
+    table_.Add(":WAVeform:FORMat?", [this](ScpiCall& c) {
+        if (c.ExpectCount(0, 0)) {
+            c.Respond(ChoiceText(kFormatChoices, static_cast<int>(waveFormat_)));
+        }
+    });
+    table_.Add(":WAVeform:PREamble?", [this](ScpiCall& c) {
+        if (!c.ExpectCount(0, 0)) {
+            return;
+        }
+        RemoteRecord record;
+        const RemoteStatus s = target_.Record(waveSource_, record);
+        if (!s.ok()) {
+            c.Error(s.error, s.detail);
+            return;
+        }
+        c.Respond(FormatPreamble(record, waveFormat_));
+    });
+    table_.Add(":WAVeform:DATA?", [this](ScpiCall& c) {
+        if (!c.ExpectCount(0, 0)) {
+            return;
+        }
+        RemoteRecord record;
+        const RemoteStatus s = target_.Record(waveSource_, record);
+        if (!s.ok()) {
+            c.Error(s.error, s.detail);
+            return;
+        }
+        AppendWaveformBlock(c.ResponseUnit(), record, waveFormat_);
+    });
+}
+
+// ---------------------------------------------------------------------------
+// Files.
+
+void RemoteCommands::AddSave() {
+    table_.Add(":SAVE:SET", [this](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        const auto path = c.String(0);
+        if (!path) {
+            return;
+        }
+        if (!EndsWithNoCase(*path, ".zep") || path->size() <= 4) {
+            c.Error(kFileNameError, "a waveform file set ends in .zep");
+            return;
+        }
+        Check(c, target_.SaveWaveformSet(*path));
+    });
+    table_.Add(":SAVE:IMAGe", [this](ScpiCall& c) {
+        if (!c.ExpectCount(1, 1)) {
+            return;
+        }
+        const auto path = c.String(0);
+        if (!path) {
+            return;
+        }
+        struct Extension {
+            std::string_view text;
+            RemoteImageFormat format;
+        };
+        static constexpr Extension kExtensions[] = {{".png", RemoteImageFormat::kPng},
+                                                    {".bmp", RemoteImageFormat::kBmp},
+                                                    {".jpg", RemoteImageFormat::kJpeg},
+                                                    {".jpeg", RemoteImageFormat::kJpeg}};
+        for (const Extension& e : kExtensions) {
+            if (path->size() > e.text.size() && EndsWithNoCase(*path, e.text)) {
+                Check(c, target_.SaveImage(*path, e.format));
+                return;
+            }
+        }
+        c.Error(kFileNameError, "a picture ends in .png, .bmp or .jpg");
+    });
+}
+
+}  // namespace lumatrace

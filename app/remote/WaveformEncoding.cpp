@@ -1,0 +1,103 @@
+#include "app/remote/WaveformEncoding.h"
+
+#include <algorithm>
+
+#include "app/remote/ScpiResponse.h"
+
+namespace lumatrace {
+
+namespace {
+
+// The code at the centre of the screen: 1024 codes span ten divisions.
+constexpr int kCentreCode = 512;
+constexpr std::uint8_t kNoByteSample = 0xFF;
+
+}  // namespace
+
+// Writes the samples of a record through `put`, one call per sample, with
+// the loop specialised for lent words and for codes.
+template <typename Put>
+void ForEachCode(const RemoteRecord& record, Put put) {
+    if (record.words.empty()) {
+        for (const std::uint16_t code : record.codes) {
+            put(code);
+        }
+        return;
+    }
+    const unsigned shift = record.shift;
+    for (const std::uint32_t word : record.words) {
+        put(static_cast<std::uint16_t>(word >> shift));
+    }
+}
+
+// Binary formats are written straight into the response: the header first,
+// as their length is known, then the samples in place.
+void AppendWaveformBlock(std::string& out, const RemoteRecord& record, RemoteWaveFormat format) {
+    const std::size_t n = record.size();
+    switch (format) {
+        case RemoteWaveFormat::kWord: {
+            const std::string header = DefiniteBlockHeader(n * 2);
+            // Room for the response's newline too: no second copy to add it.
+            out.reserve(out.size() + header.size() + n * 2 + 1);
+            out += header;
+            const std::size_t start = out.size();
+            out.resize(start + n * 2);
+            char* p = out.data() + start;
+            ForEachCode(record, [&p](std::uint16_t code) {
+                *p++ = static_cast<char>(code & 0xFF);
+                *p++ = static_cast<char>(code >> 8);
+            });
+            break;
+        }
+        case RemoteWaveFormat::kByte: {
+            const std::string header = DefiniteBlockHeader(n);
+            out.reserve(out.size() + header.size() + n + 1);
+            out += header;
+            const std::size_t start = out.size();
+            out.resize(start + n);
+            char* p = out.data() + start;
+            ForEachCode(record, [&p](std::uint16_t code) {
+                *p++ = static_cast<char>(
+                    code == kRemoteNoSample
+                        ? kNoByteSample
+                        : static_cast<std::uint8_t>(std::min(code >> 2, kNoByteSample - 1)));
+            });
+            break;
+        }
+        case RemoteWaveFormat::kAscii: {
+            std::string text;
+            text.reserve(n * 10);
+            bool first = true;
+            ForEachCode(record, [&](std::uint16_t code) {
+                if (!first) {
+                    text += ',';
+                }
+                first = false;
+                if (code == kRemoteNoSample) {
+                    text += "nan";
+                } else {
+                    text += FormatNr3((code - record.yOrigin) * record.yIncrement);
+                }
+            });
+            AppendDefiniteBlock(out, text);
+            break;
+        }
+    }
+}
+
+std::string FormatPreamble(const RemoteRecord& record, RemoteWaveFormat format) {
+    const bool bytes = format == RemoteWaveFormat::kByte;
+    const double yIncrement = bytes ? record.yIncrement * 4.0 : record.yIncrement;
+    const double yOrigin = bytes ? record.yOrigin / 4.0 : record.yOrigin;
+    const int yReference = bytes ? kCentreCode / 4 : kCentreCode;
+    std::string text = FormatNr1(static_cast<int>(format));
+    text += ',' + FormatNr1(static_cast<std::int64_t>(record.size()));
+    text += ',' + FormatNr3(record.xIncrement);
+    text += ',' + FormatNr3(record.xOrigin);
+    text += ',' + FormatNr3(yIncrement);
+    text += ',' + FormatNr3(yOrigin);
+    text += ',' + FormatNr1(yReference);
+    return text;
+}
+
+}  // namespace lumatrace
