@@ -16,6 +16,8 @@ packages=(
   # running the program without a display, looking at it, Japanese text and the
   # fixed-pitch face of the set-information readouts (fonts-ipafont-gothic)
   xvfb xauth imagemagick fonts-ipafont-gothic
+  # the remote-control example and its test: Debian's pyvisa and matplotlib
+  python3-pyvisa python3-pyvisa-py python3-matplotlib python3-numpy
   # Windows builds of the FFT library and the driver, and running the DLL test
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   mingw-w64-x86-64-dev wine wine64
