@@ -741,7 +741,7 @@ bool ReadDataBlock(LineCursor& file, ChannelsOn channels, std::span<SampleWord> 
         return false;
     }
     if (firstSample == 0) {
-        std::fill(record.begin(), record.end(), 0xFFFFFFFFu);
+        std::fill(record.begin(), record.end(), kNoSampleWord);
     }
     if (file.AtEnd()) {
         return true;
