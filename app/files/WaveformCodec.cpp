@@ -756,13 +756,24 @@ namespace {
 // The first characters of a row, p[0] to p[9], as the writer's own form
 // would have them: bit i of `digit` set where p[i] is a digit, of `padding`
 // where p[i] is what the writer puts there around the digits (a blank in
-// each code, the comma behind it at 4 and 9). `codes` holds the codes of
+// each code, the comma behind it at 4 and 9). Codes() gives the codes of
 // p[0..3] and p[5..8] in its low and high 16 bits, blanks counting as
-// leading zeros; it is meaningful only where the masks say the form holds.
+// leading zeros; they are meaningful only where the masks say the form
+// holds.
 struct RowHead {
     unsigned digit;
     unsigned padding;
+#if defined(__SSE2__)
+    __m128i words;  // the codes in its low 32 bits
+    std::uint32_t Codes() const {
+        return static_cast<std::uint32_t>(_mm_cvtsi128_si32(words));
+    }
+#else
     std::uint32_t codes;
+    std::uint32_t Codes() const {
+        return codes;
+    }
+#endif
 };
 [[gnu::always_inline]] inline RowHead ReadRowHead(const char* p) {
 #if defined(__SSE2__)
@@ -783,8 +794,7 @@ struct RowHead {
     const __m128i sums = _mm_add_epi32(pairs, _mm_srli_epi64(pairs, 32));
     // Lanes 0 and 2 hold the codes (at most 9999), packed to 16-bit words 0
     // and 2, then brought to words 0 and 1.
-    const __m128i words = _mm_shufflelo_epi16(_mm_packs_epi32(sums, sums), 0x08);
-    return {digit, padding, static_cast<std::uint32_t>(_mm_cvtsi128_si32(words))};
+    return {digit, padding, _mm_shufflelo_epi16(_mm_packs_epi32(sums, sums), 0x08)};
 #else
     static constexpr char kWriter[] = "    ,    ,";
     RowHead h{0, 0, 0};
@@ -850,12 +860,12 @@ int ReadWriterRows(const char*& p, const char* end, SampleWord* out, int j, int 
             break;
         }
         if constexpr (both) {
-            out[j] = head.codes;
+            out[j] = head.Codes();
         } else {
-            out[j] = (head.codes & 0xFFFFu) << shift | empty;
+            out[j] = (head.Codes() & 0xFFFFu) << shift | empty;
         }
         // The volt columns are not read: the row ends at its line feed.
-        row = base + __builtin_ctzll(lineFeeds) + 1;
+        row = base + static_cast<std::size_t>(__builtin_ctzll(lineFeeds)) + 1;
         lineFeeds &= lineFeeds - 1;
     }
     p = row;
