@@ -22,11 +22,4 @@ void ReadInstrumentMemory(DeviceSession& session, DeviceStartup& startup) {
     }
 }
 
-MemorySizeOffer FitMemorySizeList(std::uint32_t memorySize, int savedIndex) {
-    if (memorySize != 0) {
-        return {3, true, savedIndex};
-    }
-    return {2, false, savedIndex == 2 ? 0 : savedIndex};
-}
-
 }  // namespace lumatrace

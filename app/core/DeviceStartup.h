@@ -1,8 +1,7 @@
-// The device steps of the main window's creation: the texts of the
-// start-up failures and the memory-size list that fits the instrument.
+// The device steps of the main window's creation and the texts of the
+// start-up failures.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -24,14 +23,5 @@ struct DeviceStartup {
 void OpenInstrument(DeviceSession& session, DeviceStartup& startup);
 // Reads the memory size of an opened instrument.
 void ReadInstrumentMemory(DeviceSession& session, DeviceStartup& startup);
-
-// The memory-size list for the instrument: 1MPoint (index 2) only with the
-// large memory; a saved 1MPoint selection falls back to 10kPoint without it.
-struct MemorySizeOffer {
-    int itemCount;
-    bool oneMegItemVisible;
-    int index;
-};
-MemorySizeOffer FitMemorySizeList(std::uint32_t memorySize, int savedIndex);
 
 }  // namespace lumatrace

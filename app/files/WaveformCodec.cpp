@@ -733,6 +733,145 @@ namespace {
     return end;
 }
 
+// Line feeds among the 64 bytes from p: bit i for p[i].
+[[gnu::always_inline]] inline std::uint64_t LineFeeds64(const char* p) {
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    const auto at = [&](int i) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+        return static_cast<std::uint64_t>(
+                   static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lf))))
+               << (16 * i);
+    };
+    return at(0) | at(1) | at(2) | at(3);
+#else
+    std::uint64_t bits = 0;
+    for (int i = 0; i < 64; ++i) {
+        bits |= static_cast<std::uint64_t>(p[i] == '\n') << i;
+    }
+    return bits;
+#endif
+}
+
+// The first characters of a row, p[0] to p[9], as the writer's own form
+// would have them: bit i of `digit` set where p[i] is a digit, of `padding`
+// where p[i] is what the writer puts there around the digits (a blank in
+// each code, the comma behind it at 4 and 9). Codes() gives the codes of
+// p[0..3] and p[5..8] in its low and high 16 bits, blanks counting as
+// leading zeros; they are meaningful only where the masks say the form
+// holds.
+struct RowHead {
+    unsigned digit;
+    unsigned padding;
+#if defined(__SSE2__)
+    __m128i words;  // the codes in its low 32 bits
+    std::uint32_t Codes() const {
+        return static_cast<std::uint32_t>(_mm_cvtsi128_si32(words));
+    }
+#else
+    std::uint32_t codes;
+    std::uint32_t Codes() const {
+        return codes;
+    }
+#endif
+};
+[[gnu::always_inline]] inline RowHead ReadRowHead(const char* p) {
+#if defined(__SSE2__)
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const auto mask = [](__m128i m) { return static_cast<unsigned>(_mm_movemask_epi8(m)); };
+    const __m128i values = _mm_sub_epi8(bytes, _mm_set1_epi8('0'));
+    const unsigned digit = mask(_mm_cmpeq_epi8(_mm_min_epu8(values, _mm_set1_epi8(9)), values));
+    const __m128i writer =
+        _mm_setr_epi8(' ', ' ', ' ', ' ', ',', ' ', ' ', ' ', ' ', ',', 0, 0, 0, 0, 0, 0);
+    const unsigned padding = mask(_mm_cmpeq_epi8(bytes, writer));
+    // A digit's low nibble is its value, a blank's is zero. The two codes'
+    // eight characters side by side as 16-bit lanes, weighted and summed in
+    // pairs, then the pairs summed.
+    const __m128i nibbles = _mm_and_si128(bytes, _mm_set1_epi8(0x0F));
+    const __m128i eight = _mm_unpacklo_epi8(_mm_unpacklo_epi32(nibbles, _mm_srli_si128(nibbles, 5)),
+                                            _mm_setzero_si128());
+    const __m128i pairs = _mm_madd_epi16(eight, _mm_setr_epi16(1000, 100, 10, 1, 1000, 100, 10, 1));
+    const __m128i sums = _mm_add_epi32(pairs, _mm_srli_epi64(pairs, 32));
+    // Lanes 0 and 2 hold the codes (at most 9999), packed to 16-bit words 0
+    // and 2, then brought to words 0 and 1.
+    return {digit, padding, _mm_shufflelo_epi16(_mm_packs_epi32(sums, sums), 0x08)};
+#else
+    static constexpr char kWriter[] = "    ,    ,";
+    RowHead h{0, 0, 0};
+    std::uint32_t code[2] = {0, 0};
+    for (unsigned i = 0; i < 10; ++i) {
+        const unsigned b = static_cast<unsigned char>(p[i]);
+        h.digit |= static_cast<unsigned>(b - '0' < 10) << i;
+        h.padding |= static_cast<unsigned>(b == static_cast<unsigned char>(kWriter[i])) << i;
+        if (i != 4 && i != 9) {
+            code[i / 5] = code[i / 5] * 10 + (b & 0x0F);
+        }
+    }
+    h.codes = (code[1] & 0xFFFFu) << 16 | (code[0] & 0xFFFFu);
+    return h;
+#endif
+}
+
+// Reads rows of the writer's own form from p on, into out[j], out[j + 1],
+// ... up to out[kRowsPerFile - 1]: "%4d,%4d,..." when both channels are on,
+// "%4d,..." for one (its code goes to its half by `shift`, `empty` fills the
+// other). Stops at the first row of any other form, or too near the end of
+// the text to look ahead, leaving p on that row; returns the index of the
+// next row to read.
+//
+// The line feeds of 64 bytes at a time are found first, so that where a row
+// ends never waits for the row before it; the code characters of a row are
+// classified and converted together, with no branch on how many blanks pad a
+// code (the codes vary from row to row, and a mispredicted branch per field
+// cost more than the whole row).
+template <bool both>
+int ReadWriterRows(const char*& p, const char* end, SampleWord* out, int j, int shift,
+                   SampleWord empty) {
+    // Bit i stands for a row's i-th character: the code characters, those
+    // that may be blanks (all but the last of each code), the commas behind.
+    constexpr unsigned codes = both ? 0x1EFu : 0x00Fu;
+    constexpr unsigned padding = both ? 0x0E7u : 0x007u;
+    constexpr unsigned commas = both ? 0x210u : 0x010u;
+    // A row starts inside the 64 bytes whose line feeds are at hand, with at
+    // least 16 bytes behind it to classify.
+    constexpr std::ptrdiff_t kAhead = 64 + 16;
+    const char* row = p;
+    if (end - row < kAhead) {
+        return j;
+    }
+    const char* base = row;
+    std::uint64_t lineFeeds = LineFeeds64(base);  // those at or after `row`
+    for (; j < kRowsPerFile; ++j) {
+        while (lineFeeds == 0) {
+            base += 64;
+            if (end - base < kAhead) {
+                p = row;
+                return j;
+            }
+            lineFeeds = LineFeeds64(base);
+        }
+        // Each code: blanks, then digits up to its last character, then a
+        // comma (so no line feed among them). The blanks of a code are the
+        // low bits of its four: adding one to each group of four clears them.
+        const RowHead head = ReadRowHead(row);
+        const unsigned blanks = head.padding & padding;
+        if ((((head.digit & codes) | blanks | (head.padding & commas)) != (codes | commas)) |
+            ((blanks & (blanks + 0x21u)) != 0)) {
+            break;
+        }
+        if constexpr (both) {
+            out[j] = head.Codes();
+        } else {
+            out[j] = (head.Codes() & 0xFFFFu) << shift | empty;
+        }
+        // The volt columns are not read: the row ends at its line feed.
+        row = base + static_cast<std::size_t>(__builtin_ctzll(lineFeeds)) + 1;
+        lineFeeds &= lineFeeds - 1;
+    }
+    p = row;
+    return j;
+}
+
 }  // namespace
 
 bool ReadDataBlock(LineCursor& file, ChannelsOn channels, std::span<SampleWord> record,
@@ -741,7 +880,7 @@ bool ReadDataBlock(LineCursor& file, ChannelsOn channels, std::span<SampleWord> 
         return false;
     }
     if (firstSample == 0) {
-        std::fill(record.begin(), record.end(), 0xFFFFFFFFu);
+        std::fill(record.begin(), record.end(), kNoSampleWord);
     }
     if (file.AtEnd()) {
         return true;
@@ -757,11 +896,22 @@ bool ReadDataBlock(LineCursor& file, ChannelsOn channels, std::span<SampleWord> 
     const char* const end = p + rest.size();
     const bool both = channels.ch1 && channels.ch2;
     SampleWord* out = record.data() + firstSample;
+    // Rows of the writer's own form take the quick way; the careful one
+    // reads any other row, and the last ones (too near the end of the text
+    // to look ahead).
+    const int shift = channels.ch1 ? 0 : 16;
+    const SampleWord empty = channels.ch1 ? 0xFFFF0000u : 0xFFFFu;
     for (int j = 0; j < kRowsPerFile; ++j) {
+        j = both ? ReadWriterRows<true>(p, end, out, j, shift, empty)
+                 : ReadWriterRows<false>(p, end, out, j, shift, empty);
+        if (j == kRowsPerFile) {
+            break;
+        }
+        std::uint32_t a = 0;
+        std::uint32_t b = 0;
         if (p == end) {
             return false;  // rows missing
         }
-        std::uint32_t a = 0;
         const bool null = end - p >= 4 && p[0] == 'N';
         if (!ParseCodeField(p, end, a)) {
             return false;
@@ -773,7 +923,6 @@ bool ReadDataBlock(LineCursor& file, ChannelsOn channels, std::span<SampleWord> 
         }
         if (both) {
             ++p;
-            std::uint32_t b = 0;
             if (!ParseCodeField(p, end, b)) {
                 return false;
             }

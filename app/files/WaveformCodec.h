@@ -25,6 +25,8 @@ using SampleWord = std::uint32_t;
 inline constexpr std::size_t kRecordWords = 1000001;  // words of a caller's record buffer
 inline constexpr int kRowsPerFile = 10000;
 inline constexpr std::uint32_t kWaveformMagic = 0xAB00;
+// All bits set: no sample on either channel.
+inline constexpr SampleWord kNoSampleWord = 0xFFFFFFFFu;
 
 // One channel's part of the settings block, as the panel shows it.
 struct ChannelFileSettings {

@@ -232,9 +232,11 @@ bool LoadWaveformFile(FileStore& files, const fs::path& fileName, SettingsRestor
     std::vector<std::uint8_t> csvBytes;
     std::vector<RestoreStep> steps;
     while (index.Next(line)) {
-        // CP932 trail bytes are never a comma, so the split is safe before
-        // decoding; the path is decoded before its backslashes are looked at.
-        const std::size_t comma = line.find(',');
+        // The first sample follows the last comma: the path before it carries
+        // the set's name, which may hold commas itself. CP932 trail bytes are
+        // never a comma, so the split is safe before decoding; the path is
+        // decoded before its backslashes are looked at.
+        const std::size_t comma = line.rfind(',');
         std::optional<int> first;
         std::optional<std::string> relative;
         std::optional<fs::path> inside;

@@ -48,7 +48,9 @@ struct WaveformLoadInfo {
 // Reads the set into `record` (kRecordWords words) and restores the settings
 // through `host`, file by file as they are read. False with the message to
 // show (title "ファイルを開く") on the first failure; what was read before it
-// stays applied.
+// stays applied. Only a file holding sample 0 clears the whole record first;
+// a set without one leaves the words it does not hold as they were, so a
+// caller that wants them missing starts from kNoSampleWord.
 bool LoadWaveformFile(FileStore& files, const std::filesystem::path& fileName,
                       SettingsRestoreHost& host, std::span<SampleWord> record, std::string& message,
                       WaveformLoadInfo* info = nullptr);

@@ -57,7 +57,8 @@ class SettingsCollector final : public SettingsRestoreHost {
 
 struct LoadedSet {
     SettingsCollector settings;
-    std::vector<SampleWord> record = std::vector<SampleWord>(kRecordWords);
+    // Words the set does not hold (a set without its first file) stay missing.
+    std::vector<SampleWord> record = std::vector<SampleWord>(kRecordWords, kNoSampleWord);
     WaveformLoadInfo info;
 };
 

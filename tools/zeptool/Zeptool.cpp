@@ -72,7 +72,10 @@ void Help(std::ostream& out) {
         left.resize(std::max<std::size_t>(left.size() + 2, 18), ' ');
         out << "  " << left << c.summary << '\n';
     }
-    out << "  help              show this text\n";
+    out << "  help              show this text\n"
+           "\nmissing samples (NULL in the set's CSV files, or not held by the set):\n"
+           "  info leaves them out of present, minCode and maxCode; export writes them\n"
+           "  as empty code and volts fields (CSV) or as null (JSON)\n";
 }
 
 }  // namespace

@@ -274,23 +274,6 @@ TEST_F(SessionFixture, StartupMessages) {
     EXPECT_EQ(LibraryLoadFailureText("libzep9100.so"), "libzep9100.so のロードに失敗しました。");
 }
 
-TEST(MemorySizeList, FitsTheInstrument) {
-    struct Case {
-        std::uint32_t memorySize;
-        int saved;
-        int items;
-        bool oneMeg;
-        int index;
-    };
-    for (const Case c : {Case{1000000, 2, 3, true, 2}, Case{0, 2, 2, false, 0},
-                         Case{0, 1, 2, false, 1}, Case{0xFFFFFFFFu, 2, 3, true, 2}}) {
-        const MemorySizeOffer o = FitMemorySizeList(c.memorySize, c.saved);
-        EXPECT_EQ(o.itemCount, c.items) << c.memorySize;
-        EXPECT_EQ(o.oneMegItemVisible, c.oneMeg) << c.memorySize;
-        EXPECT_EQ(o.index, c.index) << c.memorySize;
-    }
-}
-
 // The real library with its virtual instrument, bound by path through the
 // platform loader.
 TEST(RealDeviceLibrary, OpensTheVirtualInstrument) {

@@ -6,11 +6,13 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <vector>
 
 #include "app/core/tests/FormMainFixture.h"
 #include "app/display/WaveBuffers.h"
 #include "app/files/WaveformFiles.h"
+#include "app/platform/FileStore.h"
 #include "app/settings/FormSetup.h"
 
 namespace lumatrace {
@@ -57,6 +59,48 @@ TEST_F(FormMainTest, SavedSetOpensAgainWithItsSettingsAndRecord) {
         << std::hex << "at " << (differs.first - saved.begin()) << ": saved " << *differs.first
         << ", read " << *differs.second;
     EXPECT_EQ(WaveBuffer[static_cast<std::size_t>(points)], NoSample);
+}
+
+// The record buffers start zero-filled; start-up clears the record on show,
+// so a set that does not hold the first samples (its index lacks the file
+// that clears the record) shows them as missing, never as code 0.
+TEST_F(FormMainTest, SamplesASetDoesNotHoldStayMissing) {
+    std::fill(WaveBuffer.begin(), WaveBuffer.end(), SampleWord{0});
+    Start("seed = 24");
+    EXPECT_EQ(std::count(WaveBuffer.begin(), WaveBuffer.end(), NoSample),
+              static_cast<std::ptrdiff_t>(WaveBuffer.size()));
+
+    WaveformFileSettings s;
+    s.memorySizeIndex = 1;
+    s.memoryPoints = 20000;
+    std::vector<SampleWord> record(kRecordWords, NoSample);
+    for (int i = 0; i < 20000; ++i) {
+        record[static_cast<std::size_t>(i)] = MakeSampleWord(i % 1024, (i * 7) % 1024);
+    }
+    const std::filesystem::path set = appData / "second.zep";
+    LocalFileStore files;
+    ASSERT_EQ(SaveWaveformFile(files, messages, set, s, record, "2026/12/10"), SaveResult::Saved);
+    std::vector<std::uint8_t> index;
+    ASSERT_TRUE(files.ReadAll(set, index).ok());
+    const std::string first = "zep_second\\second_0.csv,0\r\n";
+    std::string text(index.begin(), index.end());
+    ASSERT_NE(text.find(first), std::string::npos) << text;
+    text.erase(text.find(first), first.size());
+    ASSERT_TRUE(
+        files
+            .WriteAtomically(set, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()})
+            .ok());
+
+    dialogs.answers.push_back(Chosen(set));
+    form->A_Open->trigger();
+    EXPECT_TRUE(messages.shown.empty()) << messages.shown.front().text;
+    EXPECT_TRUE(form->Acquisition().dataValid);
+    EXPECT_EQ(form->Settings().memoryPoints, 100000);
+    EXPECT_EQ(std::count(WaveBuffer.begin(), WaveBuffer.begin() + 10000, NoSample), 10000);
+    EXPECT_TRUE(
+        std::equal(WaveBuffer.begin() + 10000, WaveBuffer.begin() + 20000, record.begin() + 10000));
+    EXPECT_EQ(std::count(WaveBuffer.begin() + 20000, WaveBuffer.end(), NoSample),
+              static_cast<std::ptrdiff_t>(WaveBuffer.size() - 20000));
 }
 
 TEST_F(FormMainTest, OpenRefusesMissingAndBrokenSets) {

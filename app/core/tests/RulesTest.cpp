@@ -81,6 +81,11 @@ TEST(WaveFileName, Extraction) {
         {"  \"/home/u/a.zep\"  ", "/home/u/a.zep"},
         {"/home/u/notes.txt", "/home/u/notes.txt"},
         {"\"\"", ""},
+        {"", ""},
+        {R"("C:\x\Lumatrace.exe"    "  a.zep  "  )", "a.zep"},  // blanks inside the quotes
+        {R"("C:\x\Lumatrace.exe" )", ""},                       // the program alone
+        {"/home/user/波形.zep", "/home/user/波形.zep"},
+        {"/data/a.zep.zep", "/data/a.zep"},  // cut behind the first ".zep"
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ExtractWaveFileName(c.commandLine), c.file) << c.commandLine;

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <random>
+#include <string_view>
+
 #include "app/files/WaveformCodec.h"
 #include "app/files/tests/WaveformTestSupport.h"
 
@@ -501,6 +507,231 @@ TEST(WaveformDataRead, MissingFinalLineEndIsAccepted) {
     LineCursor cursor(text);
     EXPECT_TRUE(ReadDataBlock(cursor, {true, false}, record, 0));
     EXPECT_EQ(record[9999], Word(5, kNone));
+}
+
+// ---------------------------------------------------------------------------
+// The data block reader against a plain one that follows the rules row by
+// row, field by field, on written blocks and on damaged ones.
+
+// One code field of `row` (a row without its line end) from `at`: "NULL", or
+// up to nine digits with blanks (any byte up to ' ') around them, at most
+// 0xFFFF. It must end at a comma or at the end of the row.
+struct PlainField {
+    bool ok = false;
+    std::uint32_t half = 0;
+    std::size_t end = 0;
+};
+PlainField ReadPlainField(std::string_view row, std::size_t at) {
+    PlainField f;
+    std::size_t i = at;
+    if (row.substr(i, 4) == "NULL") {
+        i += 4;
+        f.half = 0xFFFF;
+    } else {
+        const auto blank = [&](std::size_t k) {
+            return k < row.size() && static_cast<unsigned char>(row[k]) <= ' ';
+        };
+        while (blank(i)) {
+            ++i;
+        }
+        const std::size_t digits = i;
+        while (i < row.size() && row[i] >= '0' && row[i] <= '9' && i - digits < 9) {
+            f.half = f.half * 10 + static_cast<std::uint32_t>(row[i] - '0');
+            ++i;
+        }
+        if (i == digits || f.half > 0xFFFF) {
+            return f;
+        }
+        while (blank(i)) {
+            ++i;
+        }
+    }
+    f.ok = i == row.size() || row[i] == ',';
+    f.end = i;
+    return f;
+}
+
+// The whole block: returns whether it was read and, when it was, how many
+// bytes of `text` it took.
+std::optional<std::size_t> ReadPlainDataBlock(std::string_view text, ChannelsOn channels,
+                                              std::vector<SampleWord>& record,
+                                              std::size_t firstSample) {
+    if (firstSample > record.size() || record.size() - firstSample < kRowsPerFile) {
+        return std::nullopt;
+    }
+    if (firstSample == 0) {
+        std::fill(record.begin(), record.end(), kNoSampleWord);
+    }
+    std::size_t pos = 0;
+    const auto nextRow = [&](std::string_view& row, bool& lineEnd) {
+        if (pos >= text.size()) {
+            return false;
+        }
+        const std::size_t lf = text.find('\n', pos);
+        lineEnd = lf != std::string_view::npos;
+        row = text.substr(pos, (lineEnd ? lf : text.size()) - pos);
+        pos = lineEnd ? lf + 1 : text.size();
+        return true;
+    };
+    std::string_view row;
+    bool lineEnd = false;
+    if (text.empty()) {
+        return 0;
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (!nextRow(row, lineEnd)) {
+            return std::nullopt;
+        }
+    }
+    const bool both = channels.ch1 && channels.ch2;
+    for (int j = 0; j < kRowsPerFile; ++j) {
+        if (!nextRow(row, lineEnd)) {
+            return std::nullopt;
+        }
+        // The carriage return of a CR LF line end is not part of the row.
+        if (lineEnd && !row.empty() && row.back() == '\r') {
+            row.remove_suffix(1);
+        }
+        const PlainField first = ReadPlainField(row, 0);
+        if (!first.ok) {
+            return std::nullopt;
+        }
+        // A row without a comma holds only "NULL", and only for one channel.
+        if (first.end == row.size() && !(row.substr(0, 4) == "NULL" && !both)) {
+            return std::nullopt;
+        }
+        SampleWord word;
+        if (both) {
+            const PlainField second = ReadPlainField(row, first.end + 1);
+            if (!second.ok) {
+                return std::nullopt;
+            }
+            word = (second.half << 16) | first.half;
+        } else if (channels.ch1) {
+            word = 0xFFFF0000u | first.half;
+        } else {
+            word = (first.half << 16) | 0xFFFFu;
+        }
+        record[firstSample + static_cast<std::size_t>(j)] = word;
+    }
+    return pos;
+}
+
+// Reads `text` both ways into records that start alike and compares
+// everything: the outcome, every word, and where the reader stopped.
+void ExpectLikePlain(std::string_view text, ChannelsOn channels, std::size_t recordWords,
+                     std::size_t firstSample, const std::string& label) {
+    std::vector<SampleWord> fast(recordWords, 0x5A5A5A5Au);
+    std::vector<SampleWord> plain(fast);
+    LineCursor cursor(text);
+    const bool read = ReadDataBlock(cursor, channels, fast, firstSample);
+    const std::optional<std::size_t> used = ReadPlainDataBlock(text, channels, plain, firstSample);
+    ASSERT_EQ(read, used.has_value()) << label;
+    if (read) {
+        EXPECT_EQ(cursor.Rest().size(), text.size() - *used) << label;
+    }
+    const auto differs = std::mismatch(fast.begin(), fast.end(), plain.begin());
+    ASSERT_EQ(differs.first, fast.end())
+        << label << ": word " << (differs.first - fast.begin()) << std::hex << " reads "
+        << *differs.first << ", plainly " << *differs.second;
+}
+
+TEST(WaveformDataRead, WrittenAndDamagedBlocksReadLikeThePlainReader) {
+    std::mt19937 random(20261210);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    // Bytes that matter to the reader, and a few that do not.
+    static constexpr char kAlphabet[] = {' ', '0', '1',  '5', '9', ',', ',',  '\r', '\n', 'N',
+                                         'U', 'L', '\t', '-', '.', 'x', '\0', '/',  ':',  '\x81'};
+    for (int round = 0; round < 240; ++round) {
+        WaveformFileSettings s = ExampleSettings(pick(4) != 0, pick(4) != 0);
+        for (ChannelFileSettings& c : s.channel) {
+            // Volt columns of every width: millivolts at high probe factors
+            // give the widest, ground gives 0.00 throughout.
+            c.voltsPerDivMv = std::array{1, 50, 500, 1000, 5000}[pick(5)];
+            c.probeFactor = std::array{1, 10, 100}[pick(3)];
+            c.tracePosition = pick(501);
+            c.displayCoupling = pick(3);
+        }
+        std::vector<SampleWord> record(kRowsPerFile);
+        const int nullEvery = 1 + pick(50);
+        for (SampleWord& w : record) {
+            w = static_cast<SampleWord>(random());  // stray high bits are written as code bits
+            if (pick(nullEvery) == 0) {
+                w |= 0xFFFFu;
+            }
+            if (pick(nullEvery) == 0) {
+                w |= 0xFFFF0000u;
+            }
+        }
+        std::string text;
+        DataBlockWriter(s).WriteDataBlock(text, record.data(), 0);
+        const ChannelsOn channels{s.channel[0].channelOn, s.channel[1].channelOn};
+        const int damage = pick(3) == 0 ? 0 : 1 + pick(4);
+        for (int d = 0; d < damage && !text.empty(); ++d) {
+            const std::size_t at = static_cast<std::size_t>(random() % text.size());
+            const char c = kAlphabet[pick(sizeof kAlphabet)];
+            switch (pick(4)) {
+                case 0:
+                    text[at] = c;
+                    break;
+                case 1:
+                    text.insert(text.begin() + static_cast<std::ptrdiff_t>(at), c);
+                    break;
+                case 2:
+                    text.erase(at, 1 + static_cast<std::size_t>(pick(4)));
+                    break;
+                default:
+                    text.resize(at);
+                    break;
+            }
+        }
+        if (pick(8) == 0 && text.size() >= 2) {
+            text.resize(text.size() - 2);  // no final line end
+        }
+        text += std::string(static_cast<std::size_t>(pick(3)), 'z');  // bytes after the block
+        const std::size_t first = pick(2) == 0 ? 0 : kRowsPerFile;
+        ExpectLikePlain(text, channels, 2 * kRowsPerFile, first,
+                        "round " + std::to_string(round) + " damage " + std::to_string(damage));
+        if (HasFatalFailure()) {
+            return;
+        }
+    }
+}
+
+// Every four-byte code field over bytes that matter, in each place a field
+// stands, followed by enough text for the reader to look ahead.
+TEST(WaveformDataRead, EveryShortCodeFieldReadsLikeThePlainReader) {
+    static constexpr char kBytes[] = {' ',  '0', '1', '9', 'N',    '\r',  '\t',
+                                      '\0', '/', ':', ',', '\x10', '\xB0'};
+    constexpr int n = sizeof kBytes;
+    struct Place {
+        ChannelsOn channels;
+        const char* before;
+        const char* after;
+    };
+    const Place places[] = {
+        {{true, true}, "", ", 512,    0.00,    0.00"},
+        {{true, true}, " 512,", ",    0.00,    0.00"},
+        {{true, false}, "", ",   -2.16"},
+        {{false, true}, "", ",   -2.16"},
+    };
+    for (const Place& place : places) {
+        for (int code = 0; code < n * n * n * n; ++code) {
+            std::string text = "\r\nheading\r\nlabels\r\n";
+            text += place.before;
+            for (int k = 0, c = code; k < 4; ++k, c /= n) {
+                text += kBytes[c % n];
+            }
+            text += place.after;
+            text += "\r\n";
+            text += std::string(64, 'z');  // a second row that is always malformed
+            ExpectLikePlain(text, place.channels, kRowsPerFile + 1, 1,
+                            place.before + std::to_string(code));
+            if (HasFatalFailure()) {
+                return;
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -375,6 +375,34 @@ TEST(WaveformSave, LocalFileSystem) {
     fs::remove_all(dir);
 }
 
+// The index line is path, comma, first sample: a set named with commas (its
+// folder and CSV files carry the name) opens again.
+TEST(WaveformRoundTrip, NameWithCommasOnTheLocalFileSystem) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("lumatrace-comma-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    LocalFileStore files;
+    RecordingMessageBox box;
+    const std::vector<SampleWord> record = TestRecord();
+    WaveformFileSettings s = SampleSettings();
+    s.memoryPoints = 20000;
+    const fs::path set = dir / "run,1,a.zep";
+    ASSERT_EQ(SaveWaveformFile(files, box, set, s, record, kStamp), SaveResult::Saved);
+    EXPECT_TRUE(fs::exists(dir / "zep_run,1,a" / "run,1,a_1.csv"));
+
+    RecordingRestoreHost host;
+    std::vector<SampleWord> loaded(kRecordWords, 0x5A5A5A5Au);
+    std::string message;
+    WaveformLoadInfo info;
+    EXPECT_TRUE(LoadWaveformFile(files, set, host, loaded, message, &info)) << message;
+    EXPECT_EQ(info.files, 2u);
+    EXPECT_EQ(info.endSample, 20000u);
+    EXPECT_EQ(host.calls.size(), 2 * SampleSettingsSteps().size());
+    EXPECT_TRUE(std::equal(loaded.begin(), loaded.begin() + 20000, record.begin()));
+    EXPECT_EQ(loaded[20000], kNoSampleWord);
+    fs::remove_all(dir);
+}
+
 // A saved 10,000-point set in the fake store, for the load cases.
 AimedStore SavedSet(int points = 20000) {
     AimedStore store;

@@ -504,6 +504,26 @@ TEST_F(SettingsForm, OneMegapointFallsBackWithoutTheLargeMemory) {
     EXPECT_EQ(form->Settings().memoryPoints, 10000);
 }
 
+TEST_F(SettingsForm, MemorySizeListFitsTheInstrument) {
+    struct Case {
+        bool largeMemory;
+        int selected;
+        int items;
+        bool oneMegItem;
+        int index;
+    };
+    for (const Case c : {Case{true, 2, 3, true, 2}, Case{true, 1, 3, true, 1},
+                         Case{false, 2, 2, false, 0}, Case{false, 1, 2, false, 1}}) {
+        form->FitMemorySizeList(true);
+        W<QComboBox>("ComboBoxMemSize")->setCurrentIndex(c.selected);
+        form->FitMemorySizeList(c.largeMemory);
+        EXPECT_EQ(W<QComboBox>("ComboBoxMemSize")->count(), c.items) << c.largeMemory;
+        EXPECT_EQ(M("M_MS_1M")->isVisible(), c.oneMegItem) << c.largeMemory;
+        EXPECT_EQ(W<QComboBox>("ComboBoxMemSize")->currentIndex(), c.index)
+            << c.largeMemory << " " << c.selected;
+    }
+}
+
 TEST_F(SettingsForm, MenuTwinsSelectListIndexes) {
     // The math menus act only while the math trace is on.
     M("M_Math")->trigger();

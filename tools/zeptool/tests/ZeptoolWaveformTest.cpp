@@ -97,6 +97,46 @@ TEST_F(ZeptoolWaveform, ExportCsvAndJson) {
     EXPECT_NE(text.find("\"volts\": [0, 4.990234375, null, "), std::string::npos);
 }
 
+// A set whose index names only its second file holds no samples 0 to 9,999:
+// they are missing, not code 0, in the summary and in both export forms.
+TEST_F(ZeptoolWaveform, SamplesTheSetDoesNotHoldAreMissing) {
+    {
+        std::ifstream in(set, std::ios::binary);
+        std::string index{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const std::string first = "zep_run1\\run1_0.csv,0\r\n";
+        ASSERT_NE(index.find(first), std::string::npos) << index;
+        index.erase(index.find(first), first.size());
+        std::ofstream(set, std::ios::binary | std::ios::trunc) << index;
+    }
+    std::string out, err;
+    ASSERT_EQ(Run({"info", set.string()}, out, err), kZeptoolOk) << err;
+    EXPECT_NE(out.find("\"files\": 1,\n    \"points\": 20000"), std::string::npos) << out;
+    // Only word 19999 is held on either channel.
+    EXPECT_NE(out.find("\"CH1\": {\n      \"present\": 1,\n      \"minCode\": 3,\n      "
+                       "\"maxCode\": 3"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("\"CH2\": {\n      \"present\": 1,\n      \"minCode\": 900,\n      "
+                       "\"maxCode\": 900"),
+              std::string::npos)
+        << out;
+
+    ASSERT_EQ(Run({"export", set.string()}, out, err), kZeptoolOk) << err;
+    EXPECT_EQ(out.substr(0, out.find('\n', out.find('\n') + 1) + 1),
+              "index,ch1_code,ch1_volts,ch2_code,ch2_volts\n"
+              "0,,,,\n");
+    EXPECT_NE(out.find("\n9999,,,,\n10000,,,,\n"), std::string::npos);
+    EXPECT_NE(out.find("\n19999,3,-4.970703125,900,0\n"), std::string::npos);
+
+    ASSERT_EQ(Run({"export", set.string(), "--format", "json"}, out, err), kZeptoolOk) << err;
+    EXPECT_NE(out.find("\"codes\": [null, "), std::string::npos) << out.substr(0, 200);
+    EXPECT_EQ(out.find("\"codes\": [0"), std::string::npos);
+
+    ASSERT_EQ(Run({"help"}, out, err), kZeptoolOk);
+    EXPECT_NE(out.find("empty code and volts fields (CSV) or as null (JSON)"), std::string::npos)
+        << out;
+}
+
 TEST_F(ZeptoolWaveform, Errors) {
     std::string out, err;
     EXPECT_EQ(Run({"info", (dir / "none.zep").string()}, out, err), kZeptoolFailed);
