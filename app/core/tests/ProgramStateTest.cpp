@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "app/core/PanelDerived.h"
 #include "app/core/tests/FormMainFixture.h"
+#include "app/files/SettingsRestore.h"
 #include "app/settings/ParamFile.h"
 
 namespace lumatrace {
@@ -234,6 +236,84 @@ TEST_F(ProgramState, StartAndCloseWithoutAChangeLeaveTheParameterFileAsItWas) {
     Launch();
     form->close();
     EXPECT_EQ(ReadBytes(ParamFile()), first);
+}
+
+// The controls a waveform set restores, by name.
+std::vector<std::string> ControlsASetRestores(const PanelState& p, const InstrumentSettings& s) {
+    const std::optional<std::string> block = WriteSettingsBlock(FileSettingsFrom(p, s, false));
+    EXPECT_TRUE(block.has_value());
+    LineCursor cursor(*block);
+    std::vector<RestoreStep> steps;
+    ChannelsOn channels;
+    EXPECT_TRUE(ReadSettingsBlock(cursor, steps, channels));
+    std::vector<std::string> names;
+    for (const RestoreStep& step : steps) {
+        if (step.kind != RestoreStep::Kind::Mirror) {
+            names.emplace_back(step.name);
+        }
+    }
+    return names;
+}
+
+TEST_F(ProgramState, ASetOpensWithTheSettingsItWasSavedWith) {
+    Start("seed = 24");
+    ChangeEverything();
+    const auto panel = Describe(form->Panel());
+    const InstrumentSettings saved = form->Settings();
+    dialogs.answers.push_back(FileDialogResult{(appData / "state.zep").string(), 1});
+    form->A_Save->trigger();
+    ASSERT_TRUE(messages.shown.empty()) << messages.shown.front().text;
+
+    // Everything else again, then the set.
+    Pick(form->ComboBoxVd1, 0);
+    Pick(form->ComboBoxPb2, 0);
+    Pick(form->ComboBoxCup1, 0);
+    Pick(form->ComboBoxTrigSrc, 0);
+    Pick(form->ComboBoxTrigSp, 0);
+    Pick(form->ComboBoxMemSize, 0);
+    Pick(form->ComboBoxTd, 20);
+    form->CheckBoxDelay->click();
+    form->CheckBoxPulse->click();
+    form->RdBtnUnder->click();
+    form->RdBtnFull2->click();
+    form->CheckBoxEqu->click();
+    Pick(form->ComboBoxWaveForm, 2);
+    form->UpDownTrigL->step(UpDownButton::Down);
+    form->UpDownTrigL->step(UpDownButton::Down);
+    ASSERT_NE(form->Settings().timeDivIndex, saved.timeDivIndex);
+    dialogs.answers.push_back(FileDialogResult{(appData / "state.zep").string(), 1});
+    form->A_Open->trigger();
+    ASSERT_TRUE(messages.shown.empty()) << messages.shown.front().text;
+
+    const auto now = Describe(form->Panel());
+    for (const std::string& name : ControlsASetRestores(form->Panel(), form->Settings())) {
+        for (std::size_t i = 0; i < panel.size(); ++i) {
+            if (panel[i].first == name) {
+                EXPECT_EQ(now[i].second, panel[i].second) << name;
+            }
+        }
+    }
+    const InstrumentSettings& s = form->Settings();
+    EXPECT_EQ(s.voltsPerDivMv, saved.voltsPerDivMv);
+    EXPECT_EQ(s.probeFactor, saved.probeFactor);
+    EXPECT_EQ(s.displayCoupling, saved.displayCoupling);
+    EXPECT_EQ(s.bandwidthLimit, saved.bandwidthLimit);
+    EXPECT_EQ(s.trigCouplingBySource, saved.trigCouplingBySource);
+    EXPECT_EQ(s.trigLevel, saved.trigLevel);
+    EXPECT_EQ(s.trigPosition, saved.trigPosition);
+    EXPECT_EQ(s.trigDelay, saved.trigDelay);
+    EXPECT_EQ(s.pulseWidth, saved.pulseWidth);
+    EXPECT_EQ(s.pulseCondition, saved.pulseCondition);
+    EXPECT_EQ(s.timeDivIndex, saved.timeDivIndex);
+    EXPECT_EQ(s.memoryPoints, saved.memoryPoints);
+    EXPECT_EQ(s.sampleIntervalNs, saved.sampleIntervalNs);
+    EXPECT_EQ(s.equivalentActive, saved.equivalentActive);
+    EXPECT_EQ(s.waveformMode, saved.waveformMode);
+    EXPECT_EQ(s.acquireCount, saved.acquireCount);
+    EXPECT_EQ(s.acquireCountIndex, saved.acquireCountIndex);
+    EXPECT_EQ(s.tracePosition[kTraceCh1], saved.tracePosition[kTraceCh1]);
+    EXPECT_EQ(s.cursorT1, saved.cursorT1);
+    EXPECT_EQ(form->Panel().Index(PanelList::Td), saved.timeDivIndex);
 }
 
 // A list record without a usable index, as a damaged or foreign file has it.
