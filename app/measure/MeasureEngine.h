@@ -112,6 +112,8 @@ class MeasureEngine {
     Analysis analysis_;
     Analysis pair_;
     std::vector<double> mathValues_;
+    std::vector<std::uint16_t> blockMin_;  // per block of the gate: extremes of the codes
+    std::vector<std::uint16_t> blockMax_;
 };
 
 // The values of one analysis, delay and phase not filled in.
