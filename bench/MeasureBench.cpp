@@ -62,7 +62,6 @@ MeasureInput InputFor(const std::vector<SampleWord>& record) {
     in.mathOn = true;
     in.math.op = MathOperator::Mul;
     in.sampleIntervalSeconds = 1e-8;
-    in.trigPosition = kPoints / 2;
     return in;
 }
 

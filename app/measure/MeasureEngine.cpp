@@ -299,8 +299,8 @@ double Cross(int a, double va, int b, double vb, double level) {
 // below 10 % before it) and FallFrom (the reverse); LastBelow50 and LastAbove50 (the last valid
 // sample before j below or above the 50 % level, known to exist).
 template <class Series>
-void ScanEdges(const Series& s, int first, int end, const ReferenceLevels& ref, double interval,
-               int trigPosition, MeasureEngine::EdgeSummary& e) {
+void ScanEdges(const Series& s, int first, int end, const ReferenceLevels& ref,
+               MeasureEngine::EdgeSummary& e) {
     auto prevValid = [&](int i) {
         do {
             --i;
@@ -316,7 +316,6 @@ void ScanEdges(const Series& s, int first, int end, const ReferenceLevels& ref, 
     auto cross = [&](int a, int b, double level) {
         return Cross(a, s.Value(a), b, s.Value(b), level);
     };
-    auto seconds = [&](double index) { return (index - trigPosition) * interval; };
 
     int i = s.FirstState(first, end);
     if (i >= end)
@@ -336,22 +335,22 @@ void ScanEdges(const Series& s, int first, int end, const ReferenceLevels& ref, 
         const double t50 = cross(m, nextValid(m), ref.l50);
         if (!high) {
             if (e.rising == 0)
-                e.firstRise = seconds(t50);
-            e.lastRise = seconds(t50);
+                e.firstRise = t50;
+            e.lastRise = t50;
             ++e.rising;
-            e.riseSum += (tArrive - tLeave) * interval;
+            e.riseSum += tArrive - tLeave;
             if (havePrevious) {
-                e.widthNegSum += (t50 - previous) * interval;
+                e.widthNegSum += t50 - previous;
                 ++e.widthNegCount;
             }
         } else {
             if (e.falling == 0)
-                e.firstFall = seconds(t50);
-            e.lastFall = seconds(t50);
+                e.firstFall = t50;
+            e.lastFall = t50;
             ++e.falling;
-            e.fallSum += (tArrive - tLeave) * interval;
+            e.fallSum += tArrive - tLeave;
             if (havePrevious) {
-                e.widthPosSum += (t50 - previous) * interval;
+                e.widthPosSum += t50 - previous;
                 ++e.widthPosCount;
             }
         }
@@ -714,6 +713,7 @@ void MeasureEngine::AnalyseChannel(const MeasureInput& in, int channel, SampleRa
     if (amplitude < kMinEdgeAmplitudeCodes || !(in.sampleIntervalSeconds > 0.0))
         return;
     out.edgesLooked = true;
+    out.interval = in.sampleIntervalSeconds;
     ReferenceLevels ref;
     ref.l10 = l.base + amplitude / 10.0;
     ref.l50 = l.base + amplitude / 2.0;
@@ -724,10 +724,7 @@ void MeasureEngine::AnalyseChannel(const MeasureInput& in, int channel, SampleRa
     const int twice50 = l.base + l.top;
     const int below50 = twice50 % 2 == 0 ? twice50 / 2 - 1 : twice50 / 2;
     const int above50 = twice50 / 2 + 1;
-    auto scan = [&](auto series) {
-        ScanEdges(series, gate.first, gate.end, ref, in.sampleIntervalSeconds, in.trigPosition,
-                  out.edges);
-    };
+    auto scan = [&](auto series) { ScanEdges(series, gate.first, gate.end, ref, out.edges); };
     const std::uint16_t* lows = blockMin_.data();
     const std::uint16_t* highs = blockMax_.data();
     if (channel == 0) {
@@ -843,9 +840,9 @@ void MeasureEngine::AnalyseMath(const MeasureInput& in, SampleRange gate, Analys
     ref.l10 = out.base + amplitude / 10.0;
     ref.l50 = out.base + amplitude / 2.0;
     ref.l90 = out.base + amplitude * 9.0 / 10.0;
-    // The values are indexed from the gate's start, and so is the trigger point here.
-    ScanEdges(ValueSeries{v, ref}, 0, n, ref, in.sampleIntervalSeconds,
-              in.trigPosition - gate.first, out.edges);
+    out.interval = in.sampleIntervalSeconds;
+    // The values are indexed from the gate's start; only differences of instants are used.
+    ScanEdges(ValueSeries{v, ref}, 0, n, ref, out.edges);
 }
 
 // ---------------------------------------------------------------- results
@@ -903,27 +900,28 @@ MeasureValues ValuesOf(const MeasureEngine::Analysis& a) {
         return v;
     const MeasureEngine::EdgeSummary& e = a.edges;
     v[MeasureId::Edges] = e.rising;
+    const double dt = a.interval;
     std::optional<double> period;
     if (e.rising >= 2)
-        period = (e.lastRise - e.firstRise) / (e.rising - 1);
+        period = (e.lastRise - e.firstRise) / (e.rising - 1) * dt;
     else if (e.falling >= 2)
-        period = (e.lastFall - e.firstFall) / (e.falling - 1);
+        period = (e.lastFall - e.firstFall) / (e.falling - 1) * dt;
     if (period && *period > 0.0) {
         v[MeasureId::Period] = *period;
         v[MeasureId::Frequency] = 1.0 / *period;
     }
     if (e.widthPosCount > 0)
-        v[MeasureId::WidthPos] = e.widthPosSum / e.widthPosCount;
+        v[MeasureId::WidthPos] = e.widthPosSum / e.widthPosCount * dt;
     if (e.widthNegCount > 0)
-        v[MeasureId::WidthNeg] = e.widthNegSum / e.widthNegCount;
+        v[MeasureId::WidthNeg] = e.widthNegSum / e.widthNegCount * dt;
     if (v[MeasureId::Period] && v[MeasureId::WidthPos])
         v[MeasureId::DutyPos] = Percent(*v[MeasureId::WidthPos], *v[MeasureId::Period]);
     if (v[MeasureId::Period] && v[MeasureId::WidthNeg])
         v[MeasureId::DutyNeg] = Percent(*v[MeasureId::WidthNeg], *v[MeasureId::Period]);
     if (e.rising > 0)
-        v[MeasureId::Rise] = e.riseSum / e.rising;
+        v[MeasureId::Rise] = e.riseSum / e.rising * dt;
     if (e.falling > 0)
-        v[MeasureId::Fall] = e.fallSum / e.falling;
+        v[MeasureId::Fall] = e.fallSum / e.falling * dt;
     return v;
 }
 
@@ -933,7 +931,7 @@ void FillDelayAndPhase(const MeasureEngine::Analysis& ch1, const MeasureEngine::
     values[MeasureId::Phase] = std::nullopt;
     if (!ch1.edgesLooked || !ch2.edgesLooked || ch1.edges.rising == 0 || ch2.edges.rising == 0)
         return;
-    const double delay = ch2.edges.firstRise - ch1.edges.firstRise;
+    const double delay = (ch2.edges.firstRise - ch1.edges.firstRise) * ch1.interval;
     values[MeasureId::Delay] = delay;
     const std::optional<double> period = ValuesOf(ch1)[MeasureId::Period];
     if (period)

@@ -54,7 +54,6 @@ struct MeasureInput {
     // The MATH operation; its ground flags are taken from `channel`, its scale is not used.
     MathSettings math{};
     double sampleIntervalSeconds = 0.0;  // time between two indices
-    int trigPosition = 0;                // index of the trigger point: time 0
 };
 
 // Half-open range of record indices [first, end).
@@ -79,14 +78,16 @@ class MeasureEngine {
 
     // What is known of one source after its analysis; exposed for the pair measurements and
     // for tests.
+    // Instants and durations in record indices (fractional): converted to seconds once, at the
+    // end, so that whole numbers of samples stay whole.
     struct EdgeSummary {
         int rising = 0;
         int falling = 0;
-        double firstRise = 0.0;  // 50 % instants, seconds from the trigger point
+        double firstRise = 0.0;  // 50 % instants
         double lastRise = 0.0;
         double firstFall = 0.0;
         double lastFall = 0.0;
-        double riseSum = 0.0;  // 10-90 % durations, seconds
+        double riseSum = 0.0;  // 10-90 % durations
         double fallSum = 0.0;
         double widthPosSum = 0.0;
         int widthPosCount = 0;
@@ -101,6 +102,7 @@ class MeasureEngine {
         double overshootSpan = 0.0;        // max - top, same units
         double preshootSpan = 0.0;         // base - min, same units
         bool edgesLooked = false;          // the amplitude allowed edges to be looked for
+        double interval = 0.0;             // seconds per index
         EdgeSummary edges;
     };
     const Analysis& Analyse(const MeasureInput& in, MeasureSource source, SampleRange gate);

@@ -63,7 +63,6 @@ MeasureInput InputFor(const std::vector<SampleWord>& record, const ChannelScene&
         c.position = scenes[ch]->position;
     }
     in.sampleIntervalSeconds = intervalSeconds;
-    in.trigPosition = 0;
     return in;
 }
 
@@ -293,7 +292,6 @@ TEST(MeasureAnalytic, DelayAndPhaseBetweenTheChannels) {
     ChannelScene ch2{"sine(freq=1kHz, amp=0.3, phase=-45)"};
     const auto record = Render(ch1, ch2, kPoints, kMicrosecond, -300 * kMicrosecond);
     MeasureInput in = InputFor(record, ch1, ch2, 1e-6);
-    in.trigPosition = 300;
     for (MeasureSource source : {MeasureSource::Ch1, MeasureSource::Ch2}) {
         const MeasureValues v = MeasureWhole(in, source);
         EXPECT_NEAR(Value(v, MeasureId::Delay), 125e-6, 1e-6);

@@ -53,7 +53,6 @@ MeasureValues Reference(const std::vector<SampleWord>& record, const MeasureInpu
         o.zero = (500 - c.position) * 2.048;
         o.voltsPerUnit = 10.0 * c.voltsPerDivMv * c.probeFactor / 1024.0 / 1000.0;
         o.interval = in.sampleIntervalSeconds;
-        o.trigPosition = in.trigPosition;
         o.firstIndex = gate.first;
         return ReferenceMeasure(CodesOf(record, ch, gate.first, gate.end), o, firstRise);
     };
@@ -69,7 +68,6 @@ MeasureValues Reference(const std::vector<SampleWord>& record, const MeasureInpu
         ReferenceOptions o;
         o.codeBins = false;
         o.interval = in.sampleIntervalSeconds;
-        o.trigPosition = in.trigPosition;
         o.firstIndex = gate.first;
         out = ReferenceMeasure(LiteralMathOf(record, in, gate.first, gate.end), o);
     }
@@ -167,7 +165,6 @@ MeasureInput RandomInput(std::mt19937& rng, const std::vector<SampleWord>& recor
     in.math.secondSource = pick(rng) % 2;
     in.math.op = static_cast<MathOperator>(pick(rng) % 4);
     in.sampleIntervalSeconds = (1 + pick(rng) % 1000) * 1e-9;
-    in.trigPosition = pick(rng) % static_cast<int>(record.size());
     return in;
 }
 
@@ -255,7 +252,6 @@ TEST(MeasureReference, ShapedRecordsAgreeWithThePlainImplementation) {
             in.mathOn = true;
             in.math.op = MathOperator::Sub;
             in.sampleIntervalSeconds = 20e-9;
-            in.trigPosition = 15000;
             for (SampleRange gate : {SampleRange{0, 30000}, SampleRange{777, 20001}}) {
                 for (MeasureSource source :
                      {MeasureSource::Ch1, MeasureSource::Ch2, MeasureSource::Math}) {
