@@ -299,7 +299,7 @@ double Cross(int a, double va, int b, double vb, double level) {
 // below 10 % before it) and FallFrom (the reverse); LastBelow50 and LastAbove50 (the last valid
 // sample before j below or above the 50 % level, known to exist).
 template <class Series>
-void ScanEdges(const Series& s, int first, int end, const ReferenceLevels& ref,
+void ScanEdges(const Series& s, int first, int end, const ReferenceLevels& ref, double near,
                MeasureEngine::EdgeSummary& e) {
     auto prevValid = [&](int i) {
         do {
@@ -338,6 +338,9 @@ void ScanEdges(const Series& s, int first, int end, const ReferenceLevels& ref,
                 e.firstRise = t50;
             e.lastRise = t50;
             ++e.rising;
+            if (!std::isnan(near) &&
+                (std::isnan(e.nearRise) || std::fabs(t50 - near) <= std::fabs(e.nearRise - near)))
+                e.nearRise = t50;
             e.riseSum += tArrive - tLeave;
             if (havePrevious) {
                 e.widthNegSum += t50 - previous;
@@ -659,7 +662,7 @@ double Percent(double part, double whole) {
 // ---------------------------------------------------------------- channels
 
 void MeasureEngine::AnalyseChannel(const MeasureInput& in, int channel, SampleRange gate,
-                                   Analysis& out) {
+                                   Analysis& out, double near) {
     const MeasureChannel& ch = in.channel[static_cast<std::size_t>(channel)];
     const double rangeMv = FullScaleMv(ch.voltsPerDivMv, ch.probeFactor);
     if (!ch.on || ch.ground || !(rangeMv > 0.0) || gate.Size() == 0)
@@ -724,7 +727,7 @@ void MeasureEngine::AnalyseChannel(const MeasureInput& in, int channel, SampleRa
     const int twice50 = l.base + l.top;
     const int below50 = twice50 % 2 == 0 ? twice50 / 2 - 1 : twice50 / 2;
     const int above50 = twice50 / 2 + 1;
-    auto scan = [&](auto series) { ScanEdges(series, gate.first, gate.end, ref, out.edges); };
+    auto scan = [&](auto series) { ScanEdges(series, gate.first, gate.end, ref, near, out.edges); };
     const std::uint16_t* lows = blockMin_.data();
     const std::uint16_t* highs = blockMax_.data();
     if (channel == 0) {
@@ -842,7 +845,7 @@ void MeasureEngine::AnalyseMath(const MeasureInput& in, SampleRange gate, Analys
     ref.l90 = out.base + amplitude * 9.0 / 10.0;
     out.interval = in.sampleIntervalSeconds;
     // The values are indexed from the gate's start; only differences of instants are used.
-    ScanEdges(ValueSeries{v, ref}, 0, n, ref, out.edges);
+    ScanEdges(ValueSeries{v, ref}, 0, n, ref, std::numeric_limits<double>::quiet_NaN(), out.edges);
 }
 
 // ---------------------------------------------------------------- results
@@ -860,20 +863,25 @@ const MeasureEngine::Analysis& MeasureEngine::Analyse(const MeasureInput& in, Me
 
 MeasureValues MeasureEngine::Measure(const MeasureInput& in, MeasureSource source,
                                      SampleRange gate) {
-    MeasureValues values = ValuesOf(Analyse(in, source, gate));
-    // The pair needs both channels' edges; the source's own analysis is reused.
+    // The pair needs both channels' edges; a channel source's values come from the same
+    // analysis.
     const SampleRange clipped = Clip(gate, in.record.size());
     Analysis ch1;
+    AnalyseChannel(in, 0, clipped, ch1);
+    const double near = ch1.edgesLooked && ch1.edges.rising > 0
+                            ? ch1.edges.firstRise
+                            : std::numeric_limits<double>::quiet_NaN();
     Analysis ch2;
+    AnalyseChannel(in, 1, clipped, ch2, near);
+    MeasureValues values;
     if (source == MeasureSource::Ch1) {
-        ch1 = analysis_;
+        analysis_ = ch1;
+        values = ValuesOf(ch1);
+    } else if (source == MeasureSource::Ch2) {
+        analysis_ = ch2;
+        values = ValuesOf(ch2);
     } else {
-        AnalyseChannel(in, 0, clipped, ch1);
-    }
-    if (source == MeasureSource::Ch2) {
-        ch2 = analysis_;
-    } else {
-        AnalyseChannel(in, 1, clipped, ch2);
+        values = ValuesOf(Analyse(in, source, gate));
     }
     FillDelayAndPhase(ch1, ch2, values);
     return values;
@@ -929,9 +937,10 @@ void FillDelayAndPhase(const MeasureEngine::Analysis& ch1, const MeasureEngine::
                        MeasureValues& values) {
     values[MeasureId::Delay] = std::nullopt;
     values[MeasureId::Phase] = std::nullopt;
-    if (!ch1.edgesLooked || !ch2.edgesLooked || ch1.edges.rising == 0 || ch2.edges.rising == 0)
+    if (!ch1.edgesLooked || !ch2.edgesLooked || ch1.edges.rising == 0 ||
+        std::isnan(ch2.edges.nearRise))
         return;
-    const double delay = (ch2.edges.firstRise - ch1.edges.firstRise) * ch1.interval;
+    const double delay = (ch2.edges.nearRise - ch1.edges.firstRise) * ch1.interval;
     values[MeasureId::Delay] = delay;
     const std::optional<double> period = ValuesOf(ch1)[MeasureId::Period];
     if (period)

@@ -18,6 +18,10 @@
 // fewer than two rising ones) divided by their number less one. Widths, rise and fall are
 // averaged over every edge in the gate.
 //
+// Channel pair. The delay runs from CH1's first rising edge in the gate to CH2's rising edge
+// nearest to it, both at their 50 % crossings; the phase is that delay in degrees of CH1's
+// period.
+//
 // No value. A source that is off or ground-coupled, a gate without samples, a period without
 // two edges give std::nullopt, never 0. Timing needs an amplitude of at least
 // kMinEdgeAmplitudeCodes: below it the reference levels fall within quantisation noise.
@@ -27,6 +31,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <vector>
@@ -93,6 +98,9 @@ class MeasureEngine {
         int widthPosCount = 0;
         double widthNegSum = 0.0;
         int widthNegCount = 0;
+        // The 50 % instant of the rising edge nearest to the instant asked for (the later of
+        // two equally near); NaN when none was asked for or there is no rising edge.
+        double nearRise = std::numeric_limits<double>::quiet_NaN();
     };
     struct Analysis {
         bool measurable = false;  // on, not grounded, with at least one sample in the gate
@@ -108,7 +116,9 @@ class MeasureEngine {
     const Analysis& Analyse(const MeasureInput& in, MeasureSource source, SampleRange gate);
 
   private:
-    void AnalyseChannel(const MeasureInput& in, int channel, SampleRange gate, Analysis& out);
+    // `near`: an instant (record index) whose nearest rising edge to find, or NaN.
+    void AnalyseChannel(const MeasureInput& in, int channel, SampleRange gate, Analysis& out,
+                        double near = std::numeric_limits<double>::quiet_NaN());
     void AnalyseMath(const MeasureInput& in, SampleRange gate, Analysis& out);
 
     Analysis analysis_;
@@ -121,8 +131,10 @@ class MeasureEngine {
 // The values of one analysis, delay and phase not filled in.
 MeasureValues ValuesOf(const MeasureEngine::Analysis& a);
 
-// CH1 -> CH2: the second channel's first rising edge less the first's, and that delay as a
-// share of CH1's period in degrees.
+// CH1 -> CH2: from CH1's first rising edge to the CH2 rising edge nearest to it (ch2 analysed
+// with that instant asked for), and that delay as a share of CH1's period in degrees. Taking
+// the nearest edge keeps the delay of two periodic signals within half a period, whichever
+// edge each record happens to begin with.
 void FillDelayAndPhase(const MeasureEngine::Analysis& ch1, const MeasureEngine::Analysis& ch2,
                        MeasureValues& values);
 

@@ -285,9 +285,8 @@ TEST(MeasureAnalytic, GroundedOrOffChannelHasNoValues) {
 }
 
 TEST(MeasureAnalytic, DelayAndPhaseBetweenTheChannels) {
-    // CH2 lags CH1 by 45 degrees. The record starts 0.3 period before CH1's rising zero
-    // crossing, where both channels are on their way down: their first rising edges are
-    // CH1's at 0 and CH2's an eighth of a period later.
+    // CH2 lags CH1 by 45 degrees; the record starts 0.3 period before CH1's rising zero
+    // crossing.
     ChannelScene ch1{"sine(freq=1kHz, amp=0.6)"};
     ChannelScene ch2{"sine(freq=1kHz, amp=0.3, phase=-45)"};
     const auto record = Render(ch1, ch2, kPoints, kMicrosecond, -300 * kMicrosecond);
@@ -297,13 +296,24 @@ TEST(MeasureAnalytic, DelayAndPhaseBetweenTheChannels) {
         EXPECT_NEAR(Value(v, MeasureId::Delay), 125e-6, 1e-6);
         EXPECT_NEAR(Value(v, MeasureId::Phase), 45.0, 0.5);
     }
-    // Swapped, CH2 leads: the first rising edges are an eighth of a period apart the other
-    // way round once the record starts where both are low.
+    // Swapped, CH2 leads by an eighth of a period.
     std::swap(ch1, ch2);
     const auto swapped = Render(ch1, ch2, kPoints, kMicrosecond, -300 * kMicrosecond);
     const MeasureValues s = MeasureWhole(InputFor(swapped, ch1, ch2, 1e-6), MeasureSource::Ch1);
     EXPECT_NEAR(Value(s, MeasureId::Delay), -125e-6, 1e-6);
     EXPECT_NEAR(Value(s, MeasureId::Phase), -45.0, 0.5);
+}
+
+TEST(MeasureAnalytic, DelayIsToTheNearestEdgeOfTheSecondChannel) {
+    // CH2 lags by 120 degrees. CH1 begins on its way up between its 10 % and 90 % levels, so
+    // its first rising edge in the record is at 340 degrees; CH2 begins low and rises at 100
+    // and 460 degrees. Its edge nearest CH1's is 120 degrees after it, not 240 before.
+    ChannelScene ch1{"sine(freq=1kHz, amp=0.6, phase=20)"};
+    ChannelScene ch2{"sine(freq=1kHz, amp=0.6, phase=-100)"};
+    const auto record = Render(ch1, ch2, kPoints, kMicrosecond);
+    const MeasureValues v = MeasureWhole(InputFor(record, ch1, ch2, 1e-6), MeasureSource::Ch2);
+    EXPECT_NEAR(Value(v, MeasureId::Delay), 120.0 / 360.0 * 1e-3, 1e-6);
+    EXPECT_NEAR(Value(v, MeasureId::Phase), 120.0, 0.5);
 }
 
 TEST(MeasureAnalytic, MathOfTheChannels) {

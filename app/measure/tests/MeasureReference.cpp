@@ -84,10 +84,10 @@ std::vector<double> LiteralMathOf(const std::vector<SampleWord>& record, const M
 }
 
 MeasureValues ReferenceMeasure(const std::vector<double>& x, const ReferenceOptions& o,
-                               std::optional<double>* firstRise) {
+                               std::vector<double>* risesOut) {
     MeasureValues out;
-    if (firstRise)
-        firstRise->reset();
+    if (risesOut)
+        risesOut->clear();
     std::vector<int> idx;  // indices (relative) of the samples present
     for (std::size_t i = 0; i < x.size(); ++i) {
         if (!std::isnan(x[i]))
@@ -211,7 +211,7 @@ MeasureValues ReferenceMeasure(const std::vector<double>& x, const ReferenceOpti
     }
 
     const double dt = o.interval;
-    auto seconds = [&](double relIndex) { return (relIndex + o.firstIndex - o.trigPosition) * dt; };
+    auto seconds = [&](double relIndex) { return (relIndex + o.firstIndex) * dt; };
     std::vector<double> rises, falls;
     double riseSum = 0.0, fallSum = 0.0, posSum = 0.0, negSum = 0.0;
     int posCount = 0, negCount = 0;
@@ -234,8 +234,12 @@ MeasureValues ReferenceMeasure(const std::vector<double>& x, const ReferenceOpti
         }
     }
     out[MeasureId::Edges] = static_cast<double>(rises.size());
-    if (firstRise && !rises.empty())
-        *firstRise = rises.front();
+    if (risesOut) {
+        for (const Edge& e : edges) {
+            if (e.rising)
+                risesOut->push_back(e.t50 + o.firstIndex);
+        }
+    }
     std::optional<double> period;
     if (rises.size() >= 2)
         period = (rises.back() - rises.front()) / static_cast<double>(rises.size() - 1);

@@ -18,14 +18,13 @@ struct ReferenceOptions {
     double zero = 0.0;          // value standing for 0 V
     double voltsPerUnit = 1.0;  // volts per unit of value
     double interval = 0.0;      // seconds per index
-    int trigPosition = 0;       // index of time 0
     int firstIndex = 0;         // index of values[0]
 };
 
-// Every single-source measurement of `values` (NaN where a sample is missing). `firstRise`,
-// when given, receives the 50 % instant of the first rising edge (seconds from the trigger).
+// Every single-source measurement of `values` (NaN where a sample is missing). `rises`, when
+// given, receives the 50 % instants of the rising edges as record indices (fractional).
 MeasureValues ReferenceMeasure(const std::vector<double>& values, const ReferenceOptions& o,
-                               std::optional<double>* firstRise = nullptr);
+                               std::vector<double>* rises = nullptr);
 
 // The codes of one channel over [first, end) as values, NaN where the channel is missing.
 std::vector<double> CodesOf(const std::vector<SampleWord>& record, int channel, int first, int end);

@@ -41,11 +41,10 @@ void ExpectSame(const MeasureValues& got, const MeasureValues& want, const std::
 // Everything the reference computes for `source`, delay and phase included.
 MeasureValues Reference(const std::vector<SampleWord>& record, const MeasureInput& in,
                         MeasureSource source, SampleRange gate) {
-    auto channel = [&](int ch, std::optional<double>* firstRise) {
+    auto channel = [&](int ch, std::vector<double>* rises) {
         const MeasureChannel& c = in.channel[static_cast<std::size_t>(ch)];
         if (!c.on || c.ground) {
-            if (firstRise)
-                firstRise->reset();
+            rises->clear();
             return MeasureValues{};
         }
         ReferenceOptions o;
@@ -54,11 +53,11 @@ MeasureValues Reference(const std::vector<SampleWord>& record, const MeasureInpu
         o.voltsPerUnit = 10.0 * c.voltsPerDivMv * c.probeFactor / 1024.0 / 1000.0;
         o.interval = in.sampleIntervalSeconds;
         o.firstIndex = gate.first;
-        return ReferenceMeasure(CodesOf(record, ch, gate.first, gate.end), o, firstRise);
+        return ReferenceMeasure(CodesOf(record, ch, gate.first, gate.end), o, rises);
     };
-    std::optional<double> rise1, rise2;
-    const MeasureValues ch1 = channel(0, &rise1);
-    const MeasureValues ch2 = channel(1, &rise2);
+    std::vector<double> rises1, rises2;
+    const MeasureValues ch1 = channel(0, &rises1);
+    const MeasureValues ch2 = channel(1, &rises2);
     MeasureValues out;
     if (source == MeasureSource::Ch1) {
         out = ch1;
@@ -71,10 +70,17 @@ MeasureValues Reference(const std::vector<SampleWord>& record, const MeasureInpu
         o.firstIndex = gate.first;
         out = ReferenceMeasure(LiteralMathOf(record, in, gate.first, gate.end), o);
     }
-    if (rise1 && rise2) {
-        out[MeasureId::Delay] = *rise2 - *rise1;
+    if (!rises1.empty() && !rises2.empty()) {
+        // The CH2 rising edge nearest to CH1's first, the later of two equally near.
+        double nearest = rises2.front();
+        for (double t : rises2) {
+            if (std::fabs(t - rises1.front()) <= std::fabs(nearest - rises1.front()))
+                nearest = t;
+        }
+        const double delay = (nearest - rises1.front()) * in.sampleIntervalSeconds;
+        out[MeasureId::Delay] = delay;
         if (ch1[MeasureId::Period])
-            out[MeasureId::Phase] = (*rise2 - *rise1) / *ch1[MeasureId::Period] * 360.0;
+            out[MeasureId::Phase] = delay / *ch1[MeasureId::Period] * 360.0;
     }
     return out;
 }
