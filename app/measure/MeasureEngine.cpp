@@ -62,10 +62,12 @@ void BlockExtremes(const SampleWord* w, int& lo, int& hi) {
         vmin = _mm_min_epi16(vmin, packed);
         vmax = _mm_max_epi16(vmax, packed);
     }
-    for (int shift : {8, 4, 2}) {
-        vmin = _mm_min_epi16(vmin, _mm_srli_si128(vmin, shift));
-        vmax = _mm_max_epi16(vmax, _mm_srli_si128(vmax, shift));
-    }
+    vmin = _mm_min_epi16(vmin, _mm_srli_si128(vmin, 8));
+    vmax = _mm_max_epi16(vmax, _mm_srli_si128(vmax, 8));
+    vmin = _mm_min_epi16(vmin, _mm_srli_si128(vmin, 4));
+    vmax = _mm_max_epi16(vmax, _mm_srli_si128(vmax, 4));
+    vmin = _mm_min_epi16(vmin, _mm_srli_si128(vmin, 2));
+    vmax = _mm_max_epi16(vmax, _mm_srli_si128(vmax, 2));
     lo = _mm_extract_epi16(vmin, 0);
     hi = _mm_extract_epi16(vmax, 0);
 #else
