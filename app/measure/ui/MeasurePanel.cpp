@@ -157,6 +157,16 @@ void MeasurePanel::OnRecord(const MeasureFrame& frame) {
     ShowValues();
 }
 
+void MeasurePanel::OnView(const MeasureFrame& frame) {
+    const bool same = frame_ && SetupOf(frame_->input, choices_.source, GateOf(*frame_)) ==
+                                    SetupOf(frame.input, choices_.source, GateOf(frame));
+    frame_ = frame;
+    if (same || !choices_.visible)
+        return;
+    Measure();
+    ShowValues();
+}
+
 void MeasurePanel::ForgetRecord() {
     frame_.reset();
 }
@@ -174,14 +184,22 @@ void MeasurePanel::ChoicesChanged() {
     ShowValues();
 }
 
+SampleRange MeasurePanel::GateOf(const MeasureFrame& frame) const {
+    switch (choices_.gate) {
+        case MeasureGate::Screen:
+            return frame.screen;
+        case MeasureGate::Cursors:
+            return frame.cursors;
+        case MeasureGate::Record:
+            break;
+    }
+    return RecordGate(static_cast<int>(frame.input.record.size()));
+}
+
 void MeasurePanel::Measure() {
     if (!frame_)
         return;
-    SampleRange gate = RecordGate(static_cast<int>(frame_->input.record.size()));
-    if (choices_.gate == MeasureGate::Screen)
-        gate = frame_->screen;
-    else if (choices_.gate == MeasureGate::Cursors)
-        gate = frame_->cursors;
+    const SampleRange gate = GateOf(*frame_);
     const MeasureValues values = engine_.Measure(frame_->input, choices_.source, gate);
     statistics_.Add(values, SetupOf(frame_->input, choices_.source, gate));
 }

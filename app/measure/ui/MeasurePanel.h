@@ -6,7 +6,10 @@
 //   - calls LoadChoices once after creating it (the panel does no I/O in its constructor) and
 //     SetShown with the saved state (Choices().visible) or from its menu item;
 //   - calls OnRecord after each record it puts on show (data arrival, roll step, file load),
-//     with the record, its scales and the screen and cursor gates of the current view.
+//     with the record, its scales and the screen and cursor gates of the current view, once
+//     the redraw has placed the trace;
+//   - may call OnView after other redraws (scrolling, cursor moves while stopped): the record
+//     on show is measured again only when what is measured changed.
 // The panel measures only while it is shown, on the caller's thread, between two records.
 #pragma once
 
@@ -61,6 +64,8 @@ class MeasurePanel : public QWidget {
 
     // A record is on show.
     void OnRecord(const MeasureFrame& frame);
+    // The record on show is the same, the view or the settings may not be.
+    void OnView(const MeasureFrame& frame);
     // The record on show is gone (its buffer is cleared or reused).
     void ForgetRecord();
     // Restarts the statistics (the reset button).
@@ -76,6 +81,7 @@ class MeasurePanel : public QWidget {
 
   private:
     void ChoicesChanged();
+    SampleRange GateOf(const MeasureFrame& frame) const;
     void Measure();
     void ShowChoices();
     void ShowValues();

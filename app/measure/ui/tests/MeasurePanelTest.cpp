@@ -147,6 +147,25 @@ TEST_F(MeasurePanelTest, ChoicesRestartTheStatisticsAndAreKept) {
     EXPECT_EQ(panel->TableMeasure->rowCount(), 4);
 }
 
+TEST_F(MeasurePanelTest, RedrawsMeasureAgainOnlyWhenTheGateMoves) {
+    panel->LoadChoices();
+    panel->SetShown(true);
+    Square a;
+    panel->OnRecord(a.frame);
+    panel->OnView(a.frame);  // a redraw of the same view: nothing new
+    EXPECT_EQ(panel->Statistics().Acquisitions(), 1);
+    // Scrolled: the part on screen is another, and so are its statistics.
+    a.frame.screen = {2100, 2900};
+    panel->OnView(a.frame);
+    EXPECT_EQ(panel->Statistics().Acquisitions(), 1);
+    EXPECT_EQ(Cell("frequency", 0), "----");  // one falling edge only
+    EXPECT_EQ(Cell("vpp", 0), "3.906V");
+    // Cursors moved while the gate is the screen: nothing to do.
+    a.frame.cursors = {0, 10};
+    panel->OnView(a.frame);
+    EXPECT_EQ(panel->Statistics().Acquisitions(), 1);
+}
+
 TEST_F(MeasurePanelTest, HiddenPanelMeasuresNothing) {
     panel->LoadChoices();
     Square a;
