@@ -76,7 +76,7 @@ void BM_Channel(benchmark::State& state) {
     const MeasureInput in = InputFor(Record(static_cast<int>(state.range(0))));
     MeasureEngine engine;
     for (auto _ : state) {
-        MeasureValues v = ValuesOf(engine.Analyse(in, MeasureSource::Ch1, {0, kPoints}));
+        MeasureValues v = engine.Measure(in, MeasureSource::Ch1, {0, kPoints}, false);
         benchmark::DoNotOptimize(v);
     }
 }
@@ -95,7 +95,7 @@ void BM_Math(benchmark::State& state) {
     const MeasureInput in = InputFor(Record(static_cast<int>(state.range(0))));
     MeasureEngine engine;
     for (auto _ : state) {
-        MeasureValues v = ValuesOf(engine.Analyse(in, MeasureSource::Math, {0, kPoints}));
+        MeasureValues v = engine.Measure(in, MeasureSource::Math, {0, kPoints}, false);
         benchmark::DoNotOptimize(v);
     }
 }

@@ -863,8 +863,10 @@ const MeasureEngine::Analysis& MeasureEngine::Analyse(const MeasureInput& in, Me
     return analysis_;
 }
 
-MeasureValues MeasureEngine::Measure(const MeasureInput& in, MeasureSource source,
-                                     SampleRange gate) {
+MeasureValues MeasureEngine::Measure(const MeasureInput& in, MeasureSource source, SampleRange gate,
+                                     bool withPair) {
+    if (!withPair)
+        return ValuesOf(Analyse(in, source, gate));
     // The pair needs both channels' edges; a channel source's values come from the same
     // analysis.
     const SampleRange clipped = Clip(gate, in.record.size());

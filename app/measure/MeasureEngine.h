@@ -77,9 +77,10 @@ inline constexpr int kMinEdgeAmplitudeCodes = 8;
 // run allocates nothing after the first; one engine per thread.
 class MeasureEngine {
   public:
-    // Every measurement of `source` over `gate` (clipped to the record), delay and phase
-    // included.
-    MeasureValues Measure(const MeasureInput& in, MeasureSource source, SampleRange gate);
+    // Every measurement of `source` over `gate` (clipped to the record); delay and phase too
+    // unless `withPair` is false (they need both channels analysed, whatever the source).
+    MeasureValues Measure(const MeasureInput& in, MeasureSource source, SampleRange gate,
+                          bool withPair = true);
 
     // What is known of one source after its analysis; exposed for the pair measurements and
     // for tests.

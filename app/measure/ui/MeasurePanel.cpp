@@ -200,7 +200,11 @@ void MeasurePanel::Measure() {
     if (!frame_)
         return;
     const SampleRange gate = GateOf(*frame_);
-    const MeasureValues values = engine_.Measure(frame_->input, choices_.source, gate);
+    // Delay and phase cost a second channel's analysis: only when they are shown.
+    const auto& shown = choices_.shown;
+    const bool pair = std::find(shown.begin(), shown.end(), MeasureId::Delay) != shown.end() ||
+                      std::find(shown.begin(), shown.end(), MeasureId::Phase) != shown.end();
+    const MeasureValues values = engine_.Measure(frame_->input, choices_.source, gate, pair);
     statistics_.Add(values, SetupOf(frame_->input, choices_.source, gate));
 }
 
