@@ -6,7 +6,8 @@
 // 1,000 periods clean and with noise of +-20 codes, and a square of 50,000 periods (100,000
 // edges) as the busiest record the edges can make. Also the same with delay and phase (the
 // other channel analysed too), and the MATH trace. A table of the ratios follows the benchmark
-// output.
+// output. On a shared machine add --benchmark_enable_random_interleaving=true, so that the
+// floor and the measurements are timed under the same load.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
