@@ -9,109 +9,12 @@
 
 #include "app/files/WaveformFiles.h"
 #include "tools/zeptool/JsonWriter.h"
+#include "tools/zeptool/WaveformSet.h"
 #include "tools/zeptool/Zeptool.h"
 
 namespace lumatrace {
 
 namespace {
-
-// Keeps the last value of every setting a load restores, in the order the
-// settings first appear.
-class SettingsCollector final : public SettingsRestoreHost {
-  public:
-    std::vector<std::pair<std::string, long double>> values;
-
-    void SetItemIndex(std::string_view control, int index) override {
-        Set(std::string(control), index);
-    }
-    void SetChecked(std::string_view control, bool checked) override {
-        Set(std::string(control), checked ? 1 : 0);
-    }
-    void SetDown(std::string_view control, bool down) override {
-        Set(std::string(control), down ? 1 : 0);
-    }
-    void SetMirror(std::string_view mirror, int element, long double value) override {
-        Set(RestoreStepKey({RestoreStep::Kind::Mirror, mirror, element, value}), value);
-    }
-
-    std::optional<long double> Get(std::string_view key) const {
-        for (const auto& [k, v] : values) {
-            if (k == key) {
-                return v;
-            }
-        }
-        return std::nullopt;
-    }
-
-  private:
-    void Set(std::string key, long double value) {
-        for (auto& [k, v] : values) {
-            if (k == key) {
-                v = value;
-                return;
-            }
-        }
-        values.emplace_back(std::move(key), value);
-    }
-};
-
-struct LoadedSet {
-    SettingsCollector settings;
-    // Words the set does not hold (a set without its first file) stay missing.
-    std::vector<SampleWord> record = std::vector<SampleWord>(kRecordWords, kNoSampleWord);
-    WaveformLoadInfo info;
-};
-
-std::string OneLine(std::string text) {
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) {
-        text.replace(at, 2, " ");
-    }
-    return text;
-}
-
-bool Load(const std::string& path, LoadedSet& set, std::ostream& err) {
-    LocalFileStore files;
-    std::string message;
-    if (!LoadWaveformFile(files, path, set.settings, set.record, message, &set.info)) {
-        err << "zeptool: " << OneLine(message) << '\n';
-        return false;
-    }
-    return true;
-}
-
-// Scale of one channel as the program shows it, from the restored settings.
-struct ChannelScale {
-    bool on = false;
-    int voltsPerDivMv = 0;
-    int probeFactor = 1;
-    int tracePosition = 250;
-    bool ground = false;
-
-    // Volts at the probe tip (the file's column is in V or mV by the scale).
-    double Volts(int code) const {
-        if (ground) {
-            return 0.0;
-        }
-        const long long d = static_cast<long long>(voltsPerDivMv) * probeFactor;
-        const long double v = SampleVolts(code, voltsPerDivMv, probeFactor, tracePosition);
-        return static_cast<double>(d / 1000 != 0 ? v : v / 1000.0L);
-    }
-};
-
-ChannelScale Scale(const SettingsCollector& s, int ch) {
-    const auto get = [&](std::string_view key, long double fallback) {
-        return s.Get(key).value_or(fallback);
-    };
-    const std::string n = std::to_string(ch);
-    ChannelScale c;
-    c.on = get("channelOn[" + n + "]", 0) != 0;
-    c.voltsPerDivMv = static_cast<int>(get("voltsPerDivMv[" + n + "]", 0));
-    const int probeIndex = static_cast<int>(get(ch == 0 ? "ComboBoxPb1" : "ComboBoxPb2", 0));
-    c.probeFactor = probeIndex == 0 ? 1 : probeIndex == 1 ? 10 : 100;
-    c.tracePosition = static_cast<int>(get("tracePosition[" + n + "]", 250));
-    c.ground = get(ch == 0 ? "ComboBoxCup1" : "ComboBoxCup2", 0) == 2;
-    return c;
-}
 
 bool Missing(SampleWord w, int ch) {
     return ch == 0 ? (w & 0xFFFFu) == 0xFFFFu : (w >> 16) == 0xFFFFu;
@@ -133,7 +36,7 @@ int RunWaveformInfo(std::span<const std::string> args, std::ostream& out, std::o
         return Usage(err, "info SET.zep");
     }
     LoadedSet set;
-    if (!Load(args[0], set, err)) {
+    if (!LoadSet(args[0], set, err)) {
         return kZeptoolFailed;
     }
     JsonWriter json(out);
@@ -281,7 +184,7 @@ int RunWaveformExport(std::span<const std::string> args, std::ostream& out, std:
         return Usage(err, kUsage);
     }
     LoadedSet loaded;
-    if (!Load(set, loaded, err)) {
+    if (!LoadSet(set, loaded, err)) {
         return kZeptoolFailed;
     }
     const std::array<ChannelScale, 2> scale{Scale(loaded.settings, 0), Scale(loaded.settings, 1)};

@@ -5,6 +5,7 @@
 
 #include "app/platform/FileStore.h"
 #include "app/settings/ParamFile.h"
+#include "tools/zeptool/MeasureCommand.h"
 #include "tools/zeptool/PrmCommand.h"
 #include "tools/zeptool/WaveformCommands.h"
 
@@ -45,6 +46,8 @@ const Command kCommands[] = {
      RunWaveformInfo},
     {"export", "SET.zep [--format csv|json] [-o FILE]",
      "write a waveform set's record as CSV or JSON", RunWaveformExport},
+    {"measure", "SET.zep [--gate record|cursors] [--channel CH1|CH2|MATH]",
+     "print the automatic measurements of a waveform set's record as JSON", RunMeasure},
 };
 
 int RunPrm(std::span<const std::string> args, std::ostream& out, std::ostream& err) {

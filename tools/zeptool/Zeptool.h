@@ -2,6 +2,8 @@
 //   zeptool prm FILE     the parameter file as JSON
 //   zeptool info SET.zep the waveform set's settings and sample summary as JSON
 //   zeptool export SET.zep [--format csv|json] [-o FILE]   the record as CSV or JSON
+//   zeptool measure SET.zep [--gate record|cursors] [--channel CH1|CH2|MATH]
+//                        the automatic measurements of the record as JSON
 // Each command is one entry of the command table; results go to `out`,
 // errors to `err`.
 #pragma once

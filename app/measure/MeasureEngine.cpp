@@ -1,0 +1,954 @@
+#include "app/measure/MeasureEngine.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "app/display/ViewGeometry.h"
+#include "app/display/ViewState.h"
+
+namespace lumatrace {
+
+namespace {
+
+constexpr int kBins = kCodeCount;  // codes of a channel; equal bins of MATH
+constexpr int kMissingBin = kCodeCount;
+// A half's mode is a state level when its bin holds more than this many times the half's
+// average count per bin; flatter halves (ramps, triangles) have no state there.
+constexpr std::uint64_t kModeProminence = 2;
+
+using Histogram = std::array<std::uint32_t, kBins + 1>;  // the extra bin counts missing samples
+
+// ---------------------------------------------------------------- histogram of codes
+
+// The record is summarised in blocks of kBlock samples: the smallest and largest code of each
+// block let the edge searches step over blocks that cannot hold what they look for.
+constexpr int kBlockShift = 6;
+constexpr int kBlock = 1 << kBlockShift;
+
+template <int Shift>
+int CodeOf(SampleWord w) {
+    return static_cast<int>((w >> Shift) & kCodeMask);
+}
+
+template <int Shift>
+bool MissingIn(SampleWord w) {
+    return Shift == 0 ? (w & 0xFFFFu) == 0xFFFFu : w >= 0xFFFF0000u;
+}
+
+// The extremes of the codes of one whole block. A missing half reads as code 1023 here; the
+// caller counts those apart.
+template <int Shift>
+void BlockExtremes(const SampleWord* w, int& lo, int& hi) {
+#if defined(__SSE2__)
+    // Two blocks of four words packed into eight 16-bit codes: one signed 16-bit minimum and
+    // maximum for eight samples.
+    const __m128i mask = _mm_set1_epi32(static_cast<int>(kCodeMask));
+    __m128i vmin = _mm_set1_epi16(0x7FFF);
+    __m128i vmax = _mm_setzero_si128();
+    for (int k = 0; k < kBlock; k += 8) {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k + 4));
+        if constexpr (Shift != 0) {
+            a = _mm_srli_epi32(a, Shift);
+            b = _mm_srli_epi32(b, Shift);
+        }
+        const __m128i packed = _mm_packs_epi32(_mm_and_si128(a, mask), _mm_and_si128(b, mask));
+        vmin = _mm_min_epi16(vmin, packed);
+        vmax = _mm_max_epi16(vmax, packed);
+    }
+    vmin = _mm_min_epi16(vmin, _mm_srli_si128(vmin, 8));
+    vmax = _mm_max_epi16(vmax, _mm_srli_si128(vmax, 8));
+    vmin = _mm_min_epi16(vmin, _mm_srli_si128(vmin, 4));
+    vmax = _mm_max_epi16(vmax, _mm_srli_si128(vmax, 4));
+    vmin = _mm_min_epi16(vmin, _mm_srli_si128(vmin, 2));
+    vmax = _mm_max_epi16(vmax, _mm_srli_si128(vmax, 2));
+    lo = _mm_extract_epi16(vmin, 0);
+    hi = _mm_extract_epi16(vmax, 0);
+#else
+    lo = kCodeCount;
+    hi = -1;
+    for (int k = 0; k < kBlock; ++k) {
+        const int c = CodeOf<Shift>(w[k]);
+        lo = std::min(lo, c);
+        hi = std::max(hi, c);
+    }
+#endif
+}
+
+// How many samples of one whole block hold each of the codes lo .. lo + 3 (the block holds no
+// other code). Equal codes are compared eight at a time, which costs less than
+// a store per sample when a slow or clean signal moves by a code or two in a block.
+template <int Shift>
+void CountNarrowBlock(const SampleWord* w, int lo, int (&count)[4]) {
+    count[0] = count[1] = count[2] = 0;
+#if defined(__SSE2__)
+    const __m128i mask = _mm_set1_epi32(static_cast<int>(kCodeMask));
+    const __m128i v0 = _mm_set1_epi16(static_cast<short>(lo));
+    const __m128i v1 = _mm_set1_epi16(static_cast<short>(lo + 1));
+    const __m128i v2 = _mm_set1_epi16(static_cast<short>(lo + 2));
+    auto codes = [&](int k) {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k + 4));
+        if constexpr (Shift != 0) {
+            a = _mm_srli_epi32(a, Shift);
+            b = _mm_srli_epi32(b, Shift);
+        }
+        return _mm_packs_epi32(_mm_and_si128(a, mask), _mm_and_si128(b, mask));
+    };
+    // Each equal code adds one to its 16-bit lane (at most 8 per lane in a block).
+    __m128i n0 = _mm_setzero_si128();
+    __m128i n1 = _mm_setzero_si128();
+    __m128i n2 = _mm_setzero_si128();
+    for (int k = 0; k < kBlock; k += 8) {
+        const __m128i c = codes(k);
+        n0 = _mm_sub_epi16(n0, _mm_cmpeq_epi16(c, v0));
+        n1 = _mm_sub_epi16(n1, _mm_cmpeq_epi16(c, v1));
+        n2 = _mm_sub_epi16(n2, _mm_cmpeq_epi16(c, v2));
+    }
+    auto total = [](__m128i lanes) {
+        __m128i sum = _mm_madd_epi16(lanes, _mm_set1_epi16(1));  // four 32-bit sums
+        sum = _mm_add_epi32(sum, _mm_srli_si128(sum, 8));
+        sum = _mm_add_epi32(sum, _mm_srli_si128(sum, 4));
+        return _mm_cvtsi128_si32(sum);
+    };
+    count[0] = total(n0);
+    count[1] = total(n1);
+    count[2] = total(n2);
+#else
+    for (int k = 0; k < kBlock; ++k) {
+        const int d = CodeOf<Shift>(w[k]) - lo;
+        if (d < 3)
+            ++count[d];
+    }
+#endif
+    count[3] = kBlock - count[0] - count[1] - count[2];
+}
+
+// Per-block extremes of one channel's codes over a gate, and the histogram of its codes. The
+// histogram counts into eight 16-bit tables in turn, so that a run of equal codes does not
+// make each increment wait for the one before and the tables stay in the first-level cache;
+// the tables are emptied into the 32-bit histogram before any entry can overflow.
+template <int Shift>
+void SummariseCodes(const SampleWord* words, int n, Histogram& out, std::uint16_t* blockMin,
+                    std::uint16_t* blockMax) {
+    constexpr int kTables = 8;
+    constexpr int kFlushSamples = 1 << 18;  // at most 32,768 counts per table entry
+    alignas(64) std::uint16_t t[kTables][kBins] = {};
+    out.fill(0);
+    auto flush = [&] {
+        for (int b = 0; b < kBins; ++b) {
+            std::uint32_t sum = 0;
+            for (int k = 0; k < kTables; ++k)
+                sum += t[k][b];
+            out[static_cast<std::size_t>(b)] += sum;
+        }
+        std::fill(&t[0][0], &t[0][0] + kTables * kBins, std::uint16_t{0});
+    };
+    const int blocks = n >> kBlockShift;
+    int sinceFlush = 0;
+    for (int b = 0; b < blocks; ++b) {
+        const SampleWord* w = words + (b << kBlockShift);
+        int lo = 0;
+        int hi = 0;
+        BlockExtremes<Shift>(w, lo, hi);
+        blockMin[b] = static_cast<std::uint16_t>(lo);
+        blockMax[b] = static_cast<std::uint16_t>(hi);
+        if (lo == hi) {
+            out[static_cast<std::size_t>(lo)] += kBlock;
+            continue;
+        }
+        if (hi - lo <= 3) {
+            int count[4];
+            CountNarrowBlock<Shift>(w, lo, count);
+            // Codes past hi have no samples; past 1023 they do not exist.
+            for (int d = 0; d <= hi - lo; ++d)
+                out[static_cast<std::size_t>(lo + d)] += static_cast<std::uint32_t>(count[d]);
+            continue;
+        }
+        for (int k = 0; k < kBlock; k += kTables) {
+            for (int j = 0; j < kTables; ++j)
+                ++t[j][CodeOf<Shift>(w[k + j])];
+        }
+        sinceFlush += kBlock;
+        if (sinceFlush >= kFlushSamples) {
+            flush();
+            sinceFlush = 0;
+        }
+    }
+    flush();
+    // The last, partial block.
+    const int rest = blocks << kBlockShift;
+    if (rest < n) {
+        int lo = kCodeCount;
+        int hi = -1;
+        for (int i = rest; i < n; ++i) {
+            const int c = CodeOf<Shift>(words[i]);
+            ++out[static_cast<std::size_t>(c)];
+            lo = std::min(lo, c);
+            hi = std::max(hi, c);
+        }
+        blockMin[blocks] = static_cast<std::uint16_t>(lo);
+        blockMax[blocks] = static_cast<std::uint16_t>(hi);
+    }
+    // Missing halves were counted as code 1023; only blocks reaching 1023 can hold one.
+    std::uint32_t missing = 0;
+    if (out[kCodeCount - 1] != 0) {
+        const int allBlocks = (n + kBlock - 1) >> kBlockShift;
+        for (int b = 0; b < allBlocks; ++b) {
+            if (blockMax[b] != kCodeCount - 1)
+                continue;
+            const int from = b << kBlockShift;
+            const int to = std::min(n, from + kBlock);
+            for (int i = from; i < to; ++i)
+                missing += MissingIn<Shift>(words[i]) ? 1u : 0u;
+        }
+    }
+    out[kCodeCount - 1] -= missing;
+    out[kMissingBin] = missing;
+}
+
+// ---------------------------------------------------------------- state levels
+
+struct HistogramLevels {
+    int lowest = 0;  // first and last occupied bins
+    int highest = 0;
+    int top = 0;  // bins of the state levels
+    int base = 0;
+    bool topIsMode = false;
+    bool baseIsMode = false;
+};
+
+// The most populated bin of [from, to] walking from `start` towards `stop`; ties go to the bin
+// met first, the one nearer the record's extreme.
+int ModeBin(const Histogram& h, int start, int stop) {
+    const int step = stop >= start ? 1 : -1;
+    int best = start;
+    for (int b = start;; b += step) {
+        if (h[static_cast<std::size_t>(b)] > h[static_cast<std::size_t>(best)])
+            best = b;
+        if (b == stop)
+            break;
+    }
+    return best;
+}
+
+bool Prominent(const Histogram& h, int mode, int from, int to) {
+    std::uint64_t count = 0;
+    for (int b = from; b <= to; ++b)
+        count += h[static_cast<std::size_t>(b)];
+    const std::uint64_t bins = static_cast<std::uint64_t>(to - from + 1);
+    return std::uint64_t{h[static_cast<std::size_t>(mode)]} * bins > kModeProminence * count;
+}
+
+// Histogram with at least one sample in bins 0..kBins-1.
+HistogramLevels LevelsOf(const Histogram& h) {
+    HistogramLevels l;
+    l.lowest = 0;
+    while (h[static_cast<std::size_t>(l.lowest)] == 0)
+        ++l.lowest;
+    l.highest = kBins - 1;
+    while (h[static_cast<std::size_t>(l.highest)] == 0)
+        --l.highest;
+    l.top = l.highest;
+    l.base = l.lowest;
+    if (l.highest == l.lowest)
+        return l;
+    const int mid = (l.lowest + l.highest) / 2;  // last bin of the lower half
+    const int base = ModeBin(h, l.lowest, mid);
+    if (Prominent(h, base, l.lowest, mid)) {
+        l.base = base;
+        l.baseIsMode = true;
+    }
+    const int top = ModeBin(h, l.highest, mid + 1);
+    if (Prominent(h, top, mid + 1, l.highest)) {
+        l.top = top;
+        l.topIsMode = true;
+    }
+    return l;
+}
+
+// ---------------------------------------------------------------- edges
+
+// Reference levels of one source in the units its series compares in.
+struct ReferenceLevels {
+    double l10 = 0.0;
+    double l50 = 0.0;
+    double l90 = 0.0;
+};
+
+// A passage from one band to the other: the last sample in the band left and the first in the
+// band reached.
+struct Passage {
+    int from;
+    int to;
+};
+
+// x where the line through (a, va) and (b, vb) meets level; va != vb.
+double Cross(int a, double va, int b, double vb, double level) {
+    return a + (level - va) / (vb - va) * (b - a);
+}
+
+// Walks the series for edges with the hysteresis of the 10 % and 90 % levels and sums what
+// the measurements need. A Series gives, for index i: Valid and Value; FirstState (first valid
+// index from i at or below 10 % or at or above 90 %, or end) and IsHigh; RiseFrom (from a low
+// sample i: the first valid sample j at or above 90 %, or end, and the last valid sample at or
+// below 10 % before it) and FallFrom (the reverse); LastBelow50 and LastAbove50 (the last valid
+// sample before j below or above the 50 % level, known to exist).
+template <class Series>
+void ScanEdges(const Series& s, int first, int end, const ReferenceLevels& ref, double near,
+               MeasureEngine::EdgeSummary& e) {
+    auto prevValid = [&](int i) {
+        do {
+            --i;
+        } while (!s.Valid(i));
+        return i;
+    };
+    auto nextValid = [&](int i) {
+        do {
+            ++i;
+        } while (!s.Valid(i));
+        return i;
+    };
+    auto cross = [&](int a, int b, double level) {
+        return Cross(a, s.Value(a), b, s.Value(b), level);
+    };
+
+    int i = s.FirstState(first, end);
+    if (i >= end)
+        return;
+    bool high = s.IsHigh(i);
+    bool havePrevious = false;
+    double previous = 0.0;  // 50 % instant of the last edge, index units
+    while (true) {
+        const Passage p = high ? s.FallFrom(i, end) : s.RiseFrom(i, end);
+        if (p.to >= end)
+            return;
+        const int j = p.to;
+        const int a = p.from;  // last sample of the band left
+        const double tLeave = cross(a, nextValid(a), high ? ref.l90 : ref.l10);
+        const double tArrive = cross(prevValid(j), j, high ? ref.l10 : ref.l90);
+        const int m = high ? s.LastAbove50(j) : s.LastBelow50(j);
+        const double t50 = cross(m, nextValid(m), ref.l50);
+        if (!high) {
+            if (e.rising == 0)
+                e.firstRise = t50;
+            e.lastRise = t50;
+            ++e.rising;
+            if (!std::isnan(near) &&
+                (std::isnan(e.nearRise) || std::fabs(t50 - near) <= std::fabs(e.nearRise - near)))
+                e.nearRise = t50;
+            e.riseSum += tArrive - tLeave;
+            if (havePrevious) {
+                e.widthNegSum += t50 - previous;
+                ++e.widthNegCount;
+            }
+        } else {
+            if (e.falling == 0)
+                e.firstFall = t50;
+            e.lastFall = t50;
+            ++e.falling;
+            e.fallSum += tArrive - tLeave;
+            if (havePrevious) {
+                e.widthPosSum += t50 - previous;
+                ++e.widthPosCount;
+            }
+        }
+        havePrevious = true;
+        previous = t50;
+        high = !high;
+        i = j;
+    }
+}
+
+// ---------------------------------------------------------------- channel series
+
+// The thresholds a block is compared with: at or below 10 %, at or above 90 %, below and above
+// 50 %, as whole codes.
+struct CodeThresholds {
+    int low;
+    int high;
+    int below50;
+    int above50;
+};
+
+// Bit k of each mask stands for sample w[k] of one block.
+struct BlockMasks {
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+    std::uint64_t below50 = 0;
+    std::uint64_t above50 = 0;
+};
+
+// Compares the `count` samples of one block (at most kBlock) with the thresholds. A missing
+// half reads as 1023.
+template <int Shift>
+BlockMasks CompareBlock(const SampleWord* w, int count, const CodeThresholds& t) {
+    BlockMasks m;
+#if defined(__SSE2__)
+    if (count == kBlock) {
+        const __m128i mask = _mm_set1_epi32(static_cast<int>(kCodeMask));
+        // a <= x is x + 1 > a, and a >= x is a > x - 1 (no code comes near the 16-bit limits).
+        const __m128i low = _mm_set1_epi16(static_cast<short>(t.low + 1));
+        const __m128i high = _mm_set1_epi16(static_cast<short>(t.high - 1));
+        const __m128i below = _mm_set1_epi16(static_cast<short>(t.below50 + 1));
+        const __m128i above = _mm_set1_epi16(static_cast<short>(t.above50 - 1));
+        auto codes = [&](int k) {
+            __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k));
+            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k + 4));
+            if constexpr (Shift != 0) {
+                a = _mm_srli_epi32(a, Shift);
+                b = _mm_srli_epi32(b, Shift);
+            }
+            return _mm_packs_epi32(_mm_and_si128(a, mask), _mm_and_si128(b, mask));
+        };
+        auto bits = [](__m128i x, __m128i y, int k) {
+            const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(x, y)));
+            return static_cast<std::uint64_t>(m) << k;
+        };
+        for (int k = 0; k < kBlock; k += 16) {
+            const __m128i c0 = codes(k);
+            const __m128i c1 = codes(k + 8);
+            m.low |= bits(_mm_cmpgt_epi16(low, c0), _mm_cmpgt_epi16(low, c1), k);
+            m.high |= bits(_mm_cmpgt_epi16(c0, high), _mm_cmpgt_epi16(c1, high), k);
+            m.below50 |= bits(_mm_cmpgt_epi16(below, c0), _mm_cmpgt_epi16(below, c1), k);
+            m.above50 |= bits(_mm_cmpgt_epi16(c0, above), _mm_cmpgt_epi16(c1, above), k);
+        }
+        return m;
+    }
+#endif
+    for (int k = 0; k < count; ++k) {
+        const int c = CodeOf<Shift>(w[k]);
+        m.low |= static_cast<std::uint64_t>(c <= t.low) << k;
+        m.high |= static_cast<std::uint64_t>(c >= t.high) << k;
+        m.below50 |= static_cast<std::uint64_t>(c <= t.below50) << k;
+        m.above50 |= static_cast<std::uint64_t>(c >= t.above50) << k;
+    }
+    return m;
+}
+
+// Bits [from, to) of a block mask.
+std::uint64_t Bits(int from, int to) {
+    const std::uint64_t below = to >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << to) - 1;
+    return below & ~((std::uint64_t{1} << from) - 1);
+}
+
+int Lowest(std::uint64_t m) {
+    return std::countr_zero(m);
+}
+
+int Highest(std::uint64_t m) {
+    return 63 - std::countl_zero(m);
+}
+
+// A channel's codes, searched a block at a time: blocks whose extremes show they cannot hold
+// what is looked for are stepped over, the others compared whole into bit masks. A missing
+// half reads as code 1023: never at or below the thresholds below the top one, so only the
+// bits of searches that look upwards are checked for it.
+template <int Shift>
+struct CodeSeries {
+    const SampleWord* w;
+    int first;  // the gate's first index: block 0 starts there
+    int end;
+    const std::uint16_t* blockMin;
+    const std::uint16_t* blockMax;
+    CodeThresholds t;
+
+    bool Missing(int i) const { return MissingIn<Shift>(w[i]); }
+    bool Valid(int i) const { return !Missing(i); }
+    double Value(int i) const { return CodeOf<Shift>(w[i]); }
+    bool IsHigh(int i) const { return CodeOf<Shift>(w[i]) >= t.high && Valid(i); }
+
+    int BlockOf(int i) const { return (i - first) >> kBlockShift; }
+    int BlockStart(int b) const { return first + (b << kBlockShift); }
+    int BlockEnd(int b) const { return std::min(BlockStart(b + 1), end); }
+    // The masks of block b. The last block compared is kept: around an edge the searches ask
+    // for the same block in turn, and each comparison may have to fetch the block from memory.
+    mutable int cachedBlock = -1;
+    mutable BlockMasks cached;
+    const BlockMasks& Masks(int b) const {
+        if (cachedBlock != b) {
+            const int start = BlockStart(b);
+            cached = CompareBlock<Shift>(w + start, BlockEnd(b) - start, t);
+            cachedBlock = b;
+        }
+        return cached;
+    }
+    // The highest (lowest) set bit of m that is not a missing sample, -1 if none.
+    int HighestValid(std::uint64_t m, int start) const {
+        for (; m != 0; m &= ~(std::uint64_t{1} << Highest(m))) {
+            if (Valid(start + Highest(m)))
+                return Highest(m);
+        }
+        return -1;
+    }
+    int LowestValid(std::uint64_t m, int start) const {
+        for (; m != 0; m &= m - 1) {
+            if (Valid(start + Lowest(m)))
+                return Lowest(m);
+        }
+        return -1;
+    }
+
+    int FirstState(int i, int stop) const {
+        for (int b = BlockOf(i); i < stop; i = BlockEnd(b), ++b) {
+            if (blockMin[b] > t.low && blockMax[b] < t.high)
+                continue;
+            const std::uint64_t low = Masks(b).low;
+            const std::uint64_t high = Masks(b).high;
+            const int start = BlockStart(b);
+            const std::uint64_t from = Bits(i - start, BlockEnd(b) - start);
+            const int h = LowestValid(high & from, start);
+            const std::uint64_t lows = low & from & (h < 0 ? ~std::uint64_t{0} : Bits(0, h));
+            if (lows != 0)
+                return start + Lowest(lows);
+            if (h >= 0)
+                return start + h;
+        }
+        return stop;
+    }
+
+    Passage RiseFrom(int i, int stop) const {
+        int lastLow = i;
+        ++i;
+        for (int b = BlockOf(i); i < stop; i = BlockEnd(b), ++b) {
+            const int start = BlockStart(b);
+            const std::uint64_t from = Bits(i - start, BlockEnd(b) - start);
+            if (blockMax[b] < t.high) {
+                if (blockMax[b] <= t.low) {
+                    lastLow = BlockEnd(b) - 1;  // all low, none missing
+                } else if (blockMin[b] <= t.low) {
+                    const std::uint64_t low = Masks(b).low;
+                    if ((low & from) != 0)
+                        lastLow = start + Highest(low & from);
+                }
+                continue;
+            }
+            const std::uint64_t low = Masks(b).low;
+            const std::uint64_t high = Masks(b).high;
+            const int h = LowestValid(high & from, start);
+            const std::uint64_t lows = low & from & (h < 0 ? ~std::uint64_t{0} : Bits(0, h));
+            if (lows != 0)
+                lastLow = start + Highest(lows);
+            if (h >= 0)
+                return {lastLow, start + h};
+        }
+        return {lastLow, stop};
+    }
+
+    Passage FallFrom(int i, int stop) const {
+        int lastHigh = i;
+        ++i;
+        for (int b = BlockOf(i); i < stop; i = BlockEnd(b), ++b) {
+            const int start = BlockStart(b);
+            const std::uint64_t from = Bits(i - start, BlockEnd(b) - start);
+            if (blockMin[b] > t.low) {
+                if (blockMin[b] >= t.high && blockMax[b] < kCodeCount - 1) {
+                    lastHigh = BlockEnd(b) - 1;  // all high, none missing
+                } else if (blockMax[b] >= t.high) {
+                    const int h = HighestValid(Masks(b).high & from, start);
+                    if (h >= 0)
+                        lastHigh = start + h;
+                }
+                continue;
+            }
+            const std::uint64_t low = Masks(b).low;
+            const std::uint64_t high = Masks(b).high;
+            const std::uint64_t lows = low & from;
+            if (lows == 0) {
+                const int h = HighestValid(high & from, start);
+                if (h >= 0)
+                    lastHigh = start + h;
+                continue;
+            }
+            const int j = Lowest(lows);
+            const int h = HighestValid(high & from & Bits(0, j), start);
+            if (h >= 0)
+                lastHigh = start + h;
+            return {lastHigh, start + j};
+        }
+        return {lastHigh, stop};
+    }
+
+    int LastBelow50(int j) const {
+        for (int b = BlockOf(j - 1);; --b) {
+            if (blockMin[b] > t.below50)
+                continue;
+            std::uint64_t below = Masks(b).below50;
+            const int start = BlockStart(b);
+            below &= Bits(0, std::min(j - start, kBlock));
+            if (below != 0)
+                return start + Highest(below);
+        }
+    }
+
+    int LastAbove50(int j) const {
+        for (int b = BlockOf(j - 1);; --b) {
+            if (blockMax[b] < t.above50)
+                continue;
+            const std::uint64_t above = Masks(b).above50;
+            const int start = BlockStart(b);
+            const int h = HighestValid(above & Bits(0, std::min(j - start, kBlock)), start);
+            if (h >= 0)
+                return start + h;
+        }
+    }
+};
+
+// MATH values, NaN where there is none: every comparison with NaN is false, so no search stops
+// on one.
+struct ValueSeries {
+    const double* v;
+    ReferenceLevels ref;
+
+    bool Valid(int i) const { return !std::isnan(v[i]); }
+    double Value(int i) const { return v[i]; }
+    bool IsHigh(int i) const { return v[i] >= ref.l90; }
+    int FirstState(int i, int stop) const {
+        while (i < stop && !(v[i] <= ref.l10 || v[i] >= ref.l90))
+            ++i;
+        return i;
+    }
+    Passage RiseFrom(int i, int stop) const {
+        int last = i;
+        for (++i; i < stop; ++i) {
+            if (v[i] <= ref.l10)
+                last = i;
+            else if (v[i] >= ref.l90)
+                return {last, i};
+        }
+        return {last, stop};
+    }
+    Passage FallFrom(int i, int stop) const {
+        int last = i;
+        for (++i; i < stop; ++i) {
+            if (v[i] >= ref.l90)
+                last = i;
+            else if (v[i] <= ref.l10)
+                return {last, i};
+        }
+        return {last, stop};
+    }
+    int LastBelow50(int j) const {
+        int i = j - 1;
+        while (!(v[i] < ref.l50))
+            --i;
+        return i;
+    }
+    int LastAbove50(int j) const {
+        int i = j - 1;
+        while (!(v[i] > ref.l50))
+            --i;
+        return i;
+    }
+};
+
+SampleRange Clip(SampleRange gate, std::size_t recordSize) {
+    const int size = static_cast<int>(std::min<std::size_t>(recordSize, 0x7FFFFFFF));
+    gate.first = std::clamp(gate.first, 0, size);
+    gate.end = std::clamp(gate.end, gate.first, size);
+    return gate;
+}
+
+double Percent(double part, double whole) {
+    return part / whole * 100.0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- channels
+
+void MeasureEngine::AnalyseChannel(const MeasureInput& in, int channel, SampleRange gate,
+                                   Analysis& out, double near) {
+    const MeasureChannel& ch = in.channel[static_cast<std::size_t>(channel)];
+    const double rangeMv = FullScaleMv(ch.voltsPerDivMv, ch.probeFactor);
+    if (!ch.on || ch.ground || !(rangeMv > 0.0) || gate.Size() == 0)
+        return;
+    const SampleWord* words = in.record.data();
+    const int blocks = (gate.Size() + kBlock - 1) >> kBlockShift;
+    blockMin_.resize(static_cast<std::size_t>(blocks));
+    blockMax_.resize(static_cast<std::size_t>(blocks));
+    Histogram h;
+    if (channel == 0)
+        SummariseCodes<0>(words + gate.first, gate.Size(), h, blockMin_.data(), blockMax_.data());
+    else
+        SummariseCodes<16>(words + gate.first, gate.Size(), h, blockMin_.data(), blockMax_.data());
+    const std::uint64_t n = static_cast<std::uint64_t>(gate.Size()) - h[kMissingBin];
+    if (n == 0)
+        return;
+    out.measurable = true;
+
+    // Sums over the 1,024 bins instead of the samples: exact counts, and the spread is taken
+    // about the zero code and the mean directly, without cancellation.
+    const double zero = ZeroCode(ch.position);
+    std::uint64_t sum = 0;
+    for (int c = 0; c < kBins; ++c)
+        sum += std::uint64_t{h[static_cast<std::size_t>(c)]} * static_cast<std::uint64_t>(c);
+    const double meanCode = static_cast<double>(sum) / static_cast<double>(n);
+    double squares = 0.0;
+    double spread = 0.0;
+    for (int c = 0; c < kBins; ++c) {
+        const double count = h[static_cast<std::size_t>(c)];
+        if (count == 0.0)
+            continue;
+        squares += count * (c - zero) * (c - zero);
+        spread += count * (c - meanCode) * (c - meanCode);
+    }
+    const double voltsPerCode = rangeMv / 1024.0 / 1000.0;
+    auto volts = [&](int code) { return CodeToMillivolts(code, ch.position, rangeMv) / 1000.0; };
+
+    const HistogramLevels l = LevelsOf(h);
+    out.max = volts(l.highest);
+    out.min = volts(l.lowest);
+    out.top = volts(l.top);
+    out.base = volts(l.base);
+    out.mean = (meanCode - zero) * voltsPerCode;
+    out.rms = std::sqrt(squares / static_cast<double>(n)) * voltsPerCode;
+    out.rmsAc = std::sqrt(spread / static_cast<double>(n)) * voltsPerCode;
+    const int amplitude = l.top - l.base;
+    out.amplitudeForPercent = amplitude;
+    out.overshootSpan = l.highest - l.top;
+    out.preshootSpan = l.base - l.lowest;
+
+    if (amplitude < kMinEdgeAmplitudeCodes || !(in.sampleIntervalSeconds > 0.0))
+        return;
+    out.edgesLooked = true;
+    out.interval = in.sampleIntervalSeconds;
+    ReferenceLevels ref;
+    ref.l10 = l.base + amplitude / 10.0;
+    ref.l50 = l.base + amplitude / 2.0;
+    ref.l90 = l.base + (9 * amplitude) / 10.0;
+    // The same levels as whole codes: 2 x 50 % is base + top, a whole number.
+    const int lowT = l.base + amplitude / 10;
+    const int highT = l.base + (9 * amplitude + 9) / 10;
+    const int twice50 = l.base + l.top;
+    const int below50 = twice50 % 2 == 0 ? twice50 / 2 - 1 : twice50 / 2;
+    const int above50 = twice50 / 2 + 1;
+    auto scan = [&](auto series) { ScanEdges(series, gate.first, gate.end, ref, near, out.edges); };
+    const std::uint16_t* lows = blockMin_.data();
+    const std::uint16_t* highs = blockMax_.data();
+    if (channel == 0) {
+        scan(CodeSeries<0>{
+            words, gate.first, gate.end, lows, highs, {lowT, highT, below50, above50}, -1, {}});
+    } else {
+        scan(CodeSeries<16>{
+            words, gate.first, gate.end, lows, highs, {lowT, highT, below50, above50}, -1, {}});
+    }
+}
+
+// ---------------------------------------------------------------- MATH
+
+void MeasureEngine::AnalyseMath(const MeasureInput& in, SampleRange gate, Analysis& out) {
+    if (!in.mathOn || gate.Size() == 0)
+        return;
+    // The trace's own mapping gives the operands; only its values are used here, so the
+    // geometry and the MATH position do not matter.
+    ViewSettings view;
+    MathSettings math = in.math;
+    for (int ch = 0; ch < 2; ++ch) {
+        const MeasureChannel& c = in.channel[static_cast<std::size_t>(ch)];
+        view.acqVoltsPerDivMv[static_cast<std::size_t>(ch)] = c.voltsPerDivMv;
+        view.probeFactor[static_cast<std::size_t>(ch)] = c.probeFactor;
+        view.acqTracePosition[static_cast<std::size_t>(ch)] = c.position;
+        math.groundCoupled[static_cast<std::size_t>(ch)] = c.ground;
+    }
+    math.mathScale = 1;
+    const MathMapping mapping(view, ViewGeometry{}, math);
+    const int a = mapping.FirstSource();
+    const int b = mapping.SecondSource();
+
+    // MATH values in the units the trace is scaled in, divided by 1000: volts for sums and
+    // differences, V^2 and V/V for products and quotients.
+    const int n = gate.Size();
+    mathValues_.resize(static_cast<std::size_t>(n));
+    double* v = mathValues_.data();
+    const SampleWord* words = in.record.data() + gate.first;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    auto valueOf = [&](SampleWord w) {
+        if (ChannelMissing(w, a) || ChannelMissing(w, b))
+            return nan;
+        const MathResult r = mapping.Value(w);
+        return r.divideByZero ? nan : r.value / 1000.0;
+    };
+    // Sums in four lanes, so that each addition does not wait for the one before.
+    constexpr int kLanes = 4;
+    double lo = std::numeric_limits<double>::infinity();
+    double hi = -lo;
+    std::uint64_t count = 0;
+    double sum[kLanes] = {};
+    for (int i = 0; i < n; i += kLanes) {
+        for (int k = 0; k < kLanes && i + k < n; ++k) {
+            const double x = valueOf(words[i + k]);
+            v[i + k] = x;
+            if (std::isnan(x))
+                continue;
+            lo = std::min(lo, x);
+            hi = std::max(hi, x);
+            sum[k] += x;
+            ++count;
+        }
+    }
+    if (count == 0)
+        return;
+    out.measurable = true;
+    const double mean = (sum[0] + sum[1] + sum[2] + sum[3]) / static_cast<double>(count);
+
+    // The level of a state is the mean of the values in its bin, summed in record order: the
+    // edges depend on it to the last bit.
+    Histogram h{};
+    std::array<double, kBins> binSum{};
+    const double scale = hi > lo ? kBins / (hi - lo) : 0.0;
+    double squares[kLanes] = {};
+    double spread[kLanes] = {};
+    for (int i = 0; i < n; i += kLanes) {
+        for (int k = 0; k < kLanes && i + k < n; ++k) {
+            const double x = v[i + k];
+            if (std::isnan(x))
+                continue;
+            const std::size_t bin =
+                static_cast<std::size_t>(std::min(static_cast<int>((x - lo) * scale), kBins - 1));
+            ++h[bin];
+            binSum[bin] += x;
+            squares[k] += x * x;
+            spread[k] += (x - mean) * (x - mean);
+        }
+    }
+    const HistogramLevels l = LevelsOf(h);
+    auto levelOf = [&](int bin, bool mode, double extreme) {
+        return mode ? binSum[static_cast<std::size_t>(bin)] / h[static_cast<std::size_t>(bin)]
+                    : extreme;
+    };
+    out.max = hi;
+    out.min = lo;
+    out.top = levelOf(l.top, l.topIsMode, hi);
+    out.base = levelOf(l.base, l.baseIsMode, lo);
+    out.mean = mean;
+    out.rms =
+        std::sqrt((squares[0] + squares[1] + squares[2] + squares[3]) / static_cast<double>(count));
+    out.rmsAc =
+        std::sqrt((spread[0] + spread[1] + spread[2] + spread[3]) / static_cast<double>(count));
+    const double amplitude = out.top - out.base;
+    out.amplitudeForPercent = amplitude;
+    out.overshootSpan = out.max - out.top;
+    out.preshootSpan = out.base - out.min;
+
+    // The same smallest amplitude as for a channel, counted in bins of the MATH range.
+    if (!(amplitude * scale >= kMinEdgeAmplitudeCodes) || !(in.sampleIntervalSeconds > 0.0))
+        return;
+    out.edgesLooked = true;
+    ReferenceLevels ref;
+    ref.l10 = out.base + amplitude / 10.0;
+    ref.l50 = out.base + amplitude / 2.0;
+    ref.l90 = out.base + amplitude * 9.0 / 10.0;
+    out.interval = in.sampleIntervalSeconds;
+    // The values are indexed from the gate's start; only differences of instants are used.
+    ScanEdges(ValueSeries{v, ref}, 0, n, ref, std::numeric_limits<double>::quiet_NaN(), out.edges);
+}
+
+// ---------------------------------------------------------------- results
+
+const MeasureEngine::Analysis& MeasureEngine::Analyse(const MeasureInput& in, MeasureSource source,
+                                                      SampleRange gate) {
+    analysis_ = Analysis{};
+    gate = Clip(gate, in.record.size());
+    if (source == MeasureSource::Math)
+        AnalyseMath(in, gate, analysis_);
+    else
+        AnalyseChannel(in, static_cast<int>(source), gate, analysis_);
+    return analysis_;
+}
+
+MeasureValues MeasureEngine::Measure(const MeasureInput& in, MeasureSource source, SampleRange gate,
+                                     bool withPair) {
+    if (!withPair)
+        return ValuesOf(Analyse(in, source, gate));
+    // The pair needs both channels' edges; a channel source's values come from the same
+    // analysis.
+    const SampleRange clipped = Clip(gate, in.record.size());
+    Analysis ch1;
+    AnalyseChannel(in, 0, clipped, ch1);
+    const double near = ch1.edgesLooked && ch1.edges.rising > 0
+                            ? ch1.edges.firstRise
+                            : std::numeric_limits<double>::quiet_NaN();
+    Analysis ch2;
+    AnalyseChannel(in, 1, clipped, ch2, near);
+    MeasureValues values;
+    if (source == MeasureSource::Ch1) {
+        analysis_ = ch1;
+        values = ValuesOf(ch1);
+    } else if (source == MeasureSource::Ch2) {
+        analysis_ = ch2;
+        values = ValuesOf(ch2);
+    } else {
+        values = ValuesOf(Analyse(in, source, gate));
+    }
+    FillDelayAndPhase(ch1, ch2, values);
+    return values;
+}
+
+MeasureValues ValuesOf(const MeasureEngine::Analysis& a) {
+    MeasureValues v;
+    if (!a.measurable)
+        return v;
+    v[MeasureId::Vmax] = a.max;
+    v[MeasureId::Vmin] = a.min;
+    v[MeasureId::Vpp] = a.max - a.min;
+    v[MeasureId::Vtop] = a.top;
+    v[MeasureId::Vbase] = a.base;
+    v[MeasureId::Vamp] = a.top - a.base;
+    v[MeasureId::Vmean] = a.mean;
+    v[MeasureId::Vrms] = a.rms;
+    v[MeasureId::VrmsAc] = a.rmsAc;
+    if (a.amplitudeForPercent > 0.0) {
+        v[MeasureId::Overshoot] = Percent(a.overshootSpan, a.amplitudeForPercent);
+        v[MeasureId::Preshoot] = Percent(a.preshootSpan, a.amplitudeForPercent);
+    }
+    if (!a.edgesLooked)
+        return v;
+    const MeasureEngine::EdgeSummary& e = a.edges;
+    v[MeasureId::Edges] = e.rising;
+    const double dt = a.interval;
+    std::optional<double> period;
+    if (e.rising >= 2)
+        period = (e.lastRise - e.firstRise) / (e.rising - 1) * dt;
+    else if (e.falling >= 2)
+        period = (e.lastFall - e.firstFall) / (e.falling - 1) * dt;
+    if (period && *period > 0.0) {
+        v[MeasureId::Period] = *period;
+        v[MeasureId::Frequency] = 1.0 / *period;
+    }
+    if (e.widthPosCount > 0)
+        v[MeasureId::WidthPos] = e.widthPosSum / e.widthPosCount * dt;
+    if (e.widthNegCount > 0)
+        v[MeasureId::WidthNeg] = e.widthNegSum / e.widthNegCount * dt;
+    if (v[MeasureId::Period] && v[MeasureId::WidthPos])
+        v[MeasureId::DutyPos] = Percent(*v[MeasureId::WidthPos], *v[MeasureId::Period]);
+    if (v[MeasureId::Period] && v[MeasureId::WidthNeg])
+        v[MeasureId::DutyNeg] = Percent(*v[MeasureId::WidthNeg], *v[MeasureId::Period]);
+    if (e.rising > 0)
+        v[MeasureId::Rise] = e.riseSum / e.rising * dt;
+    if (e.falling > 0)
+        v[MeasureId::Fall] = e.fallSum / e.falling * dt;
+    return v;
+}
+
+void FillDelayAndPhase(const MeasureEngine::Analysis& ch1, const MeasureEngine::Analysis& ch2,
+                       MeasureValues& values) {
+    values[MeasureId::Delay] = std::nullopt;
+    values[MeasureId::Phase] = std::nullopt;
+    if (!ch1.edgesLooked || !ch2.edgesLooked || ch1.edges.rising == 0 ||
+        std::isnan(ch2.edges.nearRise))
+        return;
+    const double delay = (ch2.edges.nearRise - ch1.edges.firstRise) * ch1.interval;
+    values[MeasureId::Delay] = delay;
+    const std::optional<double> period = ValuesOf(ch1)[MeasureId::Period];
+    if (period)
+        values[MeasureId::Phase] = delay / *period * 360.0;
+}
+
+}  // namespace lumatrace
