@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/core/tests/FormMainFixture.h"
+#include "app/display/testing/ViewInvariants.h"
 #include "app/settings/ValueTables.h"
 
 namespace lumatrace {
@@ -180,6 +181,23 @@ TEST_F(FormMainViewTest, DraggingATimeCursorUpdatesItsReadout) {
     form->SpeedButtonDt->click();
     EXPECT_EQ(S().cursorTOn, 0);
     EXPECT_FALSE(form->PanelSIDt->isVisibleTo(form.get()));
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainViewTest, MathStaysOnShowAfterTheSpectrumComesAndGoes) {
+    Start("seed = 5");
+    S().tracePosition[kTraceMath] = 150;  // its marker clear of the channels' markers
+    form->MenuItem("M_Math")->trigger();
+    ASSERT_TRUE(S().mathOn);
+    const std::uint32_t mathColor = S().DisplayColor(2);
+    ASSERT_GT(CountPixels(form->VoltPicture(), mathColor), 0);  // its position marker
+
+    form->A_Fft->trigger();
+    EXPECT_EQ(testing::CheckTraceLayers(form->CurrentViewSettings()), "");
+    form->A_Fft->trigger();
+    ASSERT_FALSE(S().fftOn);
+    EXPECT_EQ(testing::CheckTraceLayers(form->CurrentViewSettings()), "");
+    EXPECT_GT(CountPixels(form->VoltPicture(), mathColor), 0);
     EXPECT_TRUE(messages.shown.empty());
 }
 
