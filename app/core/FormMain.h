@@ -343,6 +343,7 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     void RefreshReadouts();
     void ApplyScrollGeometry();
     void ScrollBarMoved();
+    void ScrollBarReleased();
     void ScrollBarAction(int action);
     bool ScrollKeyDown(int key, KeyModifiers mods);
     // The persistent view state brought up to date from the settings; what

@@ -459,17 +459,19 @@ void WaveView::RecomputeViewWindow(const ViewSettings& s) {
             sp.SpecLeftBlank = a < 0 ? static_cast<int>(-a) : 0;
     }
 
-    h.scrollEnabled = true;
+    h.scrollEnabled = !(!s.SpectrumInFront() && points == screen);
+    h.scrollPosition = ViewScrollPosition(s, h, sp);
+}
+
+int ViewScrollPosition(const ViewSettings& s, const HorizontalView& h, const SpectrumWindow& sp) {
     if (!s.SpectrumInFront()) {
-        h.scrollPosition = h.ViewStart * scrollPerSample;
-        if (points == screen)
-            h.scrollEnabled = false;
-    } else {
-        const int b = (sp.SpecStart != 0 || sp.SpecLeftBlank == 0)
-                          ? sp.SpecStart + sp.HalfScreenBins
-                          : sp.HalfScreenBins - sp.SpecLeftBlank;
-        h.scrollPosition = static_cast<int>(std::trunc(sp.ScrollPerBin * b));
+        const int points = std::clamp(s.memoryPoints, 1, kMaxRecordPoints);
+        return h.ViewStart * (1000000 / points);
     }
+    const int b = (sp.SpecStart != 0 || sp.SpecLeftBlank == 0)
+                      ? sp.SpecStart + sp.HalfScreenBins
+                      : sp.HalfScreenBins - sp.SpecLeftBlank;
+    return static_cast<int>(std::trunc(sp.ScrollPerBin * b));
 }
 
 // ---------------------------------------------------------------- redraw

@@ -28,6 +28,11 @@ struct TracePlan {
     int trigX = 0;             // x of the trigger point
 };
 
+// Where the horizontal scroll bar stands for the view as it is, in the bar's units
+// (0..1,000,000): at the first sample shown, or with the spectrum in front at the bin in the
+// centre (SpecStart + HalfScreenBins, or HalfScreenBins - SpecLeftBlank left of 0 Hz).
+int ViewScrollPosition(const ViewSettings& s, const HorizontalView& h, const SpectrumWindow& sp);
+
 // The waveform view: graticule, time-domain traces and XY plot, drawn into the main window's
 // off-screen pictures through ViewSurfaces. Markers and cursors, averaging and MATH, and the
 // spectrum plug in as layers (ViewLayers.h).

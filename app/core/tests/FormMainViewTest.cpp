@@ -37,6 +37,51 @@ struct FormMainViewTest : FormMainTest {
         QTest::mouseMove(box, to);
         QTest::mouseRelease(box, Qt::LeftButton, {}, to);
     }
+
+    // Stopped with a 1,000,000-point record of which 10,000 samples span the 450-pixel
+    // screen (22.2 samples a pixel).
+    void StopWithALongRecord(int seed) {
+        Start(("seed = " + std::to_string(seed) + "; large_memory = yes").c_str());
+        const int extra = form->View().Geometry().WaveWidth - 450;
+        form->resize(form->width() - extra, form->height() - extra * 8 / 10);
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return form->View().Geometry().WaveWidth == 450; }, kWaitMs));
+        int td10us = -1;
+        for (int i = 0; i < form->ComboBoxTd->count(); ++i) {
+            if (TimePerDivNs(i) == 10000) {
+                td10us = i;
+            }
+        }
+        ASSERT_GE(td10us, 0);
+        Pick(form->ComboBoxMemSize, form->ComboBoxMemSize->count() - 1);
+        Pick(form->ComboBoxTd, td10us);
+        ASSERT_EQ(S().memoryPoints, 1000000);
+        form->A_Single->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return S().runMode == kRunStop; }, kWaitMs));
+        ASSERT_TRUE(form->Acquisition().dataValid);
+        ASSERT_EQ(form->ScreenSamples(), 10000);
+    }
+
+    testing::ScrollBarState Bar() const {
+        const QScrollBar* bar = form->ScrollBar1;
+        return {bar->value(), bar->maximum(), bar->pageStep(), bar->singleStep(), bar->isEnabled()};
+    }
+    std::string BarDisagrees() {
+        return testing::CheckScrollBar(form->CurrentViewSettings(), form->View(), Bar());
+    }
+    std::string EndOutOfReach() {
+        return testing::CheckEndReachable(form->CurrentViewSettings(), form->View(), Bar());
+    }
+    int ViewStart() { return form->View().Horizontal().ViewStart; }
+    // The last sample of the record is on screen, to within the pixel the view stops at.
+    bool ShowsTheEnd() {
+        const int lastStart = S().memoryPoints - form->ScreenSamples() - 1;
+        const double pixels = (lastStart - ViewStart()) *
+                              static_cast<double>(form->View().Geometry().WaveWidth) /
+                              form->ScreenSamples();
+        return ViewStart() <= lastStart && pixels < 1.0;
+    }
+    void CtrlKey(Qt::Key key) { QTest::keyClick(form->ScrollBar1, key, Qt::ControlModifier); }
 };
 
 // The upper button of a held up-down, clicked by its auto-repeat.
@@ -253,6 +298,77 @@ TEST_F(FormMainViewTest, ALongRecordScrollsByWholePixelsWithCtrlKeys) {
     form->ScrollBar1->triggerAction(QAbstractSlider::SliderPageStepAdd);
     EXPECT_EQ(form->ScrollBar1->value(), 5000);
     EXPECT_EQ(form->View().Horizontal().ViewStart, 5000);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainViewTest, EveryWayToTheEndOfTheBarShowsTheEndOfTheRecord) {
+    StopWithALongRecord(6);
+    form->ScrollBar1->setFocus();
+    ASSERT_EQ(BarDisagrees(), "");
+    EXPECT_EQ(EndOutOfReach(), "");
+
+    CtrlKey(Qt::Key_End);
+    EXPECT_TRUE(ShowsTheEnd()) << "Ctrl+End: ViewStart " << ViewStart();
+    EXPECT_EQ(BarDisagrees(), "");
+    CtrlKey(Qt::Key_Home);
+    EXPECT_EQ(ViewStart(), 0);
+
+    for (int i = 0; i < 400 && form->ScrollBar1->value() < form->ScrollBar1->maximum() - 5000;
+         ++i) {
+        CtrlKey(Qt::Key_PageDown);
+    }
+    CtrlKey(Qt::Key_PageDown);  // the last one
+    EXPECT_TRUE(ShowsTheEnd()) << "Ctrl+PageDown: ViewStart " << ViewStart();
+    EXPECT_EQ(BarDisagrees(), "");
+    CtrlKey(Qt::Key_Home);
+
+    // Clicks in the trough, a large change each, until the bar is at its end.
+    for (int i = 0; i < 200; ++i) {
+        form->ScrollBar1->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    }
+    EXPECT_TRUE(ShowsTheEnd()) << "trough: ViewStart " << ViewStart();
+    EXPECT_EQ(BarDisagrees(), "");
+    CtrlKey(Qt::Key_Home);
+
+    // The thumb dragged to the end and let go.
+    form->ScrollBar1->setSliderDown(true);
+    form->ScrollBar1->setSliderPosition(form->ScrollBar1->maximum());
+    form->ScrollBar1->setSliderDown(false);
+    EXPECT_TRUE(ShowsTheEnd()) << "thumb: ViewStart " << ViewStart();
+    EXPECT_EQ(BarDisagrees(), "");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainViewTest, TheBarFollowsTheSpectrumToTheFrontAndBack) {
+    StopWithALongRecord(7);
+    form->ScrollBar1->setFocus();
+    for (int i = 0; i < 10; ++i) {
+        CtrlKey(Qt::Key_PageDown);
+    }
+    ASSERT_EQ(ViewStart(), 50000);
+
+    form->A_Fft->trigger();
+    ASSERT_TRUE(form->CurrentViewSettings().SpectrumInFront());
+    const SpectrumWindow& sp = form->View().Spectrum();
+    EXPECT_EQ(BarDisagrees(), "");
+    EXPECT_EQ(EndOutOfReach(), "");
+    // The first Ctrl+Right moves the spectrum by a pixel at most.
+    const int centre = sp.SpecCentreBin();
+    const int binsPerPixel = std::max(1, sp.BinsPerScreen / form->View().Geometry().WaveWidth + 1);
+    CtrlKey(Qt::Key_Right);
+    EXPECT_EQ(sp.SpecLeftBlank, 0);
+    EXPECT_LE(std::abs(sp.SpecCentreBin() - centre), binsPerPixel)
+        << "from bin " << centre << " to " << sp.SpecCentreBin();
+    EXPECT_EQ(BarDisagrees(), "");
+    // Ctrl+End: the last bin in the centre, to within the pixel the view stops at.
+    CtrlKey(Qt::Key_End);
+    EXPECT_LE(sp.FftBins - 1 - sp.SpecCentreBin(), binsPerPixel) << sp.SpecCentreBin();
+    EXPECT_EQ(BarDisagrees(), "");
+
+    // Back to the record: the bar stands where the record's view does.
+    form->A_Fft->trigger();
+    EXPECT_EQ(ViewStart(), 50000);
+    EXPECT_EQ(BarDisagrees(), "");
     EXPECT_TRUE(messages.shown.empty());
 }
 

@@ -9,6 +9,7 @@
 
 #include "app/display/ScrollMapping.h"
 #include "app/display/TraceColumns.h"
+#include "app/display/ViewInteraction.h"
 
 namespace lumatrace::testing {
 
@@ -107,6 +108,72 @@ std::string CheckSpectrumBar(const WaveView& view, const ScrollBarState& bar) {
     return out.str();
 }
 
+// The bar, as far as scrolling goes: a position within its range. Everything else the
+// interaction asks for is drawing and readouts, which do not matter here.
+class BarOnly final : public InteractionHost {
+  public:
+    BarOnly(int position, int maximum) : position_(position), maximum_(maximum) {}
+    int Position() const { return position_; }
+
+    void SendSettings(bool) override {}
+    void RedrawAll() override {}
+    void RefreshReadout(Readout) override {}
+    void RollStep() override {}
+    void SetPointerShape(PointerSurface, PointerShape) override {}
+    void ShowHint(PointerSurface, HintSource) override {}
+    void ToggleCursorSelection(bool) override {}
+    void SetScrollPosition(int position) override { position_ = std::clamp(position, 0, maximum_); }
+    void SetScrollSpectrumMode(bool) override {}
+    void SetScrollHint(std::string_view) override {}
+    void SetTrigPosControlsEnabled(bool) override {}
+
+  private:
+    int position_;
+    int maximum_;
+};
+
+// One way to the end of the bar, tried on copies of the view.
+struct EndAttempt {
+    const char* name;
+    void (*go)(ViewInteraction&, const ScrollGeometry&, int maximum, const InteractionContext&,
+               BarOnly&);
+};
+
+const EndAttempt kEndAttempts[] = {
+    {"Ctrl+End",
+     [](ViewInteraction& vi, const ScrollGeometry& g, int, const InteractionContext& ctx,
+        BarOnly& bar) { vi.KeyDown(ScrollKey::End, true, bar.Position(), g, ctx, bar); }},
+    {"Ctrl+PageDown until the bar stops",
+     [](ViewInteraction& vi, const ScrollGeometry& g, int, const InteractionContext& ctx,
+        BarOnly& bar) {
+         const int presses = kScrollMax / std::max(1, g.largeChange) + 2;
+         for (int i = 0; i < presses; ++i) {
+             if (vi.KeyDown(ScrollKey::PageDown, true, bar.Position(), g, ctx, bar).endOfScroll)
+                 break;
+         }
+     }},
+    {"clicks in the trough until the bar stops",
+     [](ViewInteraction& vi, const ScrollGeometry& g, int maximum, const InteractionContext& ctx,
+        BarOnly& bar) {
+         const int clicks = kScrollMax / std::max(1, g.largeChange) + 2;
+         for (int i = 0; i < clicks; ++i) {
+             const int to = std::min(maximum, bar.Position() + g.largeChange);
+             bar.SetScrollPosition(to);
+             vi.Scroll(to, ctx, bar);
+             vi.EndScroll(ctx, bar);
+             if (to == maximum)
+                 break;
+         }
+     }},
+    {"the thumb dragged to the end",
+     [](ViewInteraction& vi, const ScrollGeometry&, int maximum, const InteractionContext& ctx,
+        BarOnly& bar) {
+         bar.SetScrollPosition(maximum);
+         vi.Scroll(maximum, ctx, bar);
+         vi.EndScroll(ctx, bar);
+     }},
+};
+
 }  // namespace
 
 std::string CheckTraceLayers(const ViewSettings& s) {
@@ -139,6 +206,56 @@ std::string CheckScrollBar(const ViewSettings& s, const WaveView& view, const Sc
     if (!s.displayInitialised)
         return {};
     return s.SpectrumInFront() ? CheckSpectrumBar(view, bar) : CheckTimeBar(s, view, bar);
+}
+
+std::string CheckEndReachable(const ViewSettings& s, const WaveView& view,
+                              const ScrollBarState& bar) {
+    if (!s.displayInitialised || !bar.enabled)
+        return {};
+    const int w = view.Geometry().WaveWidth;
+    const bool spectrum = s.SpectrumInFront();
+    const ScrollGeometry g =
+        spectrum ? SpectrumScrollGeometry(view.Spectrum(), w)
+                 : TimeScrollGeometry(view.Horizontal().ScreenSamples, s.memoryPoints, w);
+    for (const EndAttempt& attempt : kEndAttempts) {
+        ViewSettings settings = s;
+        HorizontalView h = view.Horizontal();
+        SpectrumWindow sp = view.Spectrum();
+        InstrumentSettings instrument;
+        instrument.memoryPoints = s.memoryPoints;
+        const MarkerPixels markers;
+        const InteractionContext ctx{instrument, settings, view.Geometry(),    h,
+                                     sp,         markers,  InteractionInputs{}};
+        BarOnly host(bar.value, bar.maximum);
+        ViewInteraction interaction;
+        attempt.go(interaction, g, bar.maximum, ctx, host);
+
+        std::ostringstream out;
+        if (spectrum) {
+            const int lastBin = sp.FftBins - 1;
+            const double pixels =
+                sp.BinsPerScreen > 0
+                    ? static_cast<double>(lastBin - sp.SpecCentreBin()) * w / sp.BinsPerScreen
+                    : 0.0;
+            if (pixels >= 1.0 - kNoise) {
+                out << attempt.name << " leaves the spectrum centred on bin " << sp.SpecCentreBin()
+                    << ", " << pixels << " pixels short of the last bin " << lastBin;
+            }
+        } else {
+            const int lastStart = std::max(0, s.memoryPoints - h.ScreenSamples - 1);
+            const double pixels =
+                h.ScreenSamples > 0
+                    ? static_cast<double>(lastStart - h.ViewStart) * w / h.ScreenSamples
+                    : 0.0;
+            if (h.ViewStart > lastStart || pixels >= 1.0 - kNoise) {
+                out << attempt.name << " leaves ViewStart at " << h.ViewStart << ", " << pixels
+                    << " pixels short of the last start " << lastStart;
+            }
+        }
+        if (!out.str().empty())
+            return out.str();
+    }
+    return {};
 }
 
 std::string CheckTriggerMarker(const ViewSettings& s, const WaveView& view) {

@@ -32,6 +32,14 @@ std::string CheckTraceLayers(const ViewSettings& s);
 // spectrum bar may be one bin short more, as its position is truncated to whole units).
 std::string CheckScrollBar(const ViewSettings& s, const WaveView& view, const ScrollBarState& bar);
 
+// From the state as it stands, every way to the end of the bar shows the end: Ctrl+End,
+// Ctrl+PageDown pressed until the bar stops, clicks in the trough until the bar stops, and the
+// thumb dragged to the end and let go each bring the record's last sample on screen (with the
+// spectrum in front, the last bin to the centre), to within the pixel the view stops at. Tried
+// on copies, with the bar's range as shown.
+std::string CheckEndReachable(const ViewSettings& s, const WaveView& view,
+                              const ScrollBarState& bar);
+
 // After a redraw: TrigPointX is where the view as it stands puts the trigger point (the view
 // did not move without a redraw), and when the trigger sample is walked, the marker is within
 // one pixel of the column the trace draws that sample in. One pixel, because the marker is

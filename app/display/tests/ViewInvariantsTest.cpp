@@ -13,6 +13,7 @@
 namespace lumatrace {
 namespace {
 
+using testing::CheckEndReachable;
 using testing::CheckScrollBar;
 using testing::CheckTraceLayers;
 using testing::CheckTriggerMarker;
@@ -138,6 +139,36 @@ TEST_F(ViewInvariantsView, ScrollBarAgreesWithTheSpectrumInFront) {
     EXPECT_EQ(CheckScrollBar(s, view, BarFor(g, at(-100) + 1)), "");
     // Still at the record's place: the bar was not moved when the spectrum came to the front.
     EXPECT_NE(CheckScrollBar(s, view, BarFor(g, 0)), "");
+}
+
+TEST_F(ViewInvariantsView, EveryWayToTheEndOfTheBarReachesTheEnd) {
+    h().ViewStart = 5000;
+    EXPECT_EQ(CheckEndReachable(s, view, BarFor(TimeGeometry(), 5000)), "");
+    // A bar still ranged for a 100,000-point record stops a page short.
+    ScrollBarState stale = BarFor(TimeScrollGeometry(10000, 100000, 450), 5000);
+    stale.enabled = true;
+    EXPECT_EQ(CheckEndReachable(s, view, stale),
+              "Ctrl+PageDown until the bar stops leaves ViewStart at 905000, 3824.95 pixels short "
+              "of the last start 989999");
+    // A record that fits the screen has no end to reach.
+    s.memoryPoints = 10000;
+    EXPECT_EQ(CheckEndReachable(s, view, BarFor(TimeGeometry(), 0)), "");
+
+    // The spectrum in front, one bin a pixel.
+    s.memoryPoints = 1000000;
+    s.fftOn = true;
+    s.traceOrder = {2, 3, 0, 1, 1};
+    SpectrumWindow& sp = view.Spectrum();
+    sp.FftBins = 4096;
+    sp.BinsPerScreen = 450;
+    sp.HalfScreenBins = 225;
+    sp.ScrollPerBin = ScrollPerBinFor(sp.FftBins, sp.BinsPerScreen);
+    EXPECT_EQ(CheckEndReachable(s, view, BarFor(SpectrumScrollGeometry(sp, 450), 49495)), "");
+    // A scale left from a window of half the bins: the bar ends at bin 1373.
+    sp.ScrollPerBin = ScrollPerBinFor(sp.FftBins / 2 - sp.BinsPerScreen, sp.BinsPerScreen);
+    EXPECT_EQ(CheckEndReachable(s, view, BarFor(SpectrumScrollGeometry(sp, 450), 109863)),
+              "Ctrl+End leaves the spectrum centred on bin 1598, 2497 pixels short of the last "
+              "bin 4095");
 }
 
 TEST_F(ViewInvariantsView, TriggerMarkerSitsOnTheTriggerSamplesColumn) {
