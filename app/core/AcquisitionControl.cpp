@@ -119,6 +119,7 @@ void AcquisitionControl::SwitchPulseGroup(bool enabled) {
 // Run actions
 
 void AcquisitionControl::EnterRun(int runMode, int trigMode) {
+    host_.ReleaseViewAnchor();
     if (Running()) {
         session_.StopSampling();
     }
@@ -152,6 +153,7 @@ void AcquisitionControl::A_Normal() {
 }
 
 void AcquisitionControl::A_Stop() {
+    host_.ReleaseViewAnchor();
     if (host_.SpectrumWorkerExists()) {
         host_.StopSpectrumWorker();
     }

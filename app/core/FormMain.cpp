@@ -402,6 +402,7 @@ void TFormMain::FirstLayout() {
     // The trigger position fits the record, the level offset is known.
     ResolveFirstLayout(Settings(), ComboBoxTrigSrc->currentIndex());
     acq_->firstLayoutDone = true;
+    CentreViewOnTrigger();
     acq_->A_Stop();
     QCoreApplication::processEvents();
     if (!pendingFile_.empty()) {

@@ -163,6 +163,7 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     int WaveWidth() const override;
     void TakeAcquisitionCopies() override;
     void CancelPointerDrags() override;
+    void ReleaseViewAnchor() override;
     void BringToFront() override;
     bool FileLoading() const override;
     bool SpectrumShown() const override;
@@ -344,6 +345,7 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     void ApplyScrollGeometry();
     void ScrollBarMoved();
     void ScrollBarReleased();
+    void CentreViewOnTrigger();
     void ScrollBarAction(int action);
     bool ScrollKeyDown(int key, KeyModifiers mods);
     // The persistent view state brought up to date from the settings; what

@@ -447,6 +447,17 @@ bool TFormMain::ScrollKeyDown(int key, KeyModifiers mods) {
     return k.handled;
 }
 
+// The first layout shows the trigger point in the middle of the screen.
+void TFormMain::CentreViewOnTrigger() {
+    view_.CentreOnTrigger(CurrentViewSettings());
+    ApplyScrollGeometry();
+    SetScrollPosition(view_.Horizontal().scrollPosition);
+}
+
+void TFormMain::ReleaseViewAnchor() {
+    view_.Horizontal().viewAnchorHold = false;
+}
+
 void TFormMain::SetScrollPosition(int position) {
     const QSignalBlocker block(ScrollBar1);
     ScrollBar1->setValue(position);

@@ -424,14 +424,7 @@ void WaveView::RecomputeViewWindow(const ViewSettings& s) {
         if (std::int64_t{h.ViewStart} + screen >= points)
             p = h.scrollPosition / scrollPerSample;
     }
-    // SetViewStart
-    if (p <= 0) {
-        h.ViewStart = 0;
-    } else if (p + screen < points) {
-        h.ViewStart = static_cast<int>(p);
-    } else {
-        h.ViewStart = screen >= points ? 0 : points - screen - 1;
-    }
+    SetViewStart(p, points);
 
     SpectrumWindow& sp = spectrum_;
     if (s.fftOn) {
@@ -461,6 +454,33 @@ void WaveView::RecomputeViewWindow(const ViewSettings& s) {
 
     h.scrollEnabled = !(!s.SpectrumInFront() && points == screen);
     h.scrollPosition = ViewScrollPosition(s, h, sp);
+}
+
+void WaveView::SetViewStart(std::int64_t p, int points) {
+    HorizontalView& h = horizontal_;
+    const int screen = h.ScreenSamples;
+    if (p <= 0) {
+        h.ViewStart = 0;
+    } else if (p + screen < points) {
+        h.ViewStart = static_cast<int>(p);
+    } else {
+        h.ViewStart = screen >= points ? 0 : points - screen - 1;
+    }
+}
+
+void WaveView::CentreOnTrigger(const ViewSettings& s) {
+    if (!s.displayInitialised)
+        return;
+    HorizontalView& h = horizontal_;
+    const int points = std::clamp(s.memoryPoints, 1, kMaxRecordPoints);
+    SetViewStart(std::int64_t{s.trigPosition} - h.ScreenSamples / 2, points);
+    h.StartPhase = 0.0;
+    h.ViewOffset = 0;
+    h.TrigMarkerFraction = -1.0;
+    h.scrollEnabled = points > h.ScreenSamples;
+    h.scrollPosition = ViewScrollPosition(s, h, spectrum_);
+    h.viewOffsetComputed = false;
+    BeginTrace(s);
 }
 
 int ViewScrollPosition(const ViewSettings& s, const HorizontalView& h, const SpectrumWindow& sp) {

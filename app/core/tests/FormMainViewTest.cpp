@@ -12,7 +12,10 @@
 #include <QLabel>
 #include <QScrollBar>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -82,6 +85,33 @@ struct FormMainViewTest : FormMainTest {
         return ViewStart() <= lastStart && pixels < 1.0;
     }
     void CtrlKey(Qt::Key key) { QTest::keyClick(form->ScrollBar1, key, Qt::ControlModifier); }
+
+    // Closes the program (which writes its parameter file) and starts it again on the same
+    // application-data folder.
+    void Restart(const char* configuration) {
+        form->close();
+        form.reset();
+        ::setenv("APPDATA", appData.c_str(), 1);
+        ::setenv("ZEP9100_VIRTUAL", configuration, 1);
+        MainServices services;
+        services.form.messages = &messages;
+        services.fileDialogs = &dialogs;
+        services.colorDialogs = &colors;
+        services.splashMs = 0;
+        services.form.workArea = [] { return WorkArea{0, 0, 1600, 1000}; };
+        form = std::make_unique<TFormMain>(std::move(services));
+        ASSERT_FALSE(form->StartupFailed());
+        form->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->FirstLayoutDone(); }, kWaitMs));
+    }
+    int TimeDivIndex(std::int64_t ns) {
+        for (int i = 0; i < form->ComboBoxTd->count(); ++i) {
+            if (TimePerDivNs(i) == ns) {
+                return i;
+            }
+        }
+        return -1;
+    }
 };
 
 // The upper button of a held up-down, clicked by its auto-repeat.
@@ -369,6 +399,62 @@ TEST_F(FormMainViewTest, TheBarFollowsTheSpectrumToTheFrontAndBack) {
     form->A_Fft->trigger();
     EXPECT_EQ(ViewStart(), 50000);
     EXPECT_EQ(BarDisagrees(), "");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainViewTest, TheFirstLayoutCentresTheTriggerPoint) {
+    Start("seed = 8");
+    Pick(form->ComboBoxMemSize, 1);  // 100,000 points
+    ASSERT_GE(TimeDivIndex(10000), 0);
+    Pick(form->ComboBoxTd, TimeDivIndex(10000));  // 10,000 samples across the screen
+    S().trigPosition = 50000;
+    Restart("seed = 8");
+    ASSERT_EQ(S().memoryPoints, 100000);
+    ASSERT_EQ(S().trigPosition, 50000);
+    ASSERT_EQ(form->ScreenSamples(), 10000);
+
+    EXPECT_EQ(ViewStart(), 45000);
+    EXPECT_EQ(BarDisagrees(), "");
+    EXPECT_EQ(form->ScrollBar1->value(), 450000);
+    EXPECT_TRUE(form->ScrollBar1->isEnabled());
+    // The trigger point in the middle of the 450-pixel wide screen.
+    const int w = form->View().Geometry().WaveWidth;
+    EXPECT_NEAR(form->View().Horizontal().TrigPointX, w / 2, 1);
+    EXPECT_EQ(testing::CheckTriggerMarker(form->CurrentViewSettings(), form->View()), "");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// Opening a set holds the view off the trigger marker of the record shown before; the next
+// time/div change or run action lets it go.
+TEST_F(FormMainViewTest, ATimeDivChangeOrARunActionLetsTheOpenedSetsViewGo) {
+    Start("seed = 9");
+    form->A_Single->trigger();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Stopped() && form->Acquisition().dataValid; }, kWaitMs));
+    dialogs.answers.push_back(FileDialogResult{(appData / "set.zep").string(), 1});
+    form->A_Save->trigger();
+    ASSERT_TRUE(std::filesystem::exists(appData / "set.zep"));
+    const HorizontalView& h = form->View().Horizontal();
+
+    const auto open = [&] {
+        dialogs.answers.push_back(FileDialogResult{(appData / "set.zep").string(), 1});
+        form->A_Open->trigger();
+        ASSERT_TRUE(messages.shown.empty());
+        ASSERT_TRUE(h.viewAnchorHold);
+    };
+    open();
+    Pick(form->ComboBoxTd, form->ComboBoxTd->currentIndex() + 1);
+    EXPECT_FALSE(h.viewAnchorHold) << "time/div change";
+
+    open();
+    form->A_Auto->trigger();
+    EXPECT_FALSE(h.viewAnchorHold) << "Auto";
+    form->A_Stop->trigger();
+
+    open();
+    form->A_Single->trigger();
+    EXPECT_FALSE(h.viewAnchorHold) << "Single";
+    form->A_Stop->trigger();
     EXPECT_TRUE(messages.shown.empty());
 }
 

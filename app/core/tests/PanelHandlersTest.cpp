@@ -123,6 +123,13 @@ TEST_F(Handlers, DelayAndPulseRestartOnlyWhenSomethingChanged) {
     EXPECT_EQ(device.mode[20], 655340u);
 }
 
+TEST_F(Handlers, TimeDivChangeLetsTheViewAnchorAgain) {
+    control.TimeDivChanged(17, 0);
+    EXPECT_EQ(host.anchorReleases, 1);
+    control.TimeDivChanged(99, 0);  // not an item: nothing changes
+    EXPECT_EQ(host.anchorReleases, 1);
+}
+
 TEST_F(Handlers, TimeDivConvertsTheDelayAgain) {
     RunAuto();  // 200 us/div, 200 ns interval
     control.panel.delayChecked = true;
