@@ -205,6 +205,8 @@ void AcquisitionControl::RecomputeTimeBase(bool memorySizeChange) {
     lumatrace::RecomputeTimeBase(change, zoom, scale, &TimePerDivNs);
     host_.SetScreenSamples(scale.ScreenSamples);
     host_.SetHorizontalZoom(scale.HorizontalZoom);
+    // The frequency list follows the sampling interval now, not at the next record.
+    host_.UpdateFftFrequencyList(EquivalentDisplay());
     if (!host_.FileLoading() && !host_.SpectrumInFront()) {
         host_.RecomputeViewWindow();
     }

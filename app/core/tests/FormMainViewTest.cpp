@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/core/tests/FormMainFixture.h"
+#include "app/display/SpectrumScales.h"
 #include "app/display/testing/ViewInvariants.h"
 #include "app/settings/ValueTables.h"
 
@@ -455,6 +456,51 @@ TEST_F(FormMainViewTest, ATimeDivChangeOrARunActionLetsTheOpenedSetsViewGo) {
     form->A_Single->trigger();
     EXPECT_FALSE(h.viewAnchorHold) << "Single";
     form->A_Stop->trigger();
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainViewTest, TheFrequencyScaleFollowsTheTimeBaseAtOnceAndKeepsTheCentre) {
+    Start("seed = 10");
+    form->A_Fft->trigger();
+    ASSERT_TRUE(form->CurrentViewSettings().SpectrumInFront());
+    const auto items = [&] {
+        std::vector<std::string> texts;
+        for (int i = 0; i < form->ComboBoxFftHScale->count(); ++i) {
+            texts.push_back(form->ComboBoxFftHScale->itemText(i).toStdString());
+        }
+        return texts;
+    };
+    const auto listFor = [&] {
+        const ItemList& list = form->Lists().FftHScale(S().memorySizeIndex,
+                                                       FftHScaleClass(S().sampleIntervalNs, false));
+        return std::vector<std::string>(list.begin(), list.end());
+    };
+    ASSERT_EQ(items(), listFor());
+
+    // A time base of another sampling interval, stopped: no record comes, the list follows.
+    const std::vector<std::string> before = items();
+    const int interval = S().sampleIntervalNs;
+    Pick(form->ComboBoxTd, form->ComboBoxTd->currentIndex() + 1);
+    ASSERT_NE(S().sampleIntervalNs, interval);
+    EXPECT_EQ(items(), listFor());
+    EXPECT_NE(items(), before);
+    EXPECT_EQ(BarDisagrees(), "");
+
+    // Into the spectrum, then a wider and a narrower scale: the centre stays.
+    const SpectrumWindow& sp = form->View().Spectrum();
+    form->ScrollBar1->setFocus();
+    Pick(form->ComboBoxFftHScale, 4);
+    for (int i = 0; i < 3; ++i) {
+        CtrlKey(Qt::Key_PageDown);
+    }
+    const int centre = sp.SpecCentreBin();
+    ASSERT_GT(sp.SpecStart, 0);
+    for (int index : {2, 5}) {
+        Pick(form->ComboBoxFftHScale, index);
+        EXPECT_EQ(sp.SpecCentreBin(), centre)
+            << form->ComboBoxFftHScale->currentText().toStdString();
+        EXPECT_EQ(BarDisagrees(), "");
+    }
     EXPECT_TRUE(messages.shown.empty());
 }
 
