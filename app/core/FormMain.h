@@ -343,6 +343,7 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     void LayOutMarkers();
     void RefreshReadouts();
     void ApplyScrollGeometry();
+    void PlaceScrollBar();
     void ScrollBarMoved();
     void ScrollBarReleased();
     void CentreViewOnTrigger();

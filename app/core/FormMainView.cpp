@@ -463,12 +463,17 @@ void TFormMain::SetScrollPosition(int position) {
     ScrollBar1->setValue(position);
 }
 
-// The geometry follows the stacking order the interaction has just changed,
-// and the bar goes to where the view now in front stands.
-void TFormMain::SetScrollSpectrumMode(bool) {
+// The bar takes the geometry of the view in front and goes to where it stands.
+void TFormMain::PlaceScrollBar() {
     ApplyScrollGeometry();
     SetScrollPosition(
         ViewScrollPosition(CurrentViewSettings(), view_.Horizontal(), view_.Spectrum()));
+}
+
+// The stacking order the interaction has just changed may have brought the
+// other view to the front.
+void TFormMain::SetScrollSpectrumMode(bool) {
+    PlaceScrollBar();
 }
 
 void TFormMain::SetScrollHint(std::string_view hint) {

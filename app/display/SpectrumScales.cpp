@@ -155,6 +155,11 @@ bool SelectFftHScale(FftHScaleState& state, int index, int fftLength, int sample
             window.SpecLeftBlank = 0;
         }
     }
+    // Whatever changed, the window stays where the scroll bar can take it: 0 Hz no further
+    // right than the centre, the last bin no further left.
+    window.SpecLeftBlank = std::min(window.SpecLeftBlank, window.HalfScreenBins);
+    window.SpecStart =
+        std::min(window.SpecStart, std::max(0, window.FftBins - window.HalfScreenBins - 1));
     return true;
 }
 

@@ -504,5 +504,23 @@ TEST_F(FormMainViewTest, TheFrequencyScaleFollowsTheTimeBaseAtOnceAndKeepsTheCen
     EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(FormMainViewTest, ANewRecordLengthReScalesTheBarOverTheSpectrum) {
+    Start("seed = 12; large_memory = yes");
+    form->A_Single->trigger();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Stopped() && form->Acquisition().dataValid; }, kWaitMs));
+    form->A_Fft->trigger();
+    ASSERT_TRUE(form->CurrentViewSettings().SpectrumInFront());
+    form->ScrollBar1->setFocus();
+    CtrlKey(Qt::Key_End);
+    ASSERT_EQ(BarDisagrees(), "");
+    for (int memory : {1, 2, 0}) {
+        Pick(form->ComboBoxMemSize, memory);
+        EXPECT_EQ(BarDisagrees(), "") << "memory size " << memory;
+        EXPECT_EQ(EndOutOfReach(), "") << "memory size " << memory;
+    }
+    EXPECT_TRUE(messages.shown.empty());
+}
+
 }  // namespace
 }  // namespace lumatrace

@@ -259,6 +259,11 @@ std::string CheckEndReachable(const ViewSettings& s, const WaveView& view,
 }
 
 std::string CheckTriggerMarker(const ViewSettings& s, const WaveView& view) {
+    // A redraw places the trigger point only along a time-domain trace (or, with no trace on
+    // at all, without one); with the spectrum alone on show it is left as it was.
+    const bool timeTrace = s.channelOn[0] || s.channelOn[1] || (s.mathOn && !s.fftOn);
+    if (!timeTrace && s.fftOn)
+        return {};
     // The plan of the last redraw again, on a copy: its view offset stays as computed then.
     WaveView copy = view;
     copy.Horizontal().viewOffsetComputed = true;

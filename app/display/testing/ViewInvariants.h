@@ -40,11 +40,11 @@ std::string CheckScrollBar(const ViewSettings& s, const WaveView& view, const Sc
 std::string CheckEndReachable(const ViewSettings& s, const WaveView& view,
                               const ScrollBarState& bar);
 
-// After a redraw: TrigPointX is where the view as it stands puts the trigger point (the view
-// did not move without a redraw), and when the trigger sample is walked, the marker is within
-// one pixel of the column the trace draws that sample in. One pixel, because the marker is
-// placed by rounding the trigger's position while a sample enters the column its position
-// falls in.
+// After a redraw that walked a time-domain trace (any but the spectrum alone on show):
+// TrigPointX is where the view as it stands puts the trigger point (the view did not move
+// without a redraw), and when the trigger sample is walked, the marker is within one pixel of
+// the column the trace draws that sample in. One pixel, because the marker is placed by
+// rounding the trigger's position while a sample enters the column its position falls in.
 std::string CheckTriggerMarker(const ViewSettings& s, const WaveView& view);
 
 }  // namespace lumatrace::testing

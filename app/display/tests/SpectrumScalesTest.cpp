@@ -176,6 +176,15 @@ TEST(DisplaySpectrumScales, ANewScaleKeepsTheCentreOfTheView) {
     ASSERT_TRUE(SelectFftHScale(st, 2, 8192, 2000, false, win));
     EXPECT_EQ(win.BinsPerScreen, 1638);
     EXPECT_EQ(win.SpecStart, 1000);
+    // A blank left of 0 Hz wider than the new half screen would put 0 Hz past the centre,
+    // where no scroll position leads: it is narrowed to half a screen.
+    win.SpecStart = 0;
+    win.SpecLeftBlank = 800;
+    ASSERT_TRUE(RebuildFftHScaleList(lists, st, 0, 1000, false));
+    ASSERT_EQ(st.items[4], "5KHz");
+    ASSERT_TRUE(SelectFftHScale(st, 4, 8192, 1000, false, win));
+    EXPECT_EQ(win.SpecLeftBlank, 205);
+    EXPECT_EQ(win.SpecCentreBin(), 0);
 }
 
 TEST(DisplaySpectrumScales, BinValueAndScreenY) {
