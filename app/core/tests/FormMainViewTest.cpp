@@ -17,7 +17,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -518,6 +520,103 @@ TEST_F(FormMainViewTest, ANewRecordLengthReScalesTheBarOverTheSpectrum) {
         Pick(form->ComboBoxMemSize, memory);
         EXPECT_EQ(BarDisagrees(), "") << "memory size " << memory;
         EXPECT_EQ(EndOutOfReach(), "") << "memory size " << memory;
+    }
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// Seeded sequences of what the user does to the view of a stopped record, every invariant
+// of the view checked after each step.
+TEST_F(FormMainViewTest, TheViewInvariantsHoldThroughSeededSequences) {
+    Start("seed = 11; large_memory = yes");
+    const int first = TimeDivIndex(1000);  // 1 us/div .. 1 ms/div: no roll, no equivalent time
+    const int last = TimeDivIndex(1000000);
+    ASSERT_GE(first, 0);
+    ASSERT_GT(last, first);
+    Pick(form->ComboBoxMemSize, 1);
+    Pick(form->ComboBoxTd, TimeDivIndex(10000));
+    form->A_Single->trigger();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Stopped() && form->Acquisition().dataValid; }, kWaitMs));
+    form->ScrollBar1->setFocus();
+
+    struct Step {
+        const char* name;
+        std::function<void(std::mt19937&)> run;
+    };
+    const auto hold = [&](UpDown* upDown, UpDownButton button) {
+        if (upDown->isEnabled()) {
+            upDown->step(button);
+            QTest::mouseRelease(upDown->button(button), Qt::LeftButton);
+        }
+    };
+    const std::vector<Step> steps = {
+        {"Ctrl+Right", [&](std::mt19937&) { CtrlKey(Qt::Key_Right); }},
+        {"Ctrl+Left", [&](std::mt19937&) { CtrlKey(Qt::Key_Left); }},
+        {"Ctrl+PageDown", [&](std::mt19937&) { CtrlKey(Qt::Key_PageDown); }},
+        {"Ctrl+PageUp", [&](std::mt19937&) { CtrlKey(Qt::Key_PageUp); }},
+        {"Ctrl+End", [&](std::mt19937&) { CtrlKey(Qt::Key_End); }},
+        {"Ctrl+Home", [&](std::mt19937&) { CtrlKey(Qt::Key_Home); }},
+        {"Ctrl+Insert", [&](std::mt19937&) { CtrlKey(Qt::Key_Insert); }},
+        {"trough right",
+         [&](std::mt19937&) {
+             form->ScrollBar1->triggerAction(QAbstractSlider::SliderPageStepAdd);
+         }},
+        {"trough left",
+         [&](std::mt19937&) {
+             form->ScrollBar1->triggerAction(QAbstractSlider::SliderPageStepSub);
+         }},
+        {"thumb dragged",
+         [&](std::mt19937& random) {
+             QScrollBar* bar = form->ScrollBar1;
+             bar->setSliderDown(true);
+             bar->setSliderPosition(std::uniform_int_distribution<int>(0, bar->maximum())(random));
+             bar->setSliderDown(false);
+         }},
+        {"FFT switched", [&](std::mt19937&) { form->A_Fft->trigger(); }},
+        {"MATH switched", [&](std::mt19937&) { form->MenuItem("M_Math")->trigger(); }},
+        {"CH1 switched", [&](std::mt19937&) { form->SpeedButtonCh1->click(); }},
+        {"CH2 switched", [&](std::mt19937&) { form->SpeedButtonCh2->click(); }},
+        {"CH1 up-down", [&](std::mt19937&) { hold(form->UpDownCh1, UpDownButton::Up); }},
+        {"CH2 up-down", [&](std::mt19937&) { hold(form->UpDownCh2, UpDownButton::Down); }},
+        {"MATH up-down", [&](std::mt19937&) { hold(form->UpDownMath, UpDownButton::Up); }},
+        {"FFT up-down", [&](std::mt19937&) { hold(form->UpDownFft, UpDownButton::Down); }},
+        {"trigger position step",
+         [&](std::mt19937&) { hold(form->UpDownTrigP, UpDownButton::Down); }},
+        {"T/div",
+         [&](std::mt19937& random) {
+             Pick(form->ComboBoxTd, std::uniform_int_distribution<int>(first, last)(random));
+         }},
+        {"frequency scale",
+         [&](std::mt19937& random) {
+             Pick(form->ComboBoxFftHScale, std::uniform_int_distribution<int>(
+                                               0, form->ComboBoxFftHScale->count() - 1)(random));
+         }},
+        {"memory size",
+         [&](std::mt19937& random) {
+             Pick(form->ComboBoxMemSize, std::uniform_int_distribution<int>(
+                                             0, form->ComboBoxMemSize->count() - 1)(random));
+         }},
+        {"Single",
+         [&](std::mt19937&) {
+             form->A_Single->trigger();
+             ASSERT_TRUE(QTest::qWaitFor([&] { return Stopped(); }, kWaitMs));
+         }},
+    };
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        std::mt19937 random(seed);
+        std::string done;
+        for (int i = 0; i < 60; ++i) {
+            const Step& step =
+                steps[std::uniform_int_distribution<std::size_t>(0, steps.size() - 1)(random)];
+            done += std::string(done.empty() ? "" : ", ") + step.name;
+            step.run(random);
+            const ViewSettings v = form->CurrentViewSettings();
+            for (const std::string& broken :
+                 {testing::CheckTraceLayers(v), BarDisagrees(), EndOutOfReach(),
+                  testing::CheckTriggerMarker(v, form->View())}) {
+                ASSERT_EQ(broken, "") << "seed " << seed << ", step " << i << ": " << done;
+            }
+        }
     }
     EXPECT_TRUE(messages.shown.empty());
 }
