@@ -128,6 +128,7 @@ void AcquisitionControl::EnableStatusTimer() {
 // Run actions
 
 void AcquisitionControl::EnterRun(int runMode, int trigMode) {
+    host_.ReleaseViewAnchor();
     if (Running()) {
         session_.StopSampling();
     }
@@ -161,6 +162,7 @@ void AcquisitionControl::A_Normal() {
 }
 
 void AcquisitionControl::A_Stop() {
+    host_.ReleaseViewAnchor();
     if (host_.SpectrumWorkerExists()) {
         host_.StopSpectrumWorker();
     }
@@ -216,6 +218,8 @@ void AcquisitionControl::RecomputeTimeBase(bool memorySizeChange) {
     lumatrace::RecomputeTimeBase(change, zoom, scale, &TimePerDivNs);
     host_.SetScreenSamples(scale.ScreenSamples);
     host_.SetHorizontalZoom(scale.HorizontalZoom);
+    // The frequency list follows the sampling interval now, not at the next record.
+    host_.UpdateFftFrequencyList(EquivalentDisplay());
     if (!host_.FileLoading() && !host_.SpectrumInFront()) {
         host_.RecomputeViewWindow();
     }

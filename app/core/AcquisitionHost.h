@@ -62,6 +62,9 @@ class AcquisitionHost {
     virtual void TakeAcquisitionCopies() = 0;
     // Cancel pointer drags on the trigger level and position strips.
     virtual void CancelPointerDrags() = 0;
+    // A time/div change or a run action: the view may anchor the trace to the trigger marker
+    // again (an opened waveform set holds it off until then).
+    virtual void ReleaseViewAnchor() = 0;
 
     // Error report: bring the program forward when another program has the
     // foreground.

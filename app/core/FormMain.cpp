@@ -405,6 +405,7 @@ void TFormMain::FirstLayout() {
     // The trigger position fits the record, the level offset is known.
     ResolveFirstLayout(Settings(), Panel().Index(PanelList::TrigSrc));
     acq_->firstLayoutDone = true;
+    CentreViewOnTrigger();
     acq_->A_Stop();
     QCoreApplication::processEvents();
     if (!pendingFile_.empty()) {

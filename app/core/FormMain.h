@@ -165,6 +165,7 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     int WaveWidth() const override;
     void TakeAcquisitionCopies() override;
     void CancelPointerDrags() override;
+    void ReleaseViewAnchor() override;
     void BringToFront() override;
     bool FileLoading() const override;
     bool SpectrumShown() const override;
@@ -347,7 +348,10 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     void LayOutMarkers();
     void RefreshReadouts();
     void ApplyScrollGeometry();
+    void PlaceScrollBar();
     void ScrollBarMoved();
+    void ScrollBarReleased();
+    void CentreViewOnTrigger();
     void ScrollBarAction(int action);
     bool ScrollKeyDown(int key, KeyModifiers mods);
     // The persistent view state brought up to date from the settings; what

@@ -117,8 +117,16 @@ void TFormMain::UpdateSpectrumScale(bool equivalentDisplay) {
         const QSignalBlocker block(ComboBoxFftHScale);
         SetFftHScaleList(fftHs_.group, fftHs_.klass);
     }
+    const SpectrumWindow before = view_.Spectrum();
     SelectFftHScale(fftHs_, Panel().Index(PanelList::FftHScale), analyzer_->FftLength(),
                     s.sampleIntervalNs, equivalentDisplay, view_.Spectrum());
+    // A bar scrolling the spectrum is re-scaled to the new bins.
+    const SpectrumWindow& after = view_.Spectrum();
+    if (SpectrumInFront() &&
+        (after.FftBins != before.FftBins || after.BinsPerScreen != before.BinsPerScreen ||
+         after.SpecStart != before.SpecStart || after.SpecLeftBlank != before.SpecLeftBlank)) {
+        PlaceScrollBar();
+    }
 }
 
 void TFormMain::SpectrumSettingsChanged(bool newTransform) {

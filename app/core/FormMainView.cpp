@@ -132,6 +132,7 @@ void TFormMain::BuildViewInteraction() {
     connect(ScrollBar1, &QAbstractSlider::actionTriggered, this,
             [this](int action) { ScrollBarAction(action); });
     connect(ScrollBar1, &QAbstractSlider::valueChanged, this, [this] { ScrollBarMoved(); });
+    connect(ScrollBar1, &QAbstractSlider::sliderReleased, this, [this] { ScrollBarReleased(); });
     ScrollBar1->setToolTip(Text(kScrollHintTime));
 }
 
@@ -423,6 +424,18 @@ void TFormMain::ScrollBarMoved() {
         return;
     }
     interaction_.Scroll(ScrollBar1->value(), MakeInteractionContext(), *this);
+    // A click in the trough or on an arrow, or the wheel, is over at once; a dragged thumb
+    // ends when it is let go.
+    if (!ScrollBar1->isSliderDown()) {
+        interaction_.EndScroll(MakeInteractionContext(), *this);
+    }
+}
+
+void TFormMain::ScrollBarReleased() {
+    if (!formReady_ || closed_) {
+        return;
+    }
+    interaction_.EndScroll(MakeInteractionContext(), *this);
 }
 
 bool TFormMain::ScrollKeyDown(int key, KeyModifiers mods) {
@@ -433,11 +446,18 @@ bool TFormMain::ScrollKeyDown(int key, KeyModifiers mods) {
     const bool ctrlAlone = mods.ctrl && !mods.shift && !mods.alt && !mods.meta;
     const KeyScroll k = interaction_.KeyDown(scrollKey, ctrlAlone, ScrollBar1->value(),
                                              scrollGeometry_, MakeInteractionContext(), *this);
-    if (k.handled && k.endOfScroll) {
-        // The end-of-scroll notice the bar sends at its end.
-        interaction_.Scroll(k.position, MakeInteractionContext(), *this);
-    }
     return k.handled;
+}
+
+// The first layout shows the trigger point in the middle of the screen.
+void TFormMain::CentreViewOnTrigger() {
+    view_.CentreOnTrigger(CurrentViewSettings());
+    ApplyScrollGeometry();
+    SetScrollPosition(view_.Horizontal().scrollPosition);
+}
+
+void TFormMain::ReleaseViewAnchor() {
+    view_.Horizontal().viewAnchorHold = false;
 }
 
 void TFormMain::SetScrollPosition(int position) {
@@ -445,9 +465,17 @@ void TFormMain::SetScrollPosition(int position) {
     ScrollBar1->setValue(position);
 }
 
-// The geometry follows the stacking order the interaction has just changed.
-void TFormMain::SetScrollSpectrumMode(bool) {
+// The bar takes the geometry of the view in front and goes to where it stands.
+void TFormMain::PlaceScrollBar() {
     ApplyScrollGeometry();
+    SetScrollPosition(
+        ViewScrollPosition(CurrentViewSettings(), view_.Horizontal(), view_.Spectrum()));
+}
+
+// The stacking order the interaction has just changed may have brought the
+// other view to the front.
+void TFormMain::SetScrollSpectrumMode(bool) {
+    PlaceScrollBar();
 }
 
 void TFormMain::SetScrollHint(std::string_view hint) {

@@ -259,6 +259,7 @@ void AcquisitionControl::TimeDivChanged(int index, long double delayTimeNs, bool
     if (index < 0 || index >= TimeDivCount(settings_.memorySizeIndex)) {
         return;
     }
+    host_.ReleaseViewAnchor();
     settings_.timeDivIndex = index;
     settings_.timePerDiv = static_cast<long double>(TimePerDivNs(index));
     const auto interval = static_cast<int>(SampleIntervalNs(index, settings_.memorySizeIndex));

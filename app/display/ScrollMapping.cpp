@@ -92,7 +92,10 @@ PixelMove AlignToPixel(long long oldStart, long long newStart, double phase, dou
     return m;
 }
 
-bool ScrollTimeView(int position, const InteractionContext& ctx, InteractionHost& host) {
+bool ScrollTimeView(int position, const InteractionContext& ctx, InteractionHost& host,
+                    int* setBackTo) {
+    if (setBackTo)
+        *setBackTo = -1;
     if (!ctx.view.displayInitialised)
         return false;
     HorizontalView& h = ctx.horizontal;
@@ -105,6 +108,8 @@ bool ScrollTimeView(int position, const InteractionContext& ctx, InteractionHost
     const int maxStart = std::max(0, points - h.ScreenSamples - 1);
     if (newStart > maxStart) {
         host.SetScrollPosition(maxStart * sps);
+        if (setBackTo)
+            *setBackTo = maxStart * sps;
         return false;
     }
     if (h.ScreenSamples <= 0)
@@ -119,7 +124,10 @@ bool ScrollTimeView(int position, const InteractionContext& ctx, InteractionHost
     return true;
 }
 
-bool ScrollSpectrumView(int position, const InteractionContext& ctx, InteractionHost& host) {
+bool ScrollSpectrumView(int position, const InteractionContext& ctx, InteractionHost& host,
+                        int* setBackTo) {
+    if (setBackTo)
+        *setBackTo = -1;
     if (!ctx.view.displayInitialised)
         return false;
     HorizontalView& h = ctx.horizontal;
@@ -131,8 +139,11 @@ bool ScrollSpectrumView(int position, const InteractionContext& ctx, Interaction
     const long long left = static_cast<long long>(std::trunc(position / sp.ScrollPerBin)) - half;
     const long long maxLeft = sp.FftBins - half - 1;
     if (left > maxLeft) {
-        host.SetScrollPosition(
-            static_cast<int>(std::ceil(static_cast<double>(sp.FftBins - 1) * sp.ScrollPerBin)));
+        const int back =
+            static_cast<int>(std::ceil(static_cast<double>(sp.FftBins - 1) * sp.ScrollPerBin));
+        host.SetScrollPosition(back);
+        if (setBackTo)
+            *setBackTo = back;
         return false;
     }
     const long long oldLeft = static_cast<long long>(sp.SpecStart) - sp.SpecLeftBlank;

@@ -25,10 +25,15 @@ struct PixelMove {
 };
 PixelMove AlignToPixel(long long oldStart, long long newStart, double phase, double pixelsPerItem);
 
-// ScrollBar1Scroll in the time view. Returns whether the view moved.
-bool ScrollTimeView(int position, const InteractionContext& ctx, InteractionHost& host);
-// ScrollBar1Scroll while the spectrum is in front. Returns whether the view moved.
-bool ScrollSpectrumView(int position, const InteractionContext& ctx, InteractionHost& host);
+// ScrollBar1Scroll in the time view. Returns whether the view moved. A position beyond the last
+// start puts the bar back to that start and moves nothing; the position it was put back to is
+// stored in *setBackTo (else -1), for the end-of-scroll notice that follows.
+bool ScrollTimeView(int position, const InteractionContext& ctx, InteractionHost& host,
+                    int* setBackTo = nullptr);
+// ScrollBar1Scroll while the spectrum is in front; as ScrollTimeView, with the last bin in the
+// centre as the end.
+bool ScrollSpectrumView(int position, const InteractionContext& ctx, InteractionHost& host,
+                        int* setBackTo = nullptr);
 
 enum class ScrollKey : int { PageUp, PageDown, End, Home, Left, Right, Insert, Other };
 enum class ScrollCode : int { LineUp, LineDown, PageUp, PageDown, Top, Bottom, Position };

@@ -130,6 +130,9 @@ bool SelectFftHScale(FftHScaleState& state, int index, int fftLength, int sample
     const long double width = BinWidthHz(fftLength, sampleIntervalNs, equivalentDisplay);
     if (!hz || !(width > 0.0L))
         return false;
+    const SpectrumWindow before = window;
+    const bool sameGrid =
+        before.BinsPerScreen > 0 && before.FftBins == fftLength / 2 && state.binWidthHz == width;
     state.index = index;
     state.hzPerDiv = *hz;
     state.binWidthHz = width;
@@ -137,6 +140,26 @@ bool SelectFftHScale(FftHScaleState& state, int index, int fftLength, int sample
     window.BinsPerScreen = BinsPerScreenFor(*hz, width);
     window.HalfScreenBins = window.BinsPerScreen / 2;
     window.ScrollPerBin = 1000000.0 / (window.FftBins + window.BinsPerScreen);
+    if (sameGrid && window.BinsPerScreen != before.BinsPerScreen) {
+        // The view window places its left edge half a screen before the centre bin; with a
+        // new scale that edge would stay where it was and the centre move away.
+        const int centre = before.SpecCentreBin();
+        const int left = centre - window.HalfScreenBins;
+        if (left < 0) {
+            window.SpecStart = 0;
+            window.SpecLeftBlank = -left;
+        } else {
+            window.SpecStart = left + window.HalfScreenBins >= window.FftBins
+                                   ? std::max(0, window.FftBins - window.HalfScreenBins - 1)
+                                   : left;
+            window.SpecLeftBlank = 0;
+        }
+    }
+    // Whatever changed, the window stays where the scroll bar can take it: 0 Hz no further
+    // right than the centre, the last bin no further left.
+    window.SpecLeftBlank = std::min(window.SpecLeftBlank, window.HalfScreenBins);
+    window.SpecStart =
+        std::min(window.SpecStart, std::max(0, window.FftBins - window.HalfScreenBins - 1));
     return true;
 }
 

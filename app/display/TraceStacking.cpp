@@ -1,5 +1,7 @@
 #include "app/display/TraceStacking.h"
 
+#include <algorithm>
+
 namespace lumatrace {
 
 namespace {
@@ -10,40 +12,45 @@ std::array<int, 3> Triple(bool fftOn) {
 
 }  // namespace
 
+void SettleTraceOrder(TraceOrder& order, bool fftOn) {
+    const std::array<int, 3> triple = Triple(fftOn);
+    const auto key = [&](int i) {
+        const int layer = order[triple[i]];
+        return layer >= 1 && layer <= 3 ? layer : 4;
+    };
+    // A stable sort keeps the triple's own order among equal layers.
+    std::array<int, 3> byLayer = {0, 1, 2};
+    std::stable_sort(byLayer.begin(), byLayer.end(), [&](int a, int b) { return key(a) < key(b); });
+    for (int rank = 0; rank < 3; ++rank)
+        order[triple[byLayer[rank]]] = rank + 1;
+}
+
 void BringTraceToFront(TraceOrder& order, int trace, bool fftOn) {
-    const TraceOrder old = order;
-    order[trace] = 1;
-    bool otherWasFront = false;
-    for (int t : Triple(fftOn))
-        otherWasFront |= t != trace && old[t] == 1;
-    if (!otherWasFront)
+    const std::array<int, 3> triple = Triple(fftOn);
+    if (std::find(triple.begin(), triple.end(), trace) == triple.end())
         return;
-    for (int t : Triple(fftOn)) {
-        if (t == trace)
-            continue;
-        if (old[t] == 1)
-            order[t] = 2;
-        else if (old[t] == 2)
-            order[t] = 3;
+    SettleTraceOrder(order, fftOn);
+    // Whatever was in front of it moves back by one.
+    const int from = order[trace];
+    for (int t : triple) {
+        if (order[t] < from)
+            ++order[t];
     }
+    order[trace] = 1;
 }
 
 void SendTraceToBack(TraceOrder& order, int trace, bool fftOn) {
-    const TraceOrder old = order;
-    order[trace] = 3;
-    bool otherWasBack = false;
-    for (int t : Triple(fftOn))
-        otherWasBack |= t != trace && old[t] == 3;
-    if (!otherWasBack)
+    const std::array<int, 3> triple = Triple(fftOn);
+    if (std::find(triple.begin(), triple.end(), trace) == triple.end())
         return;
-    for (int t : Triple(fftOn)) {
-        if (t == trace)
-            continue;
-        if (old[t] == 3)
-            order[t] = 2;
-        else if (old[t] == 2)
-            order[t] = 1;
+    SettleTraceOrder(order, fftOn);
+    // Whatever was behind it moves forward by one.
+    const int from = order[trace];
+    for (int t : triple) {
+        if (order[t] > from)
+            --order[t];
     }
+    order[trace] = 3;
 }
 
 bool RestackInReach(TraceOrder& order, const std::array<bool, 3>& inReach, bool fftOn) {
@@ -54,14 +61,16 @@ bool RestackInReach(TraceOrder& order, const std::array<bool, 3>& inReach, bool 
     if (reached < 2)
         return false;
 
-    TraceOrder next = order;
+    TraceOrder settled = order;
+    SettleTraceOrder(settled, fftOn);
+    TraceOrder next = settled;
     if (reached == 3) {
         for (int t : triple) {
-            if (order[t] == 1)
+            if (settled[t] == 1)
                 next[t] = 3;
-            else if (order[t] == 2)
+            else if (settled[t] == 2)
                 next[t] = 1;
-            else if (order[t] == 3)
+            else
                 next[t] = 2;
         }
     } else {
@@ -76,26 +85,36 @@ bool RestackInReach(TraceOrder& order, const std::array<bool, 3>& inReach, bool 
             else
                 b = triple[i];
         }
-        // The one drawn behind (larger layer) comes forward; on a tie the later one in the
-        // triple is taken, being the one drawn first and so hidden.
-        const int behind = order[a] > order[b] ? a : b;
+        // The one drawn behind (larger layer) comes forward.
+        const int behind = settled[a] > settled[b] ? a : b;
         const int other = behind == a ? b : a;
         next[behind] = 1;
         next[other] = 2;
         next[out] = 3;
     }
-    if (next == order)
+    if (next == settled)
         return false;
     order = next;
     return true;
 }
 
 void TraceSwitched(ViewSettings& view, int trace, bool on, InteractionHost& host) {
-    const bool fftTriple = trace == kTraceFft || (trace != kTraceMath && view.fftOn);
-    if (on)
-        BringTraceToFront(view.traceOrder, trace, fftTriple);
-    else
-        SendTraceToBack(view.traceOrder, trace, fftTriple);
+    TraceOrder& order = view.traceOrder;
+    if (trace == kTraceFft) {
+        if (on) {
+            order[kTraceFft] = order[kTraceMath];
+            BringTraceToFront(order, kTraceFft, true);
+        } else {
+            SendTraceToBack(order, kTraceFft, true);
+            order[kTraceMath] = order[kTraceFft];
+        }
+    } else if (trace != kTraceMath || !view.fftOn) {
+        const bool fftTriple = trace != kTraceMath && view.fftOn;
+        if (on)
+            BringTraceToFront(order, trace, fftTriple);
+        else
+            SendTraceToBack(order, trace, fftTriple);
+    }
     StackingChanged(view, host);
 }
 

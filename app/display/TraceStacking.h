@@ -21,7 +21,19 @@ inline int ThirdTrace(bool fftOn) {
     return fftOn ? kTraceFft : kTraceMath;
 }
 
+// The triple's layers are 1, 2 and 3 in some order. The third trace not in the triple (MATH
+// while the FFT is on, FFT while it is off) is not drawn, and its layer means nothing until it
+// takes the third place: then it takes over the layer of the trace it replaces (TraceSwitched).
+//
+// Brings the triple of fftOn into that shape whatever it held: layers outside 1..3 and ties are
+// ranked behind, CH1 before CH2 before the third trace, the order in which a redraw picks among
+// traces on one layer. A triple already in shape is left as it is. Every change below settles
+// first, so the rules only ever permute layers 1..3; an order kept elsewhere and restored can
+// be settled the same way.
+void SettleTraceOrder(TraceOrder& order, bool fftOn);
+
 // Selecting or switching on trace a: a comes to the front and the others move back behind it.
+// A trace outside the triple of fftOn is not on show and changes nothing.
 void BringTraceToFront(TraceOrder& order, int trace, bool fftOn);
 // Switching off trace a: a goes to the back and the others move forward.
 void SendTraceToBack(TraceOrder& order, int trace, bool fftOn);
@@ -34,7 +46,10 @@ bool RestackInReach(TraceOrder& order, const std::array<bool, 3>& inReach, bool 
 
 // A trace switched on (or selected) or off by its button, action or menu item: the order
 // changes and StackingChanged follows. The triple is the one the switched trace belongs to,
-// so FFT on and off may be reported before or after fftOn itself changes.
+// so FFT on and off may be reported before or after fftOn itself changes. The FFT switch hands
+// the third place over: switched on, the spectrum starts from MATH's layer and comes to the
+// front; switched off, it goes to the back and MATH takes the layer it leaves. MATH switched
+// while the spectrum holds the third place restacks nothing.
 void TraceSwitched(ViewSettings& view, int trace, bool on, InteractionHost& host);
 
 // What follows every change of the order: scroll bar mode and hint, the trigger position

@@ -458,8 +458,17 @@ void ViewInteraction::UpDownRelease(UpDownControl control, InteractionHost& host
 }
 
 bool ViewInteraction::Scroll(int position, const InteractionContext& ctx, InteractionHost& host) {
-    return ctx.view.SpectrumInFront() ? ScrollSpectrumView(position, ctx, host)
-                                      : ScrollTimeView(position, ctx, host);
+    return ctx.view.SpectrumInFront() ? ScrollSpectrumView(position, ctx, host, &scrollSetBack_)
+                                      : ScrollTimeView(position, ctx, host, &scrollSetBack_);
+}
+
+bool ViewInteraction::EndScroll(const InteractionContext& ctx, InteractionHost& host) {
+    // At any other position the handler has run already; running it again could only move a
+    // scroll to the left by one more pixel.
+    if (scrollSetBack_ < 0)
+        return false;
+    const int position = scrollSetBack_;
+    return Scroll(position, ctx, host);
 }
 
 KeyScroll ViewInteraction::KeyDown(ScrollKey key, bool ctrlAlone, int barPosition,
@@ -471,6 +480,8 @@ KeyScroll ViewInteraction::KeyDown(ScrollKey key, bool ctrlAlone, int barPositio
         return k;
     host.SetScrollPosition(k.position);
     Scroll(k.position, ctx, host);
+    if (k.endOfScroll)
+        EndScroll(ctx, host);
     return k;
 }
 

@@ -46,10 +46,17 @@ class ViewInteraction {
     void UpDownRelease(UpDownControl control, InteractionHost& host);
     const UpDownStepper& Stepper() const { return stepper_; }
 
-    // ScrollBar1Scroll: time or spectrum view by what is in front.
+    // ScrollBar1Scroll: time or spectrum view by what is in front. A position past the end puts
+    // the bar back to the end and leaves the view for the end-of-scroll notice.
     bool Scroll(int position, const InteractionContext& ctx, InteractionHost& host);
+    // The bar's end-of-scroll notice, sent when the user lets go of it (a key, the thumb, a
+    // click in the trough or on an arrow): the handler runs again at the position the bar was
+    // left at. That differs from the one just handled only when Scroll put the bar back from
+    // beyond the end, and only then does anything move: the view comes to the end.
+    bool EndScroll(const InteractionContext& ctx, InteractionHost& host);
     // The main window's key handler; runs before the control panel's. When the result is
-    // handled the bar has been moved to its position and the view scrolled.
+    // handled the bar has been moved to its position and the view scrolled, the end-of-scroll
+    // notice included.
     KeyScroll KeyDown(ScrollKey key, bool ctrlAlone, int barPosition,
                       const ScrollGeometry& geometry, const InteractionContext& ctx,
                       InteractionHost& host);
@@ -85,6 +92,7 @@ class ViewInteraction {
                          InteractionHost& host);
 
     UpDownStepper stepper_;
+    int scrollSetBack_ = -1;  // where the last Scroll put the bar back to, -1 when it did not
 
     std::array<DragItem, kPointerSurfaceCount> hover_{};
     int hoverTrace_ = -1;

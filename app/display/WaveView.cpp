@@ -424,14 +424,7 @@ void WaveView::RecomputeViewWindow(const ViewSettings& s) {
         if (std::int64_t{h.ViewStart} + screen >= points)
             p = h.scrollPosition / scrollPerSample;
     }
-    // SetViewStart
-    if (p <= 0) {
-        h.ViewStart = 0;
-    } else if (p + screen < points) {
-        h.ViewStart = static_cast<int>(p);
-    } else {
-        h.ViewStart = screen >= points ? 0 : points - screen - 1;
-    }
+    SetViewStart(p, points);
 
     SpectrumWindow& sp = spectrum_;
     if (s.fftOn) {
@@ -459,17 +452,46 @@ void WaveView::RecomputeViewWindow(const ViewSettings& s) {
             sp.SpecLeftBlank = a < 0 ? static_cast<int>(-a) : 0;
     }
 
-    h.scrollEnabled = true;
-    if (!s.SpectrumInFront()) {
-        h.scrollPosition = h.ViewStart * scrollPerSample;
-        if (points == screen)
-            h.scrollEnabled = false;
+    h.scrollEnabled = !(!s.SpectrumInFront() && points == screen);
+    h.scrollPosition = ViewScrollPosition(s, h, sp);
+}
+
+void WaveView::SetViewStart(std::int64_t p, int points) {
+    HorizontalView& h = horizontal_;
+    const int screen = h.ScreenSamples;
+    if (p <= 0) {
+        h.ViewStart = 0;
+    } else if (p + screen < points) {
+        h.ViewStart = static_cast<int>(p);
     } else {
-        const int b = (sp.SpecStart != 0 || sp.SpecLeftBlank == 0)
-                          ? sp.SpecStart + sp.HalfScreenBins
-                          : sp.HalfScreenBins - sp.SpecLeftBlank;
-        h.scrollPosition = static_cast<int>(std::trunc(sp.ScrollPerBin * b));
+        h.ViewStart = screen >= points ? 0 : points - screen - 1;
     }
+}
+
+void WaveView::CentreOnTrigger(const ViewSettings& s) {
+    if (!s.displayInitialised)
+        return;
+    HorizontalView& h = horizontal_;
+    const int points = std::clamp(s.memoryPoints, 1, kMaxRecordPoints);
+    SetViewStart(std::int64_t{s.trigPosition} - h.ScreenSamples / 2, points);
+    h.StartPhase = 0.0;
+    h.ViewOffset = 0;
+    h.TrigMarkerFraction = -1.0;
+    h.scrollEnabled = points > h.ScreenSamples;
+    h.scrollPosition = ViewScrollPosition(s, h, spectrum_);
+    h.viewOffsetComputed = false;
+    BeginTrace(s);
+}
+
+int ViewScrollPosition(const ViewSettings& s, const HorizontalView& h, const SpectrumWindow& sp) {
+    if (!s.SpectrumInFront()) {
+        const int points = std::clamp(s.memoryPoints, 1, kMaxRecordPoints);
+        return h.ViewStart * (1000000 / points);
+    }
+    const int b = (sp.SpecStart != 0 || sp.SpecLeftBlank == 0)
+                      ? sp.SpecStart + sp.HalfScreenBins
+                      : sp.HalfScreenBins - sp.SpecLeftBlank;
+    return static_cast<int>(std::trunc(sp.ScrollPerBin * b));
 }
 
 // ---------------------------------------------------------------- redraw

@@ -28,6 +28,11 @@ struct TracePlan {
     int trigX = 0;             // x of the trigger point
 };
 
+// Where the horizontal scroll bar stands for the view as it is, in the bar's units
+// (0..1,000,000): at the first sample shown, or with the spectrum in front at the bin in the
+// centre (SpecStart + HalfScreenBins, or HalfScreenBins - SpecLeftBlank left of 0 Hz).
+int ViewScrollPosition(const ViewSettings& s, const HorizontalView& h, const SpectrumWindow& sp);
+
 // The waveform view: graticule, time-domain traces and XY plot, drawn into the main window's
 // off-screen pictures through ViewSurfaces. Markers and cursors, averaging and MATH, and the
 // spectrum plug in as layers (ViewLayers.h).
@@ -87,12 +92,18 @@ class WaveView {
 
     // Chooses ViewStart (and the spectrum's start bin) and sets the scroll bar mirror.
     void RecomputeViewWindow(const ViewSettings& s);
+    // The first layout: the trigger point in the middle of the screen, the scroll bar mirror
+    // placed (enabled unless the record fits the screen) and TrigPointX computed, as the first
+    // redraw will draw it.
+    void CentreOnTrigger(const ViewSettings& s);
 
   private:
     RedrawContext Context(const ViewSettings& s, ViewSurfaces& surfaces) {
         return RedrawContext{*this, s, geometry_, horizontal_, surfaces};
     }
     void ComputeViewOffset(const ViewSettings& s, double step, int lastIndex);
+    // ViewStart = p limited to the record: 0 when the record fits the screen.
+    void SetViewStart(std::int64_t p, int points);
     void FillYTable(const ViewSettings& s, int channel, std::array<int, kCodeCount>& table) const;
     const ColumnWalkResult& Columns(const TracePlan& plan, bool widen);
     void DrawTraceLine(const ViewSettings& s, int channel, const TracePlan& plan, bool bars,

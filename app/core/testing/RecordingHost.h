@@ -27,6 +27,7 @@ class RecordingHost final : public AcquisitionHost {
     int waveWidth = 450;
     int acquisitionCopies = 0;
     int dragCancels = 0;
+    int anchorReleases = 0;
     int raises = 0;
     bool fileLoading = false;
     bool spectrumShown = false;
@@ -67,6 +68,7 @@ class RecordingHost final : public AcquisitionHost {
     int WaveWidth() const override { return waveWidth; }
     void TakeAcquisitionCopies() override { ++acquisitionCopies; }
     void CancelPointerDrags() override { ++dragCancels; }
+    void ReleaseViewAnchor() override { ++anchorReleases; }
     void BringToFront() override { ++raises; }
     bool FileLoading() const override { return fileLoading; }
     bool SpectrumShown() const override { return spectrumShown; }

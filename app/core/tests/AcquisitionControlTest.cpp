@@ -210,6 +210,18 @@ TEST_F(Acquisition, StopHaltsAndRequestsAFreshStart) {
     EXPECT_EQ(host.actions, (RunActionState{true, true, true, false, false}));
 }
 
+// An opened waveform set holds the view off the trigger marker until a run action.
+TEST_F(Acquisition, EveryRunActionLetsTheViewAnchorAgain) {
+    control.A_Auto();
+    EXPECT_EQ(host.anchorReleases, 1);
+    control.A_Stop();
+    EXPECT_EQ(host.anchorReleases, 2);
+    control.A_Single();
+    EXPECT_EQ(host.anchorReleases, 3);
+    control.A_Normal();
+    EXPECT_EQ(host.anchorReleases, 4);
+}
+
 TEST_F(Acquisition, StoppedSettingChangeOnlySendsTheMode) {
     control.modeDirty = true;
     control.restartPending = true;

@@ -14,13 +14,20 @@
 #include <QLayout>
 #include <QScrollBar>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "app/core/tests/FormMainFixture.h"
+#include "app/display/SpectrumScales.h"
+#include "app/display/testing/ViewInvariants.h"
 #include "app/settings/ValueTables.h"
 
 namespace lumatrace {
@@ -37,6 +44,78 @@ struct FormMainViewTest : FormMainTest {
         QTest::mousePress(box, Qt::LeftButton, {}, from);
         QTest::mouseMove(box, to);
         QTest::mouseRelease(box, Qt::LeftButton, {}, to);
+    }
+
+    // Stopped with a 1,000,000-point record of which 10,000 samples span the 450-pixel
+    // screen (22.2 samples a pixel).
+    void StopWithALongRecord(int seed) {
+        Start(("seed = " + std::to_string(seed) + "; large_memory = yes").c_str());
+        const int extra = form->View().Geometry().WaveWidth - 450;
+        form->resize(form->width() - extra, form->height() - extra * 8 / 10);
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return form->View().Geometry().WaveWidth == 450; }, kWaitMs));
+        int td10us = -1;
+        for (int i = 0; i < form->ComboBoxTd->count(); ++i) {
+            if (TimePerDivNs(i) == 10000) {
+                td10us = i;
+            }
+        }
+        ASSERT_GE(td10us, 0);
+        Pick(form->ComboBoxMemSize, form->ComboBoxMemSize->count() - 1);
+        Pick(form->ComboBoxTd, td10us);
+        ASSERT_EQ(S().memoryPoints, 1000000);
+        form->A_Single->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return S().runMode == kRunStop; }, kWaitMs));
+        ASSERT_TRUE(form->Acquisition().dataValid);
+        ASSERT_EQ(form->ScreenSamples(), 10000);
+    }
+
+    testing::ScrollBarState Bar() const {
+        const QScrollBar* bar = form->ScrollBar1;
+        return {bar->value(), bar->maximum(), bar->pageStep(), bar->singleStep(), bar->isEnabled()};
+    }
+    std::string BarDisagrees() {
+        return testing::CheckScrollBar(form->CurrentViewSettings(), form->View(), Bar());
+    }
+    std::string EndOutOfReach() {
+        return testing::CheckEndReachable(form->CurrentViewSettings(), form->View(), Bar());
+    }
+    int ViewStart() { return form->View().Horizontal().ViewStart; }
+    // The last sample of the record is on screen, to within the pixel the view stops at.
+    bool ShowsTheEnd() {
+        const int lastStart = S().memoryPoints - form->ScreenSamples() - 1;
+        const double pixels = (lastStart - ViewStart()) *
+                              static_cast<double>(form->View().Geometry().WaveWidth) /
+                              form->ScreenSamples();
+        return ViewStart() <= lastStart && pixels < 1.0;
+    }
+    void CtrlKey(Qt::Key key) { QTest::keyClick(form->ScrollBar1, key, Qt::ControlModifier); }
+
+    // Closes the program (which writes its parameter file) and starts it again on the same
+    // application-data folder.
+    void Restart(const char* configuration) {
+        form->close();
+        form.reset();
+        ::setenv("APPDATA", appData.c_str(), 1);
+        ::setenv("ZEP9100_VIRTUAL", configuration, 1);
+        MainServices services;
+        services.form.messages = &messages;
+        services.fileDialogs = &dialogs;
+        services.colorDialogs = &colors;
+        services.splashMs = 0;
+        services.form.workArea = [] { return WorkArea{0, 0, 1600, 1000}; };
+        form = std::make_unique<TFormMain>(std::move(services));
+        ASSERT_FALSE(form->StartupFailed());
+        form->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->FirstLayoutDone(); }, kWaitMs));
+    }
+    int TimeDivIndex(std::int64_t ns) {
+        for (int i = 0; i < form->ComboBoxTd->count(); ++i) {
+            if (TimePerDivNs(i) == ns) {
+                return i;
+            }
+        }
+        return -1;
     }
 };
 
@@ -254,6 +333,23 @@ TEST_F(FormMainViewTest, SetInformationLabelsShowTheirWholeTexts) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(FormMainViewTest, MathStaysOnShowAfterTheSpectrumComesAndGoes) {
+    Start("seed = 5");
+    S().tracePosition[kTraceMath] = 150;  // its marker clear of the channels' markers
+    form->MenuItem("M_Math")->trigger();
+    ASSERT_TRUE(S().mathOn);
+    const std::uint32_t mathColor = S().DisplayColor(2);
+    ASSERT_GT(CountPixels(form->VoltPicture(), mathColor), 0);  // its position marker
+
+    form->A_Fft->trigger();
+    EXPECT_EQ(testing::CheckTraceLayers(form->CurrentViewSettings()), "");
+    form->A_Fft->trigger();
+    ASSERT_FALSE(S().fftOn);
+    EXPECT_EQ(testing::CheckTraceLayers(form->CurrentViewSettings()), "");
+    EXPECT_GT(CountPixels(form->VoltPicture(), mathColor), 0);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
 TEST_F(FormMainViewTest, ALongRecordScrollsByWholePixelsWithCtrlKeys) {
     Start("seed = 4; large_memory = yes");
     // The standard wave area, 450 pixels wide.
@@ -306,6 +402,293 @@ TEST_F(FormMainViewTest, ALongRecordScrollsByWholePixelsWithCtrlKeys) {
     form->ScrollBar1->triggerAction(QAbstractSlider::SliderPageStepAdd);
     EXPECT_EQ(form->ScrollBar1->value(), 5000);
     EXPECT_EQ(form->View().Horizontal().ViewStart, 5000);
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainViewTest, EveryWayToTheEndOfTheBarShowsTheEndOfTheRecord) {
+    StopWithALongRecord(6);
+    form->ScrollBar1->setFocus();
+    ASSERT_EQ(BarDisagrees(), "");
+    EXPECT_EQ(EndOutOfReach(), "");
+
+    CtrlKey(Qt::Key_End);
+    EXPECT_TRUE(ShowsTheEnd()) << "Ctrl+End: ViewStart " << ViewStart();
+    EXPECT_EQ(BarDisagrees(), "");
+    CtrlKey(Qt::Key_Home);
+    EXPECT_EQ(ViewStart(), 0);
+
+    for (int i = 0; i < 400 && form->ScrollBar1->value() < form->ScrollBar1->maximum() - 5000;
+         ++i) {
+        CtrlKey(Qt::Key_PageDown);
+    }
+    CtrlKey(Qt::Key_PageDown);  // the last one
+    EXPECT_TRUE(ShowsTheEnd()) << "Ctrl+PageDown: ViewStart " << ViewStart();
+    EXPECT_EQ(BarDisagrees(), "");
+    CtrlKey(Qt::Key_Home);
+
+    // Clicks in the trough, a large change each, until the bar is at its end.
+    for (int i = 0; i < 200; ++i) {
+        form->ScrollBar1->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    }
+    EXPECT_TRUE(ShowsTheEnd()) << "trough: ViewStart " << ViewStart();
+    EXPECT_EQ(BarDisagrees(), "");
+    CtrlKey(Qt::Key_Home);
+
+    // The thumb dragged to the end and let go.
+    form->ScrollBar1->setSliderDown(true);
+    form->ScrollBar1->setSliderPosition(form->ScrollBar1->maximum());
+    form->ScrollBar1->setSliderDown(false);
+    EXPECT_TRUE(ShowsTheEnd()) << "thumb: ViewStart " << ViewStart();
+    EXPECT_EQ(BarDisagrees(), "");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainViewTest, TheBarFollowsTheSpectrumToTheFrontAndBack) {
+    StopWithALongRecord(7);
+    form->ScrollBar1->setFocus();
+    for (int i = 0; i < 10; ++i) {
+        CtrlKey(Qt::Key_PageDown);
+    }
+    ASSERT_EQ(ViewStart(), 50000);
+
+    form->A_Fft->trigger();
+    ASSERT_TRUE(form->CurrentViewSettings().SpectrumInFront());
+    const SpectrumWindow& sp = form->View().Spectrum();
+    EXPECT_EQ(BarDisagrees(), "");
+    EXPECT_EQ(EndOutOfReach(), "");
+    // The first Ctrl+Right moves the spectrum by a pixel at most.
+    const int centre = sp.SpecCentreBin();
+    const int binsPerPixel = std::max(1, sp.BinsPerScreen / form->View().Geometry().WaveWidth + 1);
+    CtrlKey(Qt::Key_Right);
+    EXPECT_EQ(sp.SpecLeftBlank, 0);
+    EXPECT_LE(std::abs(sp.SpecCentreBin() - centre), binsPerPixel)
+        << "from bin " << centre << " to " << sp.SpecCentreBin();
+    EXPECT_EQ(BarDisagrees(), "");
+    // Ctrl+End: the last bin in the centre, to within the pixel the view stops at.
+    CtrlKey(Qt::Key_End);
+    EXPECT_LE(sp.FftBins - 1 - sp.SpecCentreBin(), binsPerPixel) << sp.SpecCentreBin();
+    EXPECT_EQ(BarDisagrees(), "");
+
+    // Back to the record: the bar stands where the record's view does.
+    form->A_Fft->trigger();
+    EXPECT_EQ(ViewStart(), 50000);
+    EXPECT_EQ(BarDisagrees(), "");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainViewTest, TheFirstLayoutCentresTheTriggerPoint) {
+    Start("seed = 8");
+    Pick(form->ComboBoxMemSize, 1);  // 100,000 points
+    ASSERT_GE(TimeDivIndex(10000), 0);
+    Pick(form->ComboBoxTd, TimeDivIndex(10000));  // 10,000 samples across the screen
+    S().trigPosition = 50000;
+    Restart("seed = 8");
+    ASSERT_EQ(S().memoryPoints, 100000);
+    ASSERT_EQ(S().trigPosition, 50000);
+    ASSERT_EQ(form->ScreenSamples(), 10000);
+
+    EXPECT_EQ(ViewStart(), 45000);
+    EXPECT_EQ(BarDisagrees(), "");
+    EXPECT_EQ(form->ScrollBar1->value(), 450000);
+    EXPECT_TRUE(form->ScrollBar1->isEnabled());
+    // The trigger point in the middle of the 450-pixel wide screen.
+    const int w = form->View().Geometry().WaveWidth;
+    EXPECT_NEAR(form->View().Horizontal().TrigPointX, w / 2, 1);
+    EXPECT_EQ(testing::CheckTriggerMarker(form->CurrentViewSettings(), form->View()), "");
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// Opening a set holds the view off the trigger marker of the record shown before; the next
+// time/div change or run action lets it go.
+TEST_F(FormMainViewTest, ATimeDivChangeOrARunActionLetsTheOpenedSetsViewGo) {
+    Start("seed = 9");
+    form->A_Single->trigger();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Stopped() && form->Acquisition().dataValid; }, kWaitMs));
+    dialogs.answers.push_back(FileDialogResult{(appData / "set.zep").string(), 1});
+    form->A_Save->trigger();
+    ASSERT_TRUE(std::filesystem::exists(appData / "set.zep"));
+    const HorizontalView& h = form->View().Horizontal();
+
+    const auto open = [&] {
+        dialogs.answers.push_back(FileDialogResult{(appData / "set.zep").string(), 1});
+        form->A_Open->trigger();
+        ASSERT_TRUE(messages.shown.empty());
+        ASSERT_TRUE(h.viewAnchorHold);
+    };
+    open();
+    Pick(form->ComboBoxTd, form->ComboBoxTd->currentIndex() + 1);
+    EXPECT_FALSE(h.viewAnchorHold) << "time/div change";
+
+    open();
+    form->A_Auto->trigger();
+    EXPECT_FALSE(h.viewAnchorHold) << "Auto";
+    form->A_Stop->trigger();
+
+    open();
+    form->A_Single->trigger();
+    EXPECT_FALSE(h.viewAnchorHold) << "Single";
+    form->A_Stop->trigger();
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainViewTest, TheFrequencyScaleFollowsTheTimeBaseAtOnceAndKeepsTheCentre) {
+    Start("seed = 10");
+    form->A_Fft->trigger();
+    ASSERT_TRUE(form->CurrentViewSettings().SpectrumInFront());
+    const auto items = [&] {
+        std::vector<std::string> texts;
+        for (int i = 0; i < form->ComboBoxFftHScale->count(); ++i) {
+            texts.push_back(form->ComboBoxFftHScale->itemText(i).toStdString());
+        }
+        return texts;
+    };
+    const auto listFor = [&] {
+        const ItemList& list = form->Lists().FftHScale(S().memorySizeIndex,
+                                                       FftHScaleClass(S().sampleIntervalNs, false));
+        return std::vector<std::string>(list.begin(), list.end());
+    };
+    ASSERT_EQ(items(), listFor());
+
+    // A time base of another sampling interval, stopped: no record comes, the list follows.
+    const std::vector<std::string> before = items();
+    const int interval = S().sampleIntervalNs;
+    Pick(form->ComboBoxTd, form->ComboBoxTd->currentIndex() + 1);
+    ASSERT_NE(S().sampleIntervalNs, interval);
+    EXPECT_EQ(items(), listFor());
+    EXPECT_NE(items(), before);
+    EXPECT_EQ(BarDisagrees(), "");
+
+    // Into the spectrum, then a wider and a narrower scale: the centre stays.
+    const SpectrumWindow& sp = form->View().Spectrum();
+    form->ScrollBar1->setFocus();
+    Pick(form->ComboBoxFftHScale, 4);
+    for (int i = 0; i < 3; ++i) {
+        CtrlKey(Qt::Key_PageDown);
+    }
+    const int centre = sp.SpecCentreBin();
+    ASSERT_GT(sp.SpecStart, 0);
+    for (int index : {2, 5}) {
+        Pick(form->ComboBoxFftHScale, index);
+        EXPECT_EQ(sp.SpecCentreBin(), centre)
+            << form->ComboBoxFftHScale->currentText().toStdString();
+        EXPECT_EQ(BarDisagrees(), "");
+    }
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(FormMainViewTest, ANewRecordLengthReScalesTheBarOverTheSpectrum) {
+    Start("seed = 12; large_memory = yes");
+    form->A_Single->trigger();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Stopped() && form->Acquisition().dataValid; }, kWaitMs));
+    form->A_Fft->trigger();
+    ASSERT_TRUE(form->CurrentViewSettings().SpectrumInFront());
+    form->ScrollBar1->setFocus();
+    CtrlKey(Qt::Key_End);
+    ASSERT_EQ(BarDisagrees(), "");
+    for (int memory : {1, 2, 0}) {
+        Pick(form->ComboBoxMemSize, memory);
+        EXPECT_EQ(BarDisagrees(), "") << "memory size " << memory;
+        EXPECT_EQ(EndOutOfReach(), "") << "memory size " << memory;
+    }
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// Seeded sequences of what the user does to the view of a stopped record, every invariant
+// of the view checked after each step.
+TEST_F(FormMainViewTest, TheViewInvariantsHoldThroughSeededSequences) {
+    Start("seed = 11; large_memory = yes");
+    const int first = TimeDivIndex(1000);  // 1 us/div .. 1 ms/div: no roll, no equivalent time
+    const int last = TimeDivIndex(1000000);
+    ASSERT_GE(first, 0);
+    ASSERT_GT(last, first);
+    Pick(form->ComboBoxMemSize, 1);
+    Pick(form->ComboBoxTd, TimeDivIndex(10000));
+    form->A_Single->trigger();
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Stopped() && form->Acquisition().dataValid; }, kWaitMs));
+    form->ScrollBar1->setFocus();
+
+    struct Step {
+        const char* name;
+        std::function<void(std::mt19937&)> run;
+    };
+    const auto hold = [&](UpDown* upDown, UpDownButton button) {
+        if (upDown->isEnabled()) {
+            upDown->step(button);
+            QTest::mouseRelease(upDown->button(button), Qt::LeftButton);
+        }
+    };
+    const std::vector<Step> steps = {
+        {"Ctrl+Right", [&](std::mt19937&) { CtrlKey(Qt::Key_Right); }},
+        {"Ctrl+Left", [&](std::mt19937&) { CtrlKey(Qt::Key_Left); }},
+        {"Ctrl+PageDown", [&](std::mt19937&) { CtrlKey(Qt::Key_PageDown); }},
+        {"Ctrl+PageUp", [&](std::mt19937&) { CtrlKey(Qt::Key_PageUp); }},
+        {"Ctrl+End", [&](std::mt19937&) { CtrlKey(Qt::Key_End); }},
+        {"Ctrl+Home", [&](std::mt19937&) { CtrlKey(Qt::Key_Home); }},
+        {"Ctrl+Insert", [&](std::mt19937&) { CtrlKey(Qt::Key_Insert); }},
+        {"trough right",
+         [&](std::mt19937&) {
+             form->ScrollBar1->triggerAction(QAbstractSlider::SliderPageStepAdd);
+         }},
+        {"trough left",
+         [&](std::mt19937&) {
+             form->ScrollBar1->triggerAction(QAbstractSlider::SliderPageStepSub);
+         }},
+        {"thumb dragged",
+         [&](std::mt19937& random) {
+             QScrollBar* bar = form->ScrollBar1;
+             bar->setSliderDown(true);
+             bar->setSliderPosition(std::uniform_int_distribution<int>(0, bar->maximum())(random));
+             bar->setSliderDown(false);
+         }},
+        {"FFT switched", [&](std::mt19937&) { form->A_Fft->trigger(); }},
+        {"MATH switched", [&](std::mt19937&) { form->MenuItem("M_Math")->trigger(); }},
+        {"CH1 switched", [&](std::mt19937&) { form->SpeedButtonCh1->click(); }},
+        {"CH2 switched", [&](std::mt19937&) { form->SpeedButtonCh2->click(); }},
+        {"CH1 up-down", [&](std::mt19937&) { hold(form->UpDownCh1, UpDownButton::Up); }},
+        {"CH2 up-down", [&](std::mt19937&) { hold(form->UpDownCh2, UpDownButton::Down); }},
+        {"MATH up-down", [&](std::mt19937&) { hold(form->UpDownMath, UpDownButton::Up); }},
+        {"FFT up-down", [&](std::mt19937&) { hold(form->UpDownFft, UpDownButton::Down); }},
+        {"trigger position step",
+         [&](std::mt19937&) { hold(form->UpDownTrigP, UpDownButton::Down); }},
+        {"T/div",
+         [&](std::mt19937& random) {
+             Pick(form->ComboBoxTd, std::uniform_int_distribution<int>(first, last)(random));
+         }},
+        {"frequency scale",
+         [&](std::mt19937& random) {
+             Pick(form->ComboBoxFftHScale, std::uniform_int_distribution<int>(
+                                               0, form->ComboBoxFftHScale->count() - 1)(random));
+         }},
+        {"memory size",
+         [&](std::mt19937& random) {
+             Pick(form->ComboBoxMemSize, std::uniform_int_distribution<int>(
+                                             0, form->ComboBoxMemSize->count() - 1)(random));
+         }},
+        {"Single",
+         [&](std::mt19937&) {
+             form->A_Single->trigger();
+             ASSERT_TRUE(QTest::qWaitFor([&] { return Stopped(); }, kWaitMs));
+         }},
+    };
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        std::mt19937 random(seed);
+        std::string done;
+        for (int i = 0; i < 60; ++i) {
+            const Step& step =
+                steps[std::uniform_int_distribution<std::size_t>(0, steps.size() - 1)(random)];
+            done += std::string(done.empty() ? "" : ", ") + step.name;
+            step.run(random);
+            const ViewSettings v = form->CurrentViewSettings();
+            for (const std::string& broken :
+                 {testing::CheckTraceLayers(v), BarDisagrees(), EndOutOfReach(),
+                  testing::CheckTriggerMarker(v, form->View())}) {
+                ASSERT_EQ(broken, "") << "seed " << seed << ", step " << i << ": " << done;
+            }
+        }
+    }
     EXPECT_TRUE(messages.shown.empty());
 }
 

@@ -123,6 +123,23 @@ TEST_F(Handlers, DelayAndPulseRestartOnlyWhenSomethingChanged) {
     EXPECT_EQ(device.mode[20], 655340u);
 }
 
+TEST_F(Handlers, TimeDivChangeLetsTheViewAnchorAgain) {
+    control.TimeDivChanged(17, 0);
+    EXPECT_EQ(host.anchorReleases, 1);
+    control.TimeDivChanged(99, 0);  // not an item: nothing changes
+    EXPECT_EQ(host.anchorReleases, 1);
+}
+
+// The spectrum's frequency list follows the sampling interval and equivalent time at once,
+// not at the next record.
+TEST_F(Handlers, TimeDivChangeUpdatesTheFrequencyList) {
+    control.TimeDivChanged(17, 0);
+    EXPECT_EQ(host.fftListUpdates, std::vector<bool>{false});
+    control.EquivalentBoxChanged(true);
+    control.TimeDivChanged(6, 0);  // equivalent time from here
+    EXPECT_EQ(host.fftListUpdates, (std::vector<bool>{false, true}));
+}
+
 TEST_F(Handlers, TimeDivConvertsTheDelayAgain) {
     RunAuto();  // 200 us/div, 200 ns interval
     control.panel.delayChecked = true;

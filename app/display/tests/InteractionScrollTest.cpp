@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/display/ViewInteraction.h"
@@ -231,6 +232,50 @@ TEST_F(InteractionScrollView, KeyMovesTheBarAndTheView) {
     EXPECT_TRUE(k.handled);
     EXPECT_EQ(st.host.scrollPosition, 5000);
     EXPECT_EQ(st.horizontal.ViewStart, 5000);
+}
+
+// The keys that end at the bar's end: the handler puts the bar back to the last start it
+// can show, and the end-of-scroll notice that follows moves the view there, to within the
+// pixel it stops at (22.2 samples a pixel here).
+TEST_F(InteractionScrollView, KeysThatEndAtTheBarsEndReachTheEndOfTheRecord) {
+    const ScrollGeometry g = TimeScrollGeometry(10000, 1000000, 450);
+    const int top = kScrollMax - g.pageSize;
+    const int lastStart = 989999;
+    struct Case {
+        const char* name;
+        ScrollKey key;
+        int from;
+    };
+    const Case cases[] = {
+        {"Ctrl+End", ScrollKey::End, 0},
+        {"the last Ctrl+PageDown", ScrollKey::PageDown, top - 1000},
+        {"the last Ctrl+Right", ScrollKey::Right, top - 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        st.horizontal.ViewStart = std::max(0, c.from - 40);  // two pixels short: it moves
+        st.horizontal.StartPhase = 0.0;
+        const KeyScroll k = interaction.KeyDown(c.key, true, c.from, g, st.Context(), st.host);
+        EXPECT_TRUE(k.endOfScroll);
+        EXPECT_EQ(st.host.scrollPosition, lastStart);
+        EXPECT_LE(st.horizontal.ViewStart, lastStart);
+        EXPECT_LT((lastStart - st.horizontal.ViewStart) * 450.0 / 10000, 1.0)
+            << "ViewStart " << st.horizontal.ViewStart;
+    }
+}
+
+TEST_F(InteractionScrollView, CtrlEndCentresTheLastBinOfTheSpectrum) {
+    st.view.fftOn = true;
+    st.view.traceOrder = {2, 3, 0, 3, 1};
+    SpectrumWindow& sp = st.spectrum;
+    sp.FftBins = 4096;
+    sp.BinsPerScreen = 450;
+    sp.HalfScreenBins = 225;
+    sp.ScrollPerBin = ScrollPerBinFor(sp.FftBins, sp.BinsPerScreen);
+    const ScrollGeometry g = SpectrumScrollGeometry(sp, 450);
+    interaction.KeyDown(ScrollKey::End, true, 0, g, st.Context(), st.host);
+    EXPECT_EQ(sp.SpecCentreBin(), sp.FftBins - 1);
+    EXPECT_EQ(sp.SpecLeftBlank, 0);
 }
 
 }  // namespace

@@ -129,6 +129,64 @@ TEST(DisplaySpectrumScales, ListIsRebuiltWhenEquivalentTimeStartsAndStops) {
     EXPECT_EQ(st.index, 0);
 }
 
+// A new frequency scale keeps the bin in the centre of the view where it is; the first scale
+// starts the view at 0 Hz.
+TEST(DisplaySpectrumScales, ANewScaleKeepsTheCentreOfTheView) {
+    const ValueLists lists;
+    FftHScaleState st;
+    SpectrumWindow win;
+    // 10k points at 1 us (122 Hz a bin): "25KHz" 2048 bins a screen, "10KHz" 820, "5KHz" 410.
+    ASSERT_TRUE(RebuildFftHScaleList(lists, st, 0, 1000, false));
+    ASSERT_EQ(st.items[1], "25KHz");
+    ASSERT_EQ(st.items[3], "10KHz");
+    ASSERT_EQ(st.items[4], "5KHz");
+    ASSERT_TRUE(SelectFftHScale(st, 3, 8192, 1000, false, win));
+    EXPECT_EQ(win.SpecStart, 0);
+    EXPECT_EQ(win.SpecLeftBlank, 0);
+
+    struct Case {
+        const char* name;
+        int start, leftBlank, from, to;
+        int expectStart, expectLeftBlank;
+    };
+    const Case cases[] = {
+        {"narrower", 1000, 0, 3, 4, 1205, 0},                      // centre bin 1410
+        {"wider", 1000, 0, 3, 1, 386, 0},                          // centre bin 1410
+        {"left of 0 Hz, then right of it", 0, 100, 1, 3, 514, 0},  // centre bin 924
+        {"0 Hz at the left edge moves in", 0, 0, 3, 1, 0, 614},    // centre bin 410
+        {"last bin in the centre", 3685, 0, 3, 4, 3890, 0},        // centre bin 4095
+        {"wider than what is left", 3890, 0, 4, 0, 2047, 0},       // 4096 bins a screen
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(SelectFftHScale(st, c.from, 8192, 1000, false, win));
+        win.SpecStart = c.start;
+        win.SpecLeftBlank = c.leftBlank;
+        ASSERT_TRUE(SelectFftHScale(st, c.to, 8192, 1000, false, win));
+        EXPECT_EQ(win.SpecStart, c.expectStart);
+        EXPECT_EQ(win.SpecLeftBlank, c.expectLeftBlank);
+    }
+
+    // Half the bin width (2 us sampling) is another set of bins: the start stays.
+    ASSERT_TRUE(SelectFftHScale(st, 3, 8192, 1000, false, win));
+    win.SpecStart = 1000;
+    win.SpecLeftBlank = 0;
+    ASSERT_TRUE(RebuildFftHScaleList(lists, st, 0, 2000, false));
+    ASSERT_EQ(st.items[2], "10KHz");
+    ASSERT_TRUE(SelectFftHScale(st, 2, 8192, 2000, false, win));
+    EXPECT_EQ(win.BinsPerScreen, 1638);
+    EXPECT_EQ(win.SpecStart, 1000);
+    // A blank left of 0 Hz wider than the new half screen would put 0 Hz past the centre,
+    // where no scroll position leads: it is narrowed to half a screen.
+    win.SpecStart = 0;
+    win.SpecLeftBlank = 800;
+    ASSERT_TRUE(RebuildFftHScaleList(lists, st, 0, 1000, false));
+    ASSERT_EQ(st.items[4], "5KHz");
+    ASSERT_TRUE(SelectFftHScale(st, 4, 8192, 1000, false, win));
+    EXPECT_EQ(win.SpecLeftBlank, 205);
+    EXPECT_EQ(win.SpecCentreBin(), 0);
+}
+
 TEST(DisplaySpectrumScales, BinValueAndScreenY) {
     // A 1 V amplitude bin has power 1 in the library's scaling: 0.707 V RMS.
     EXPECT_NEAR(BinAmplitude(1.0, 5, 0), std::sqrt(0.5), 1e-15);

@@ -80,6 +80,39 @@ TEST_F(DisplayViewWindow, NothingHappensBeforeTheFirstLayout) {
     EXPECT_FALSE(h().scrollEnabled);
 }
 
+TEST_F(DisplayViewWindow, FirstLayoutCentresTheTriggerPoint) {
+    struct Case {
+        const char* name;
+        int memoryPoints, screen, trigPosition;
+        int expectStart;
+        bool expectEnabled;
+        int expectTrigX;
+    };
+    const Case cases[] = {
+        {"trigger at 50%", 100000, 10000, 50000, 45000, true, 225},
+        {"trigger near the start", 100000, 10000, 1000, 0, true, 45},
+        {"trigger near the end", 100000, 10000, 99900, 89999, true, 446},
+        {"record on one screen", 10000, 10000, 5000, 0, false, 225},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        s.memoryPoints = c.memoryPoints;
+        s.trigPosition = c.trigPosition;
+        h().ScreenSamples = c.screen;
+        h().TrigMarkerFraction = 0.1;  // nothing from before the layout counts
+        view.CentreOnTrigger(s);
+        EXPECT_EQ(h().ViewStart, c.expectStart);
+        EXPECT_EQ(h().scrollPosition, c.expectStart * (1000000 / c.memoryPoints));
+        EXPECT_EQ(h().scrollEnabled, c.expectEnabled);
+        EXPECT_EQ(h().TrigPointX, c.expectTrigX);
+    }
+    SetUp();
+    s.displayInitialised = false;
+    view.CentreOnTrigger(s);
+    EXPECT_EQ(h().ViewStart, 30000);
+}
+
 TEST_F(DisplayViewWindow, SpectrumWindowIsPlacedAroundItsCentreBin) {
     s.fftOn = true;
     SpectrumWindow& sp = view.Spectrum();
