@@ -34,6 +34,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Lumatrace");
     QApplication::setApplicationVersion(QStringLiteral(LUMATRACE_VERSION));
+    // Ties the windows to the installed desktop entry (its name and icon in docks and on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.lumatrace.Lumatrace"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

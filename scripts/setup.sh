@@ -21,6 +21,8 @@ packages=(
   # Windows builds of the FFT library and the driver, and running the DLL test
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   mingw-w64-x86-64-dev wine wine64
+  # Debian packages of the program, and checking their desktop entry and metainfo
+  dpkg-dev desktop-file-utils appstream shared-mime-info groff-base
 )
 
 missing=()
