@@ -68,7 +68,7 @@ class TFormMain::RemoteTarget final : public RemoteInstrument {
 
     RemoteIdentity Identity() const override {
         RemoteIdentity id;
-        id.maker = "Lumatrace";
+        id.maker = "ORVEX";
         id.model = "ZEP-9100";
         id.serial = "0";
         id.version = QCoreApplication::applicationVersion().toStdString();

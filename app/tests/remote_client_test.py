@@ -74,7 +74,7 @@ def rising_crossings(volts, level, hysteresis):
 
 def run(scope):
     idn = scope.query("*IDN?").split(",")
-    check(len(idn) == 4 and idn[1] == "ZEP-9100", f"*IDN? names the model ({idn})")
+    check(len(idn) == 4 and idn[:2] == ["ORVEX", "ZEP-9100"], f"*IDN? names maker and model ({idn})")
     check(idn[3] != "" and idn[3] != "0", f"*IDN? gives the program version ({idn[3]})")
 
     scope.write("*CLS")
