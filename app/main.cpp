@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QImage>
 #include <QPixmap>
 #include <QTimer>
@@ -42,9 +43,12 @@ QStringList NormaliseRemoteOption(const QStringList& arguments) {
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         if (i > 0 && a == QStringLiteral("--remote")) {
-            const bool valueFollows =
-                i + 1 < arguments.size() && !arguments[i + 1].startsWith('-') &&
-                lumatrace::ParseRemoteEndpoint(arguments[i + 1].toStdString()).endpoint;
+            // What follows is the address unless it is another option or a
+            // waveform file to open; a malformed address is reported as such.
+            const bool valueFollows = i + 1 < arguments.size() &&
+                                      !arguments[i + 1].startsWith('-') &&
+                                      !arguments[i + 1].endsWith(".zep", Qt::CaseInsensitive) &&
+                                      !QFileInfo::exists(arguments[i + 1]);
             if (valueFollows) {
                 out << QStringLiteral("--remote=") + arguments[i + 1];
                 ++i;
