@@ -1,13 +1,17 @@
 // Program entry: one running instance per user, the main window, and the
-// options for unattended runs (a picture of the window, a timed close).
+// options for unattended runs (a picture of the window, a timed close, remote
+// control over SCPI, no window at all).
 #include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QImage>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +19,10 @@
 #include "app/core/FormMain.h"
 #include "app/platform/QtMessageBox.h"
 #include "app/platform/SingleInstance.h"
+#include "app/remote/RemoteAddress.h"
+#include "app/remote/RemoteCommands.h"
+#include "app/remote/RemoteServer.h"
+#include "app/remote/ScpiInterpreter.h"
 #include "app/settings/FormVer.h"
 
 namespace {
@@ -28,9 +36,59 @@ std::vector<std::string> ToStrings(const QStringList& list) {
     return out;
 }
 
+// --remote takes its address only when one follows; alone it means the
+// default. The parser wants a value, so a bare --remote becomes "--remote=".
+QStringList NormaliseRemoteOption(const QStringList& arguments) {
+    QStringList out;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (i > 0 && a == QStringLiteral("--remote")) {
+            // What follows is the address unless it is another option or a
+            // waveform file to open; a malformed address is reported as such.
+            const bool valueFollows = i + 1 < arguments.size() &&
+                                      !arguments[i + 1].startsWith('-') &&
+                                      !arguments[i + 1].endsWith(".zep", Qt::CaseInsensitive) &&
+                                      !QFileInfo::exists(arguments[i + 1]);
+            if (valueFollows) {
+                out << QStringLiteral("--remote=") + arguments[i + 1];
+                ++i;
+            } else {
+                out << QStringLiteral("--remote=");
+            }
+            continue;
+        }
+        out << a;
+    }
+    return out;
+}
+
+bool HeadlessRequested(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--headless") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The SCPI server and what it needs, alive as long as the window.
+struct RemoteControl {
+    std::unique_ptr<lumatrace::RemoteInstrument> instrument;
+    lumatrace::ScpiStatus status;
+    std::unique_ptr<lumatrace::RemoteCommands> commands;
+    std::unique_ptr<lumatrace::ScpiInterpreter> interpreter;
+    std::unique_ptr<lumatrace::RemoteServer> server;
+};
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Without a window no display is needed: the off-screen platform serves,
+    // unless the user chose a platform.
+    const bool headlessRun = HeadlessRequested(argc, argv);
+    if (headlessRun && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName("Lumatrace");
     QApplication::setApplicationVersion(QStringLiteral(LUMATRACE_VERSION));
@@ -53,12 +111,34 @@ int main(int argc, char* argv[]) {
         "Trigger these menu items or actions, by name, once the window is laid out "
         "(comma-separated, e.g. M_Math,A_Fft).",
         "names");
+    const QCommandLineOption remote(
+        "remote",
+        "Serve SCPI remote control on [ADDRESS:]PORT (raw socket, one command per line; "
+        "127.0.0.1:5025 when given alone, 127.0.0.1 unless an address is given). "
+        "See docs/remote.md.",
+        "[address:]port");
+    const QCommandLineOption headless(
+        "headless", "Run without showing a window (with --remote, for lab servers and CI).");
     parser.addOption(autoRun);
     parser.addOption(screenshot);
     parser.addOption(quitAfter);
     parser.addOption(triggerItems);
+    parser.addOption(remote);
+    parser.addOption(headless);
     parser.addPositionalArgument("file", "Waveform file (.zep) to open.", "[file]");
-    parser.process(app);
+    const QStringList arguments = NormaliseRemoteOption(QApplication::arguments());
+    parser.process(arguments);
+
+    std::optional<lumatrace::RemoteEndpoint> remoteEndpoint;
+    if (parser.isSet(remote)) {
+        const lumatrace::RemoteEndpointResult parsed =
+            lumatrace::ParseRemoteEndpoint(parser.value(remote).toStdString());
+        if (!parsed.endpoint) {
+            std::fprintf(stderr, "lumatrace: --remote: %s\n", parsed.error.c_str());
+            return 2;
+        }
+        remoteEndpoint = parsed.endpoint;
+    }
 
     bool quitOk = true;
     const double quitSeconds =
@@ -79,7 +159,7 @@ int main(int argc, char* argv[]) {
     instance.SetArgumentsHandler([&](const QStringList& arguments) {
         // Only the file it was given counts, not its unattended options.
         QCommandLineParser forwarded;
-        forwarded.addOptions({autoRun, screenshot, quitAfter, triggerItems});
+        forwarded.addOptions({autoRun, screenshot, quitAfter, triggerItems, remote, headless});
         forwarded.parse(arguments);
         const QStringList rest = forwarded.positionalArguments();
         if (mainWindow && mainWindow->FirstLayoutDone()) {
@@ -88,14 +168,15 @@ int main(int argc, char* argv[]) {
             earlyArguments.push_back(ToStrings(rest));
         }
     });
-    const lumatrace::SingleInstance::Outcome role = instance.Start(QApplication::arguments());
+    const lumatrace::SingleInstance::Outcome role = instance.Start(arguments);
     if (role.role == lumatrace::SingleInstance::Role::Secondary) {
         if (!role.delivered) {
             std::fprintf(stderr, "lumatrace: the running program did not answer: %s\n",
                          qPrintable(role.error));
             return 1;
         }
-        if (parser.isSet(screenshot) || parser.isSet(autoRun)) {
+        if (parser.isSet(screenshot) || parser.isSet(autoRun) || parser.isSet(remote) ||
+            parser.isSet(headless)) {
             // Unattended options belong to the program that is already running.
             std::fprintf(stderr,
                          "lumatrace: another instance is running; the arguments went to it\n");
@@ -108,9 +189,12 @@ int main(int argc, char* argv[]) {
     // Unattended runs have nobody to close a message box: messages go to the
     // error stream and their boxes do not wait, so the run ends on time.
     std::optional<lumatrace::UnattendedMessageBoxService> unattended;
-    if (parser.isSet(quitAfter) || parser.isSet(screenshot)) {
+    if (parser.isSet(quitAfter) || parser.isSet(screenshot) || headlessRun) {
         unattended.emplace(std::cerr);
         services.form.messages = &*unattended;
+    }
+    if (headlessRun) {
+        services.splashMs = 0;  // nothing to show it on
     }
     lumatrace::TFormMain form(std::move(services));
     if (form.StartupFailed()) {
@@ -147,7 +231,34 @@ int main(int argc, char* argv[]) {
             form.A_Auto->trigger();
         }
     });
+    if (headlessRun) {
+        // The window goes through showing and its first layout as always;
+        // it is only never put on a screen.
+        form.setAttribute(Qt::WA_DontShowOnScreen);
+    }
     form.show();
+
+    RemoteControl control;
+    if (remoteEndpoint) {
+        control.instrument = form.CreateRemoteInstrument();
+        control.commands =
+            std::make_unique<lumatrace::RemoteCommands>(*control.instrument, control.status);
+        control.interpreter =
+            std::make_unique<lumatrace::ScpiInterpreter>(control.commands->table(), control.status);
+        control.server = std::make_unique<lumatrace::RemoteServer>(*control.interpreter);
+        QString error;
+        if (!control.server->Listen(*remoteEndpoint, &error)) {
+            std::fprintf(stderr, "lumatrace: --remote: cannot listen on %s port %u: %s\n",
+                         remoteEndpoint->address.c_str(), remoteEndpoint->port, qPrintable(error));
+            form.close();
+            return 1;
+        }
+        std::fprintf(stderr, "lumatrace: remote control on %s port %u\n",
+                     remoteEndpoint->address.c_str(), control.server->Port());
+        // The server goes before the window it commands.
+        QObject::connect(&app, &QCoreApplication::aboutToQuit,
+                         [&control] { control.server->Stop(); });
+    }
 
     if (parser.isSet(quitAfter)) {
         const QString shotFile = parser.value(screenshot);

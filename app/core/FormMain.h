@@ -42,6 +42,7 @@ class QTimer;
 
 namespace lumatrace {
 
+class RemoteInstrument;
 class TFormDrv;
 class TFormSetup;
 class TFormSplash;
@@ -127,6 +128,9 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     VersionSource* Versions() { return versions_.get(); }
     bool FormReady() const { return formReady_; }
     bool FirstLayoutDone() const { return acq_ && acq_->firstLayoutDone; }
+    // What remote commands act on: this window's panel, through its own
+    // handlers (FormMainRemote.cpp). Used on this window's thread.
+    std::unique_ptr<RemoteInstrument> CreateRemoteInstrument();
     // The settings the view draws with, as they stand.
     ViewSettings CurrentViewSettings() const;
     const QImage& WavePicture() { return surfaces_.Image(ViewImage::Wave); }
@@ -422,6 +426,7 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
 
     // File commands (FormMainFiles.cpp).
     class RestoreTarget;
+    class RemoteTarget;
     void CreateFileServices();
     WaveformFileSettings FileSettings() const;
     bool ExportPicture(const std::string& fileName, const std::string& extension);
