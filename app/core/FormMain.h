@@ -208,6 +208,9 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     QMenu* createPopupMenu() override;
+    // The parameter file keeps the window without the measurements panel.
+    WindowRect WindowBounds(QSize frameExtent) const override;
+    void PlaceWindow(const WindowRect& bounds, QSize frameExtent) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -441,6 +444,7 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     void CreateMeasurePanel();
     void ShowMeasurePanel(bool shown);
     void MeasureAfterRedraw();
+    int MeasureDockExtent() const;  // height the shown panel adds to the window
     MeasurePanel* measurePanel_ = nullptr;
     QDockWidget* measureDock_ = nullptr;
     QAction* measureItem_ = nullptr;

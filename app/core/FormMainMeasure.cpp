@@ -7,6 +7,7 @@
 #include <QKeySequence>
 #include <QLayout>
 #include <QMenu>
+#include <QStyle>
 #include <algorithm>
 
 #include "app/core/FormMain.h"
@@ -29,6 +30,9 @@ void TFormMain::CreateMeasurePanel() {
     measureDock_->setAllowedAreas(Qt::BottomDockWidgetArea);
     measureDock_->setTitleBarWidget(new QWidget(measureDock_));
     measureDock_->setWidget(measurePanel_);
+    // The panel's own height, never more: the wave area takes what the user
+    // gives the window, and the panel's rows scroll.
+    measureDock_->setFixedHeight(measurePanel_->sizeHint().height());
     addDockWidget(Qt::BottomDockWidgetArea, measureDock_);
     // A file that cannot be read leaves the defaults; the file stays as it
     // is until a choice changes, so there is nothing to tell the user here.
@@ -54,13 +58,32 @@ QMenu* TFormMain::createPopupMenu() {
     return nullptr;
 }
 
+int TFormMain::MeasureDockExtent() const {
+    if (!measurePanel_ || !measurePanel_->Shown()) {
+        return 0;
+    }
+    return measureDock_->minimumHeight() +
+           style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, this);
+}
+
+WindowRect TFormMain::WindowBounds(QSize frameExtent) const {
+    WindowRect r = TFormSub::WindowBounds(frameExtent);
+    if (!isMaximized() && !isFullScreen()) {
+        r.height -= MeasureDockExtent();
+    }
+    return r;
+}
+
+void TFormMain::PlaceWindow(const WindowRect& bounds, QSize frameExtent) {
+    WindowRect r = bounds;
+    r.height += MeasureDockExtent();
+    TFormSub::PlaceWindow(r, frameExtent);
+}
+
 void TFormMain::ShowMeasurePanel(bool shown) {
     if (!measurePanel_ || shown == measurePanel_->Shown()) {
         return;
     }
-    // The wave area keeps its size: the window grows (shrinks) by the
-    // panel's height, as far as the work area allows, then snaps as always.
-    const QSize wave = PanelMain->size();
     measurePanel_->SetShown(shown);
     measureDock_->setVisible(shown);
     if (measureItem_ && measureItem_->isChecked() != shown) {
@@ -69,15 +92,11 @@ void TFormMain::ShowMeasurePanel(bool shown) {
     if (!formReady_ || closed_) {
         return;
     }
+    // The wave area keeps its size: the panel's height is not the user's
+    // resizing, so the width decides the snap and the window grows (shrinks)
+    // by the panel, as far as the work area allows.
     layout()->activate();
-    ComputeExtras();
-    ApplySizeLimits();
-    if (!isMaximized() && !isFullScreen()) {
-        resize(wave.width() + width() - PanelMain->width(),
-               wave.height() + height() - PanelMain->height());
-        layout()->activate();
-    }
-    prevWindow_ = {wave.width(), wave.height()};
+    prevWindow_ = {PanelMain->width(), PanelMain->height()};
     FormResize();
 }
 
