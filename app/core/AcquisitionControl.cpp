@@ -429,6 +429,7 @@ void AcquisitionControl::OnDataArrival() {
             host_.RaiseSpectrumRequest();
         }
         AfterRecord();
+        host_.RecordOnShow();
         host_.RedrawAll();
         ++passCount;
         if (settings_.runMode == kRunSingle &&
@@ -525,6 +526,7 @@ void AcquisitionControl::TimerRollTick() {
         }
         RollAppend(WaveBuffer, RollScratch, session_.Fetch(), static_cast<int>(n), total);
     }
+    host_.RecordOnShow();
     double whole = 0.0;
     host_.SetStartPhase(std::modf(static_cast<double>(n) * p + host_.StartPhase(), &whole));
     ResetZoomState();

@@ -60,6 +60,9 @@ class AcquisitionHost {
     virtual int WaveWidth() const = 0;
     // Keep each channel's position and volts per division as the record was taken.
     virtual void TakeAcquisitionCopies() = 0;
+    // A new record is on show (a pass, a roll step, a loaded file): what
+    // follows its redraw may measure it. Nothing by default.
+    virtual void RecordOnShow() {}
     // Cancel pointer drags on the trigger level and position strips.
     virtual void CancelPointerDrags() = 0;
     // A time/div change or a run action: the view may anchor the trace to the trigger marker

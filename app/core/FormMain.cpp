@@ -180,6 +180,7 @@ void TFormMain::FormCreate() {
     CreateAnalysis();
     SetAnalysisMarkerLayer(&markers_);
     CreateFileServices();
+    CreateMeasurePanel();
 
     // 6. Splash.
     std::unique_ptr<TFormSplash> splash;
@@ -670,6 +671,7 @@ void TFormMain::RedrawAll() {
     }
     ReportSpectrumFailure();
     RefreshReadouts();
+    MeasureAfterRedraw();
 }
 
 void TFormMain::RecomputeViewWindow() {
@@ -712,6 +714,8 @@ int TFormMain::WaveWidth() const {
 void TFormMain::TakeAcquisitionCopies() {
     acqTracePosition_ = {Settings().tracePosition[kTraceCh1], Settings().tracePosition[kTraceCh2]};
     acqVoltsPerDivMv_ = Settings().voltsPerDivMv;
+    // Equivalent time interleaves its passes at 100 ps.
+    acqIntervalSeconds_ = acq_->EquivalentDisplay() ? 100e-12 : Settings().sampleIntervalNs * 1e-9;
     UpdateSpectrumSource();
 }
 

@@ -37,11 +37,14 @@
 #include "app/settings/VersionInfo.h"
 #include "app/settings/WallClock.h"
 
+class QDockWidget;
+class QMenu;
 class QScrollBar;
 class QTimer;
 
 namespace lumatrace {
 
+class MeasurePanel;
 class RemoteInstrument;
 class TFormDrv;
 class TFormSetup;
@@ -144,6 +147,9 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     const std::array<std::string, kTraceCount>& CursorVText() const { return cursorVText_; }
     // The horizontal scroll bar's geometry as last applied.
     const ScrollGeometry& ScrollBarGeometry() const { return scrollGeometry_; }
+    // The measurements panel, docked below the wave area (FormMainMeasure.cpp).
+    MeasurePanel* Measurements() const { return measurePanel_; }
+    QDockWidget* MeasurementsDock() const { return measureDock_; }
 
     // AcquisitionHost.
     void SetTriggerStatusText(std::string_view text) override;
@@ -183,6 +189,7 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     bool PrepareAverage() override;
     bool AverageHistoryHasData() const override;
     void ShrinkAverageHistory() override;
+    void RecordOnShow() override;
 
     // InteractionHost.
     void SendSettings(bool restartSampling) override;
@@ -205,6 +212,10 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    QMenu* createPopupMenu() override;
+    // The parameter file keeps the window without the measurements panel.
+    WindowRect WindowBounds(QSize frameExtent) const override;
+    void PlaceWindow(const WindowRect& bounds, QSize frameExtent) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -437,6 +448,17 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     std::unique_ptr<DisplayColorTarget> colorTarget_;
     TFormSetup* formSetup_ = nullptr;
     bool fileLoading_ = false;
+
+    // The measurements panel (FormMainMeasure.cpp).
+    void CreateMeasurePanel();
+    void ShowMeasurePanel(bool shown);
+    void MeasureAfterRedraw();
+    int MeasureDockExtent() const;  // height the shown panel adds to the window
+    MeasurePanel* measurePanel_ = nullptr;
+    QDockWidget* measureDock_ = nullptr;
+    QAction* measureItem_ = nullptr;
+    bool recordPending_ = false;       // a new record is on show, not yet measured
+    double acqIntervalSeconds_ = 0.0;  // time between samples as the record was taken
 };
 
 }  // namespace lumatrace

@@ -124,6 +124,7 @@ void TFormMain::OpenWaveFile(const std::string& fileName) {
     TakeAcquisitionCopies();
     acq_->AfterRecord();
     acq_->dataValid = true;
+    RecordOnShow();
     if (SpectrumShown()) {
         RaiseSpectrumRequest();
     }

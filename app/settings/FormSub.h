@@ -124,8 +124,10 @@ class TFormSub : public TFormBase {
     // The default window from the current frame (the menu bar counted as
     // frame, so the client area below it is 870 x 521) and work area.
     DerivedWindowSizes DerivedSizes() const;
-    WindowRect WindowBounds(QSize frameExtent) const;
-    void PlaceWindow(const WindowRect& bounds, QSize frameExtent);
+    // The window as the parameter file keeps it; a window that docks more
+    // than the panel and the wave area leaves that out.
+    virtual WindowRect WindowBounds(QSize frameExtent) const;
+    virtual void PlaceWindow(const WindowRect& bounds, QSize frameExtent);
 
     // The message boxes of the form and of the objects working for it.
     MessageBoxService& Messages() const { return *messages_; }
