@@ -1,7 +1,9 @@
 // Averaging and the MATH trace at the largest record.
 //
-// One averaging step over 1,000,000 points with N = 128 (the largest history that record
-// allows), with its yardstick measured in the same run: a plain copy of the 4 MB record. Then
+// One averaging step over 1,000,000 points with N = 2 and N = 128 (the largest history that
+// record allows), with its yardstick measured in the same run: a plain copy of the 4 MB record.
+// At N = 128 the history's row comes from main memory; a bare swap of such a row with the
+// record shows how far below that no step can go. Then
 // RedrawAll with both channels and the MATH trace on, in Envelope mode and in Average mode (the
 // step included), on graticules 450 and 1,700 pixels wide, against the floor of one pass that
 // reads every word. A table of the ratios follows the benchmark output.
@@ -17,6 +19,12 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "app/display/QtViewSurfaces.h"
 #include "app/display/ViewProcessing.h"
@@ -78,6 +86,34 @@ void BM_AverageStep(benchmark::State& state) {
     }
 }
 
+// What no averaging step can go below at N = 128: the 4 MB row of a 512 MB history comes from
+// main memory and goes back there with the new codes (the record's words swapped with it, one
+// 32-bit entry per point, read and written once, 16 bytes at a time).
+void BM_HistoryRowSwap(benchmark::State& state) {
+    bench::FillNoisyRecord(FetchBuffer, kPoints);
+    TakeRecord(FetchBuffer, WaveBuffer);
+    const std::size_t rowWords = kPoints;
+    std::vector<std::uint32_t> ring(rowWords * kDepth, 0);
+    int slot = 0;
+    for (auto _ : state) {
+        std::uint32_t* row = ring.data() + static_cast<std::size_t>(slot) * rowWords;
+        std::uint32_t* record = WaveBuffer.data();
+        std::size_t i = 0;
+#if defined(__SSE2__)
+        for (; i + 4 <= rowWords; i += 4) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(record + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), b);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(record + i), a);
+        }
+#endif
+        for (; i < rowWords; ++i)
+            std::swap(row[i], record[i]);
+        benchmark::ClobberMemory();
+        slot = (slot + 1) % kDepth;
+    }
+}
+
 struct Scene {
     bench::QuietAverageHost host;
     ViewProcessing processing{host};
@@ -132,6 +168,7 @@ BENCHMARK(BM_Floor);
 BENCHMARK(BM_Copy4MB);
 // N = 2 keeps the ring in the cache; N = 128 streams a 4 MB row of it from memory.
 BENCHMARK(BM_AverageStep)->ArgName("N")->Arg(2)->Arg(kDepth);
+BENCHMARK(BM_HistoryRowSwap);
 BENCHMARK(BM_Redraw)->Apply(RedrawArgs);
 
 void PrintSummary(const bench::FastestTimes& times) {
@@ -144,6 +181,9 @@ void PrintSummary(const bench::FastestTimes& times) {
                 kDepth, step, copy, copy > 0.0 ? step / copy : 0.0);
     std::printf("averaging step, 1M points, N = 2: %.1f us; %.2fx copy\n", step2,
                 copy > 0.0 ? step2 / copy : 0.0);
+    const double swap = find("BM_HistoryRowSwap");
+    std::printf("history row swap (N = %d, main memory): %.1f us; %.2fx copy; step %.2fx swap\n",
+                kDepth, swap, copy > 0.0 ? swap / copy : 0.0, swap > 0.0 ? step / swap : 0.0);
     std::printf("%-5s %-9s %10s %14s %14s %9s\n", "W", "mode", "floor us", "with MATH us",
                 "without us", "x floor");
     for (int width : kWidths) {
