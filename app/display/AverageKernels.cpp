@@ -2,7 +2,7 @@
 
 #include "app/display/AverageKernels.h"
 
-#if defined(LUMATRACE_AVERAGE_AVX2)
+#if defined(LUMATRACE_DISPLAY_AVX2)
 #include "app/display/AverageKernelsAvx2.h"
 #endif
 #if defined(__SSE2__)
@@ -140,7 +140,7 @@ int WideSse2(const AverageRows& r, int i, int end) {
 }
 #endif
 
-#if defined(LUMATRACE_AVERAGE_AVX2)
+#if defined(LUMATRACE_DISPLAY_AVX2)
 // __builtin_cpu_supports also checks that the OS saves the wider registers.
 bool HasAvx2() {
     __builtin_cpu_init();
@@ -149,7 +149,7 @@ bool HasAvx2() {
 #endif
 
 const AverageKernel kKernels[] = {
-#if defined(LUMATRACE_AVERAGE_AVX2)
+#if defined(LUMATRACE_DISPLAY_AVX2)
     {"avx2", &HasAvx2, &avx2::DirectAvx2, &avx2::PackedAvx2, &avx2::WideAvx2},
 #endif
 #if defined(__SSE2__)

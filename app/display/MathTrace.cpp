@@ -57,6 +57,13 @@ MathMapping::MathMapping(const ViewSettings& s, const ViewGeometry& g, const Mat
     usable_ = math.mathScale > 0;
 }
 
+bool MathMapping::SameAs(const MathMapping& o) const {
+    // The volts tables follow from the millivolt ones.
+    return usable_ == o.usable_ && op_ == o.op_ && shiftA_ == o.shiftA_ && shiftB_ == o.shiftB_ &&
+           h_ == o.h_ && scaleDen_ == o.scaleDen_ && offset_ == o.offset_ && a_ == o.a_ &&
+           b_ == o.b_;
+}
+
 int MathMapping::YOfValue(double m) const {
     double y = h_ / 2.0 - m * h_ / scaleDen_ - offset_;
     // Clamping keeps the order of values, so the extremes of a column stay its extremes.

@@ -43,7 +43,11 @@ class MathMapping {
     // them leaves the picture the same way, and never beyond the range of int.
     static constexpr double kYLimit = 16777216.0;
 
+    MathMapping() = default;  // not usable
     MathMapping(const ViewSettings& s, const ViewGeometry& g, const MathSettings& math);
+
+    // Whether both map every word to the same y.
+    bool SameAs(const MathMapping& other) const;
 
     bool Usable() const { return usable_; }  // false when the scale cannot place a value
     double OperandA(SampleWord w) const { return a_[DecodeCode(w, shiftA_)]; }

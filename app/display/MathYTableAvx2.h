@@ -1,0 +1,13 @@
+// The AVX2 build of the MATH column range loop (MathYTable.h); call only where the CPU has AVX2.
+#pragma once
+
+#include <cstdint>
+
+#include "app/display/SampleWord.h"
+
+namespace lumatrace::avx2 {
+
+int MathRangeAvx2(const std::int16_t* table, const SampleWord* words, int i, int end, int& lo,
+                  int& hi);
+
+}  // namespace lumatrace::avx2
