@@ -102,15 +102,16 @@ void RasterLine(const PixelBuffer& buffer, Segment line, std::uint32_t value, bo
         if (left >= right || top >= bottom) {
             return;
         }
-        if (buffer.damage) {
-            buffer.damage->MarkRect(left, top, right, bottom);
-        }
         std::uint32_t* p = buffer.pixels + top * buffer.stride + left;
         if (left + 1 == right) {
+            if (buffer.damage)
+                buffer.damage->MarkColumn(left, top, bottom - 1);
             for (int y = top; y < bottom; ++y, p += buffer.stride) {
                 *p = value;
             }
         } else {
+            if (buffer.damage)
+                buffer.damage->MarkRow(top, left, right - 1);
             std::fill(p, p + (right - left), value);
         }
         return;
@@ -132,7 +133,7 @@ void RasterLine(const PixelBuffer& buffer, Segment line, std::uint32_t value, bo
             for (int y = top; y <= bottom; ++y, p += stride)
                 *p = value;
             if (damage)
-                damage->MarkRect(x, top, x + 1, bottom + 1);
+                damage->MarkColumn(x, top, bottom);
         };
         Walk(a, b, true, buffer.height, buffer.width, dotted, plot, column);
     } else {
@@ -140,7 +141,7 @@ void RasterLine(const PixelBuffer& buffer, Segment line, std::uint32_t value, bo
             std::uint32_t* p = buffer.pixels + y * stride;
             std::fill(p + left, p + right + 1, value);
             if (damage)
-                damage->MarkRect(left, y, right + 1, y + 1);
+                damage->MarkRow(y, left, right);
         };
         Walk(a, b, false, buffer.width, buffer.height, dotted, plot, row);
     }
@@ -177,6 +178,7 @@ void TileDamage::Reset(int width, int height) {
     tilesX_ = (width_ + kTileSize - 1) >> kTileShift;
     tilesY_ = (height_ + kTileSize - 1) >> kTileShift;
     tiles_.assign(static_cast<std::size_t>(tilesX_) * tilesY_, 0);
+    runs_.clear();
     all_ = true;
 }
 
@@ -197,6 +199,7 @@ void TileDamage::MarkRect(int left, int top, int right, int bottom) {
 
 void TileDamage::Clean() {
     std::fill(tiles_.begin(), tiles_.end(), std::uint8_t{0});
+    runs_.clear();
     all_ = false;
 }
 

@@ -97,6 +97,25 @@ void QtViewSurfaces::CopyGridToWave() {
             }
         }
     }
+    if (!gridChanged_ && !waveDamage_.All()) {
+        // The runs long lines painted, pixel by pixel.
+        const auto* source = reinterpret_cast<const std::uint32_t*>(from);
+        auto* target = reinterpret_cast<std::uint32_t*>(to);
+        const std::size_t words = stride / 4;
+        for (const TileDamage::Run& run : waveDamage_.Runs()) {
+            if (run.vertical) {
+                std::size_t at =
+                    static_cast<std::size_t>(run.first) * words + static_cast<std::size_t>(run.at);
+                for (int y = run.first; y <= run.last; ++y, at += words)
+                    target[at] = source[at];
+            } else {
+                const std::size_t at =
+                    static_cast<std::size_t>(run.at) * words + static_cast<std::size_t>(run.first);
+                std::memcpy(target + at, source + at,
+                            static_cast<std::size_t>(run.last - run.first + 1) * 4);
+            }
+        }
+    }
     waveDamage_.Clean();
     gridChanged_ = false;
 }

@@ -13,8 +13,8 @@ namespace lumatrace {
 // redraw has finished (through the presenter it installs, typically scheduling a repaint of
 // the four paint boxes).
 //
-// The wave picture remembers which tiles were drawn on since the graticule was last copied
-// onto it, so the copy restores only those; the result is the full copy's.
+// The wave picture remembers which tiles and runs of pixels were drawn on since the graticule
+// was last copied onto it, so the copy restores only those; the result is the full copy's.
 class QtViewSurfaces : public ViewSurfaces {
   public:
     QtViewSurfaces();

@@ -362,6 +362,26 @@ TEST(DisplayTileDamage, MarksTilesOfPixelsAndClippedRectangles) {
     d.MarkRect(T, T, T, 2 * T);  // no width
     d.Clean();
     EXPECT_FALSE(d.Dirty(0, 1));
+    // Runs are kept as runs, up to a bound past which the whole picture counts as drawn on.
+    d.MarkColumn(3, 1, 30);
+    d.MarkColumn(3, 31, 40);  // joins the run before it
+    d.MarkColumn(3, 20, 25);
+    d.MarkColumn(4, 20, 25);
+    d.MarkRow(7, 0, 2);
+    ASSERT_EQ(d.Runs().size(), 3u);
+    EXPECT_TRUE(d.Runs()[0].vertical);
+    EXPECT_EQ(d.Runs()[0].first, 1);
+    EXPECT_EQ(d.Runs()[0].last, 40);
+    EXPECT_EQ(d.Runs()[1].at, 4);
+    EXPECT_FALSE(d.Dirty(0, 0));
+    for (std::size_t k = 3; k < TileDamage::kMaxRuns; ++k)
+        d.MarkRow(static_cast<int>(k % 2) * 3, 0, 0);
+    EXPECT_FALSE(d.All());
+    d.MarkRow(5, 0, 0);
+    EXPECT_TRUE(d.All());
+    d.Clean();
+    EXPECT_TRUE(d.Runs().empty());
+    EXPECT_FALSE(d.All());
 }
 
 }  // namespace
