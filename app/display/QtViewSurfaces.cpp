@@ -69,51 +69,83 @@ void QtViewSurfaces::CopyGridToWave() {
     uchar* to = wave.bits();
     if (gridChanged_ || waveDamage_.All()) {
         std::memcpy(to, from, stride * static_cast<std::size_t>(grid.height()));
-    } else {
-        // Only the tiles drawn on since the last copy differ from the graticule. Runs of dirty
-        // tiles in a tile row are copied row by row as one span.
-        constexpr int kTile = TileDamage::kTileSize;
-        const int width = grid.width();
-        const int height = grid.height();
-        for (int ty = 0; ty < waveDamage_.TilesY(); ++ty) {
-            int tx = 0;
-            while (tx < waveDamage_.TilesX()) {
-                if (!waveDamage_.Dirty(tx, ty)) {
-                    ++tx;
-                    continue;
-                }
-                const int runStart = tx;
-                while (tx < waveDamage_.TilesX() && waveDamage_.Dirty(tx, ty)) {
-                    ++tx;
-                }
-                const int x0 = runStart * kTile;
-                const int x1 = std::min(tx * kTile, width);
-                const std::size_t bytes = static_cast<std::size_t>(x1 - x0) * 4;
-                for (int y = ty * kTile; y < std::min((ty + 1) * kTile, height); ++y) {
-                    const std::size_t offset =
-                        static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x0) * 4;
-                    std::memcpy(to + offset, from + offset, bytes);
-                }
+        waveDamage_.Clean();
+        gridChanged_ = false;
+        return;
+    }
+    constexpr int kTile = TileDamage::kTileSize;
+    const int width = grid.width();
+    const int height = grid.height();
+    const int tilesX = waveDamage_.TilesX();
+    const int tilesY = waveDamage_.TilesY();
+    const std::vector<TileDamage::Run>& runs = waveDamage_.Runs();
+    // A tile that holds many pixels of runs is copied whole: rows of a tile copy faster than
+    // a column's pixels one below the other, which share no cache line.
+    copyTile_.assign(static_cast<std::size_t>(tilesX) * tilesY, 0);
+    runPixels_.assign(copyTile_.size(), 0);
+    auto tile = [&](int tx, int ty) { return static_cast<std::size_t>(ty) * tilesX + tx; };
+    for (const TileDamage::Run& run : runs) {
+        // Pixels of the run per tile it crosses.
+        for (int first = run.first; first <= run.last;) {
+            const int last = std::min(run.last, (first | (kTile - 1)));
+            const int tx = (run.vertical ? run.at : first) >> TileDamage::kTileShift;
+            const int ty = (run.vertical ? first : run.at) >> TileDamage::kTileShift;
+            std::uint16_t& n = runPixels_[tile(tx, ty)];
+            n = static_cast<std::uint16_t>(std::min(n + (last - first + 1), 0xFFFF));
+            first = last + 1;
+        }
+    }
+    for (int ty = 0; ty < tilesY; ++ty) {
+        for (int tx = 0; tx < tilesX; ++tx) {
+            copyTile_[tile(tx, ty)] =
+                waveDamage_.Dirty(tx, ty) || runPixels_[tile(tx, ty)] >= kDenseRunPixels;
+        }
+    }
+    // The tiles, runs of them in a tile row copied row by row as one span.
+    for (int ty = 0; ty < tilesY; ++ty) {
+        int tx = 0;
+        while (tx < tilesX) {
+            if (!copyTile_[tile(tx, ty)]) {
+                ++tx;
+                continue;
+            }
+            const int runStart = tx;
+            while (tx < tilesX && copyTile_[tile(tx, ty)]) {
+                ++tx;
+            }
+            const int x0 = runStart * kTile;
+            const int x1 = std::min(tx * kTile, width);
+            const std::size_t bytes = static_cast<std::size_t>(x1 - x0) * 4;
+            for (int y = ty * kTile; y < std::min((ty + 1) * kTile, height); ++y) {
+                const std::size_t offset =
+                    static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x0) * 4;
+                std::memcpy(to + offset, from + offset, bytes);
             }
         }
     }
-    if (!gridChanged_ && !waveDamage_.All()) {
-        // The runs long lines painted, pixel by pixel.
-        const auto* source = reinterpret_cast<const std::uint32_t*>(from);
-        auto* target = reinterpret_cast<std::uint32_t*>(to);
-        const std::size_t words = stride / 4;
-        for (const TileDamage::Run& run : waveDamage_.Runs()) {
-            if (run.vertical) {
-                std::size_t at =
-                    static_cast<std::size_t>(run.first) * words + static_cast<std::size_t>(run.at);
-                for (int y = run.first; y <= run.last; ++y, at += words)
-                    target[at] = source[at];
-            } else {
-                const std::size_t at =
-                    static_cast<std::size_t>(run.at) * words + static_cast<std::size_t>(run.first);
-                std::memcpy(target + at, source + at,
-                            static_cast<std::size_t>(run.last - run.first + 1) * 4);
+    // The parts of runs in the other tiles, pixel by pixel.
+    const auto* source = reinterpret_cast<const std::uint32_t*>(from);
+    auto* target = reinterpret_cast<std::uint32_t*>(to);
+    const std::size_t words = stride / 4;
+    for (const TileDamage::Run& run : runs) {
+        for (int first = run.first; first <= run.last;) {
+            const int last = std::min(run.last, (first | (kTile - 1)));
+            const int tx = (run.vertical ? run.at : first) >> TileDamage::kTileShift;
+            const int ty = (run.vertical ? first : run.at) >> TileDamage::kTileShift;
+            if (!copyTile_[tile(tx, ty)]) {
+                if (run.vertical) {
+                    std::size_t at =
+                        static_cast<std::size_t>(first) * words + static_cast<std::size_t>(run.at);
+                    for (int y = first; y <= last; ++y, at += words)
+                        target[at] = source[at];
+                } else {
+                    const std::size_t at =
+                        static_cast<std::size_t>(run.at) * words + static_cast<std::size_t>(first);
+                    std::memcpy(target + at, source + at,
+                                static_cast<std::size_t>(last - first + 1) * 4);
+                }
             }
+            first = last + 1;
         }
     }
     waveDamage_.Clean();

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QImage>
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "app/display/QImageCanvas.h"
 #include "app/display/ViewLayers.h"
@@ -37,6 +39,10 @@ class QtViewSurfaces : public ViewSurfaces {
     QImage images_[kViewImageCount];
     QImageCanvas canvases_[kViewImageCount];
     TileDamage waveDamage_;
+    // Run pixels per tile at or above which the restore copies the tile whole.
+    static constexpr int kDenseRunPixels = 48;
+    std::vector<std::uint16_t> runPixels_;  // scratch of CopyGridToWave, per tile
+    std::vector<std::uint8_t> copyTile_;
     bool gridChanged_ = true;
     std::function<void()> presenter_;
 };
