@@ -63,6 +63,13 @@ class MathMapping {
     MathOperator Op() const { return op_; }
     int FirstSource() const { return shiftA_ == 0 ? 0 : 1; }
     int SecondSource() const { return shiftB_ == 0 ? 0 : 1; }
+    // Sums and differences grow with an integer score of the word's codes,
+    // ScoreCh1() x CH1 code + ScoreCh2() x CH2 code: a larger score is always a larger value,
+    // and equal scores are equal values up to the rounding of the tables. HasScore() is false
+    // for products and quotients and when the coefficients would not fit 16 bits.
+    bool HasScore() const { return hasScore_; }
+    int ScoreCh1() const { return scoreCh1_; }
+    int ScoreCh2() const { return scoreCh2_; }
     // The tables behind the operands, indexed by the source channel's code.
     const double* TableA() const { return a_.data(); }
     const double* TableB() const { return b_.data(); }
@@ -81,6 +88,9 @@ class MathMapping {
     double scaleDen_ = 1.0;  // 8 x mathScale
     double offset_ = 0.0;    // (250 - MATH position) x Ky
     bool usable_ = false;
+    bool hasScore_ = false;
+    int scoreCh1_ = 0;
+    int scoreCh2_ = 0;
 };
 
 // LblSIMathOpe: three spaces, the first source, the operator and the second source.

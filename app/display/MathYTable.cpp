@@ -14,6 +14,14 @@ int NoVectors(const std::int16_t*, const SampleWord*, int i, int, int&, int&) {
     return i;
 }
 
+int NoScoreVectors(const SampleWord*, int i, int, std::uint32_t, int&, int&) {
+    return i;
+}
+
+int NoFindVectors(const SampleWord*, int i, int, std::uint32_t, int, int) {
+    return i;
+}
+
 bool RunsEverywhere() {
     return true;
 }
@@ -28,9 +36,9 @@ bool HasAvx2() {
 
 const MathRangeKernel kKernels[] = {
 #if defined(LUMATRACE_DISPLAY_AVX2)
-    {"avx2", &HasAvx2, &avx2::MathRangeAvx2},
+    {"avx2", &HasAvx2, &avx2::MathRangeAvx2, &avx2::MathScoreRangeAvx2, &avx2::MathScoreFindAvx2},
 #endif
-    {"plain", &RunsEverywhere, &NoVectors},
+    {"plain", &RunsEverywhere, &NoVectors, &NoScoreVectors, &NoFindVectors},
 };
 
 constexpr int kKernelCount = static_cast<int>(sizeof(kKernels) / sizeof(kKernels[0]));
@@ -72,11 +80,18 @@ bool MathYTable::Update(const MathMapping& map) {
     }
     table_[kEntries] = 0;
     built_ = true;
+    coefficients_ = map.HasScore() ? (static_cast<std::uint32_t>(map.ScoreCh1()) & 0xFFFFu) |
+                                         (static_cast<std::uint32_t>(map.ScoreCh2()) << 16)
+                                   : 0;
     return true;
 }
 
 void MathYTable::ColumnRange(const SampleWord* words, int from, int to, int& top,
                              int& bottom) const {
+    if (mapping_.HasScore()) {
+        ScoreColumnRange(words, from, to, top, bottom);
+        return;
+    }
     int lo = top;
     int hi = bottom;
     const std::int16_t* table = table_.data();
@@ -96,6 +111,44 @@ void MathYTable::ColumnRange(const SampleWord* words, int from, int to, int& top
     }
     top = lo;
     bottom = hi;
+}
+
+void MathYTable::ScoreColumnRange(const SampleWord* words, int from, int to, int& top,
+                                  int& bottom) const {
+    // The largest value of the column is among the words of the largest score, the smallest
+    // among those of the smallest: only they are looked up.
+    const std::uint32_t k = coefficients_;
+    int lo = std::numeric_limits<int>::max();
+    int hi = std::numeric_limits<int>::min();
+    int i = kernel_->scoreRange(words, from, to, k, lo, hi);
+    for (; i < to; ++i) {
+        if (words[i] != NoSample) {
+            const int score = MathScore(words[i], k);
+            lo = std::min(lo, score);
+            hi = std::max(hi, score);
+        }
+    }
+    if (lo > hi)
+        return;  // no sample
+    int yTop = top;
+    int yBottom = bottom;
+    i = from;
+    while (i < to) {
+        i = kernel_->scoreFind(words, i, to, k, lo, hi);
+        const int stop = std::min(to, i + 8);
+        for (; i < stop; ++i) {
+            const SampleWord w = words[i];
+            if (w == NoSample)
+                continue;
+            const int score = MathScore(w, k);
+            if (score == hi)
+                yTop = std::min(yTop, Y(w));
+            if (score == lo)
+                yBottom = std::max(yBottom, Y(w));
+        }
+    }
+    top = yTop;
+    bottom = yBottom;
 }
 
 }  // namespace lumatrace

@@ -15,12 +15,29 @@ namespace lumatrace {
 // column. It handles whole vectors of words from `i` on and returns where it stopped: before
 // `end` when fewer than a vector's words are left, or at the start of a vector that holds a
 // pair whose y the table does not carry, which the plain loop then finishes.
+//
+// For sums and differences two loops work on the integer score of the codes instead
+// (MathMapping::HasScore; `coefficients` holds the CH1 coefficient in its low 16 bits and the
+// CH2 one in its high 16 bits): `scoreRange` widens lo..hi with the scores of the words,
+// `scoreFind` returns the start of the first vector holding a word whose score is lo or hi
+// (or where fewer than a vector's words are left). Neither needs the table.
 struct MathRangeKernel {
     const char* name;
     bool (*supported)();  // whether this CPU and OS can run it
     int (*range)(const std::int16_t* table, const SampleWord* words, int i, int end, int& lo,
                  int& hi);
+    int (*scoreRange)(const SampleWord* words, int i, int end, std::uint32_t coefficients, int& lo,
+                      int& hi);
+    int (*scoreFind)(const SampleWord* words, int i, int end, std::uint32_t coefficients, int lo,
+                     int hi);
 };
+
+// The score of a word's codes (not NoSample) for MathRangeKernel's coefficients.
+constexpr int MathScore(SampleWord w, std::uint32_t coefficients) {
+    const auto k1 = static_cast<std::int16_t>(coefficients & 0xFFFFu);
+    const auto k2 = static_cast<std::int16_t>(coefficients >> 16);
+    return k1 * static_cast<int>(w & kCodeMask) + k2 * static_cast<int>((w >> 16) & kCodeMask);
+}
 
 // Every build compiled in, widest first; the last one (no vector loop) runs everywhere.
 int MathRangeKernelCount();
@@ -49,8 +66,8 @@ class MathYTable {
         const std::int16_t y = table_[Index(w)];
         return y != kOutOfRange ? y : mapping_.Y(w);
     }
-    // Smallest and largest y among the words of words[from .. to) that are not NoSample;
-    // top and bottom are left alone when there are none.
+    // Smallest and largest y among the words of words[from .. to) that are not NoSample and
+    // the values top and bottom held before.
     void ColumnRange(const SampleWord* words, int from, int to, int& top, int& bottom) const;
 
     // The loop ColumnRange uses: the widest this machine runs unless set (tests set each).
@@ -59,10 +76,13 @@ class MathYTable {
     const std::int16_t* Data() const { return table_.data(); }
 
   private:
+    void ScoreColumnRange(const SampleWord* words, int from, int to, int& top, int& bottom) const;
+
     // kEntries + 1 entries: a 32-bit gather of the last entry stays inside.
     std::vector<std::int16_t> table_;
     MathMapping mapping_;
     bool built_ = false;
+    std::uint32_t coefficients_ = 0;  // of the mapping's score, when it has one
     const MathRangeKernel* kernel_ = &BestMathRangeKernel();
 };
 

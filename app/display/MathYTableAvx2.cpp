@@ -47,4 +47,59 @@ int MathRangeAvx2(const std::int16_t* table, const SampleWord* words, int i, int
     return i;
 }
 
+namespace {
+
+// Scores of eight words as 32-bit lanes: one multiply-add of the masked codes (CH1 low half,
+// CH2 high half) with the coefficients laid out the same way.
+inline __m256i Scores(__m256i w, __m256i coefficients) {
+    const __m256i codes = _mm256_and_si256(w, _mm256_set1_epi32(0x03FF03FF));
+    return _mm256_madd_epi16(codes, coefficients);
+}
+
+}  // namespace
+
+int MathScoreRangeAvx2(const SampleWord* words, int i, int end, std::uint32_t coefficients, int& lo,
+                       int& hi) {
+    if (i + 8 > end)
+        return i;
+    const __m256i allOnes = _mm256_set1_epi32(-1);
+    const __m256i k = _mm256_set1_epi32(static_cast<int>(coefficients));
+    const __m256i none = _mm256_set1_epi32(std::numeric_limits<int>::max());
+    const __m256i noneLow = _mm256_set1_epi32(std::numeric_limits<int>::min());
+    __m256i vlo = _mm256_set1_epi32(lo);
+    __m256i vhi = _mm256_set1_epi32(hi);
+    for (; i + 8 <= end; i += 8) {
+        const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + i));
+        const __m256i missing = _mm256_cmpeq_epi32(w, allOnes);
+        const __m256i score = Scores(w, k);
+        vlo = _mm256_min_epi32(vlo, _mm256_blendv_epi8(score, none, missing));
+        vhi = _mm256_max_epi32(vhi, _mm256_blendv_epi8(score, noneLow, missing));
+    }
+    alignas(32) int l[8];
+    alignas(32) int h[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(l), vlo);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(h), vhi);
+    lo = *std::min_element(l, l + 8);
+    hi = *std::max_element(h, h + 8);
+    return i;
+}
+
+int MathScoreFindAvx2(const SampleWord* words, int i, int end, std::uint32_t coefficients, int lo,
+                      int hi) {
+    const __m256i allOnes = _mm256_set1_epi32(-1);
+    const __m256i k = _mm256_set1_epi32(static_cast<int>(coefficients));
+    const __m256i vlo = _mm256_set1_epi32(lo);
+    const __m256i vhi = _mm256_set1_epi32(hi);
+    for (; i + 8 <= end; i += 8) {
+        const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + i));
+        const __m256i score = Scores(w, k);
+        const __m256i hit = _mm256_andnot_si256(
+            _mm256_cmpeq_epi32(w, allOnes),
+            _mm256_or_si256(_mm256_cmpeq_epi32(score, vlo), _mm256_cmpeq_epi32(score, vhi)));
+        if (!_mm256_testz_si256(hit, hit))
+            return i;
+    }
+    return i;
+}
+
 }  // namespace lumatrace::avx2

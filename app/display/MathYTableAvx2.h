@@ -9,5 +9,9 @@ namespace lumatrace::avx2 {
 
 int MathRangeAvx2(const std::int16_t* table, const SampleWord* words, int i, int end, int& lo,
                   int& hi);
+int MathScoreRangeAvx2(const SampleWord* words, int i, int end, std::uint32_t coefficients, int& lo,
+                       int& hi);
+int MathScoreFindAvx2(const SampleWord* words, int i, int end, std::uint32_t coefficients, int lo,
+                      int hi);
 
 }  // namespace lumatrace::avx2

@@ -201,6 +201,11 @@ std::vector<TableCase> TableCases() {
             c.s.acqVoltsPerDivMv = {5000, 2000};
             c.s.probeFactor = {100, 100};
         });
+        add("ranges too far apart for a 16-bit score", [](TableCase& c) {
+            c.s.acqVoltsPerDivMv = {5000, 1};
+            c.s.probeFactor = {100, 1};
+            c.math.mathScale = 50000;
+        });
         add("second source grounded", [](TableCase& c) { c.math.groundCoupled = {false, true}; });
         add("first source grounded, large scale", [](TableCase& c) {
             c.math.groundCoupled = {true, false};
@@ -302,6 +307,8 @@ TEST(ProcessingMathTable, RebuiltOnlyWhenTheMappingChanges) {
 TEST(ProcessingMathTable, ColumnRangeOfEveryKernelMatchesThePlainLoop) {
     const ViewGeometry g = ViewGeometry::ForWaveBox(1701, 1361);
     std::mt19937 rng(3);
+    int scored = 0;    // cases whose sums and differences go by the codes' score
+    int unscored = 0;  // the rest: every word looked up
     for (const TableCase& c : TableCases()) {
         SCOPED_TRACE(c.name);
         SCOPED_TRACE(static_cast<int>(c.math.op));
@@ -315,6 +322,10 @@ TEST(ProcessingMathTable, ColumnRangeOfEveryKernelMatchesThePlainLoop) {
                           : MakeSampleWord(static_cast<int>(rng() % 1024),
                                            pick < 20 ? 512 : static_cast<int>(rng() % 1024));
         }
+        // A flat stretch: every word ties for both ends of its column.
+        std::fill(words.begin() + 1000, words.begin() + 1300, MakeSampleWord(300, 700));
+        scored += map.HasScore();
+        unscored += !map.HasScore();
         for (int k = 0; k < MathRangeKernelCount(); ++k) {
             const MathRangeKernel& kernel = MathRangeKernelAt(k);
             if (!kernel.supported()) {
@@ -342,6 +353,8 @@ TEST(ProcessingMathTable, ColumnRangeOfEveryKernelMatchesThePlainLoop) {
             }
         }
     }
+    EXPECT_GT(scored, 0);
+    EXPECT_GT(unscored, 0);
 }
 
 class ProcessingMathTrace : public ::testing::Test {
