@@ -86,6 +86,19 @@ MathMapping::MathMapping(const ViewSettings& s, const ViewGeometry& g, const Mat
             }
         }
     }
+    // In exact arithmetic an operand is R x (125 x code - 256 x (250 - p) - 64000) / 128000,
+    // so a product is R_A x R_B / (128000^2 x 1000) times the product of two integers. Different
+    // integer products lie at least R_A x R_B / 1.6e13 apart, some 10^4 times the rounding of
+    // the product of the tables' values.
+    if (op_ == MathOperator::Mul && usable_ && h_ >= 0.0 && !math.groundCoupled[first] &&
+        !math.groundCoupled[second]) {
+        auto positive = [&](int ch) { return s.acqVoltsPerDivMv[ch] > 0 && s.probeFactor[ch] > 0; };
+        if (positive(first) && positive(second)) {
+            hasProduct_ = true;
+            offsetA_ = -256 * (250 - s.acqTracePosition[first]) - 64000;
+            offsetB_ = -256 * (250 - s.acqTracePosition[second]) - 64000;
+        }
+    }
 }
 
 bool MathMapping::SameAs(const MathMapping& o) const {
@@ -93,7 +106,8 @@ bool MathMapping::SameAs(const MathMapping& o) const {
     return usable_ == o.usable_ && op_ == o.op_ && shiftA_ == o.shiftA_ && shiftB_ == o.shiftB_ &&
            h_ == o.h_ && scaleDen_ == o.scaleDen_ && offset_ == o.offset_ && a_ == o.a_ &&
            b_ == o.b_ && hasScore_ == o.hasScore_ && scoreCh1_ == o.scoreCh1_ &&
-           scoreCh2_ == o.scoreCh2_;
+           scoreCh2_ == o.scoreCh2_ && hasProduct_ == o.hasProduct_ && offsetA_ == o.offsetA_ &&
+           offsetB_ == o.offsetB_;
 }
 
 int MathMapping::YOfValue(double m) const {

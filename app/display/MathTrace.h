@@ -70,6 +70,14 @@ class MathMapping {
     bool HasScore() const { return hasScore_; }
     int ScoreCh1() const { return scoreCh1_; }
     int ScoreCh2() const { return scoreCh2_; }
+    // Products grow with the product of two integer scores, (125 x codeA + OffsetA()) x
+    // (125 x codeB + OffsetB()), codeA and codeB taken from the sources' halves of the word;
+    // HasProduct() is false for the other operators and when a source is grounded.
+    bool HasProduct() const { return hasProduct_; }
+    int OffsetA() const { return offsetA_; }
+    int OffsetB() const { return offsetB_; }
+    int ShiftA() const { return shiftA_; }
+    int ShiftB() const { return shiftB_; }
     // The tables behind the operands, indexed by the source channel's code.
     const double* TableA() const { return a_.data(); }
     const double* TableB() const { return b_.data(); }
@@ -91,6 +99,9 @@ class MathMapping {
     bool hasScore_ = false;
     int scoreCh1_ = 0;
     int scoreCh2_ = 0;
+    bool hasProduct_ = false;
+    int offsetA_ = 0;
+    int offsetB_ = 0;
 };
 
 // LblSIMathOpe: three spaces, the first source, the operator and the second source.

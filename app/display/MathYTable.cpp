@@ -22,6 +22,16 @@ int NoFindVectors(const SampleWord*, int i, int, std::uint32_t, int, int) {
     return i;
 }
 
+int NoProductVectors(const SampleWord*, int i, int, const MathProductScore&, std::int64_t&,
+                     std::int64_t&) {
+    return i;
+}
+
+int NoProductFindVectors(const SampleWord*, int i, int, const MathProductScore&, std::int64_t,
+                         std::int64_t) {
+    return i;
+}
+
 bool RunsEverywhere() {
     return true;
 }
@@ -36,9 +46,11 @@ bool HasAvx2() {
 
 const MathRangeKernel kKernels[] = {
 #if defined(LUMATRACE_DISPLAY_AVX2)
-    {"avx2", &HasAvx2, &avx2::MathRangeAvx2, &avx2::MathScoreRangeAvx2, &avx2::MathScoreFindAvx2},
+    {"avx2", &HasAvx2, &avx2::MathRangeAvx2, &avx2::MathScoreRangeAvx2, &avx2::MathScoreFindAvx2,
+     &avx2::MathProductRangeAvx2, &avx2::MathProductFindAvx2},
 #endif
-    {"plain", &RunsEverywhere, &NoVectors, &NoScoreVectors, &NoFindVectors},
+    {"plain", &RunsEverywhere, &NoVectors, &NoScoreVectors, &NoFindVectors, &NoProductVectors,
+     &NoProductFindVectors},
 };
 
 constexpr int kKernelCount = static_cast<int>(sizeof(kKernels) / sizeof(kKernels[0]));
@@ -83,6 +95,7 @@ bool MathYTable::Update(const MathMapping& map) {
     coefficients_ = map.HasScore() ? (static_cast<std::uint32_t>(map.ScoreCh1()) & 0xFFFFu) |
                                          (static_cast<std::uint32_t>(map.ScoreCh2()) << 16)
                                    : 0;
+    product_ = {map.ShiftA(), map.ShiftB(), map.OffsetA(), map.OffsetB()};
     return true;
 }
 
@@ -90,6 +103,10 @@ void MathYTable::ColumnRange(const SampleWord* words, int from, int to, int& top
                              int& bottom) const {
     if (mapping_.HasScore()) {
         ScoreColumnRange(words, from, to, top, bottom);
+        return;
+    }
+    if (mapping_.HasProduct()) {
+        ProductColumnRange(words, from, to, top, bottom);
         return;
     }
     int lo = top;
@@ -141,6 +158,42 @@ void MathYTable::ScoreColumnRange(const SampleWord* words, int from, int to, int
             if (w == NoSample)
                 continue;
             const int score = MathScore(w, k);
+            if (score == hi)
+                yTop = std::min(yTop, Y(w));
+            if (score == lo)
+                yBottom = std::max(yBottom, Y(w));
+        }
+    }
+    top = yTop;
+    bottom = yBottom;
+}
+
+void MathYTable::ProductColumnRange(const SampleWord* words, int from, int to, int& top,
+                                    int& bottom) const {
+    const MathProductScore& p = product_;
+    std::int64_t lo = std::numeric_limits<std::int64_t>::max();
+    std::int64_t hi = std::numeric_limits<std::int64_t>::min();
+    int i = kernel_->productRange(words, from, to, p, lo, hi);
+    for (; i < to; ++i) {
+        if (words[i] != NoSample) {
+            const std::int64_t score = MathProduct(words[i], p);
+            lo = std::min(lo, score);
+            hi = std::max(hi, score);
+        }
+    }
+    if (lo > hi)
+        return;  // no sample
+    int yTop = top;
+    int yBottom = bottom;
+    i = from;
+    while (i < to) {
+        i = kernel_->productFind(words, i, to, p, lo, hi);
+        const int stop = std::min(to, i + 8);
+        for (; i < stop; ++i) {
+            const SampleWord w = words[i];
+            if (w == NoSample)
+                continue;
+            const std::int64_t score = MathProduct(w, p);
             if (score == hi)
                 yTop = std::min(yTop, Y(w));
             if (score == lo)

@@ -21,6 +21,14 @@ namespace lumatrace {
 // CH2 one in its high 16 bits): `scoreRange` widens lo..hi with the scores of the words,
 // `scoreFind` returns the start of the first vector holding a word whose score is lo or hi
 // (or where fewer than a vector's words are left). Neither needs the table.
+// The two scores of a product (MathMapping::HasProduct).
+struct MathProductScore {
+    int shiftA = 0;
+    int shiftB = 16;
+    int offsetA = 0;
+    int offsetB = 0;
+};
+
 struct MathRangeKernel {
     const char* name;
     bool (*supported)();  // whether this CPU and OS can run it
@@ -30,7 +38,19 @@ struct MathRangeKernel {
                       int& hi);
     int (*scoreFind)(const SampleWord* words, int i, int end, std::uint32_t coefficients, int lo,
                      int hi);
+    // The same two loops for products, on the 64-bit product of the two scores.
+    int (*productRange)(const SampleWord* words, int i, int end, const MathProductScore& p,
+                        std::int64_t& lo, std::int64_t& hi);
+    int (*productFind)(const SampleWord* words, int i, int end, const MathProductScore& p,
+                       std::int64_t lo, std::int64_t hi);
 };
+
+// The product score of a word (not NoSample).
+constexpr std::int64_t MathProduct(SampleWord w, const MathProductScore& p) {
+    const int a = 125 * static_cast<int>((w >> p.shiftA) & kCodeMask) + p.offsetA;
+    const int b = 125 * static_cast<int>((w >> p.shiftB) & kCodeMask) + p.offsetB;
+    return std::int64_t{a} * b;
+}
 
 // The score of a word's codes (not NoSample) for MathRangeKernel's coefficients.
 constexpr int MathScore(SampleWord w, std::uint32_t coefficients) {
@@ -77,12 +97,14 @@ class MathYTable {
 
   private:
     void ScoreColumnRange(const SampleWord* words, int from, int to, int& top, int& bottom) const;
+    void ProductColumnRange(const SampleWord* words, int from, int to, int& top, int& bottom) const;
 
     // kEntries + 1 entries: a 32-bit gather of the last entry stays inside.
     std::vector<std::int16_t> table_;
     MathMapping mapping_;
     bool built_ = false;
     std::uint32_t coefficients_ = 0;  // of the mapping's score, when it has one
+    MathProductScore product_;        // of the mapping's product score, when it has one
     const MathRangeKernel* kernel_ = &BestMathRangeKernel();
 };
 

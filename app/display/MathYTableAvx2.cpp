@@ -102,4 +102,86 @@ int MathScoreFindAvx2(const SampleWord* words, int i, int end, std::uint32_t coe
     return i;
 }
 
+namespace {
+
+// The product scores of eight words: four 64-bit lanes for the even words, four for the odd
+// ones, and each half's missing words as 64-bit masks.
+struct Products {
+    __m256i even;
+    __m256i odd;
+    __m256i missingEven;
+    __m256i missingOdd;
+};
+
+inline Products ProductsOf(__m256i w, const MathProductScore& p) {
+    const __m256i mask = _mm256_set1_epi32(static_cast<int>(kCodeMask));
+    const __m256i k = _mm256_set1_epi32(125);
+    const __m256i codeA = _mm256_and_si256(_mm256_srl_epi32(w, _mm_cvtsi32_si128(p.shiftA)), mask);
+    const __m256i codeB = _mm256_and_si256(_mm256_srl_epi32(w, _mm_cvtsi32_si128(p.shiftB)), mask);
+    const __m256i a = _mm256_add_epi32(_mm256_mullo_epi32(codeA, k), _mm256_set1_epi32(p.offsetA));
+    const __m256i b = _mm256_add_epi32(_mm256_mullo_epi32(codeB, k), _mm256_set1_epi32(p.offsetB));
+    const __m256i missing = _mm256_cmpeq_epi32(w, _mm256_set1_epi32(-1));
+    Products r;
+    r.even = _mm256_mul_epi32(a, b);
+    r.odd = _mm256_mul_epi32(_mm256_srli_epi64(a, 32), _mm256_srli_epi64(b, 32));
+    r.missingEven = _mm256_shuffle_epi32(missing, 0xA0);
+    r.missingOdd = _mm256_shuffle_epi32(missing, 0xF5);
+    return r;
+}
+
+inline __m256i Min64(__m256i x, __m256i y) {
+    return _mm256_blendv_epi8(x, y, _mm256_cmpgt_epi64(x, y));
+}
+
+inline __m256i Max64(__m256i x, __m256i y) {
+    return _mm256_blendv_epi8(y, x, _mm256_cmpgt_epi64(x, y));
+}
+
+}  // namespace
+
+int MathProductRangeAvx2(const SampleWord* words, int i, int end, const MathProductScore& p,
+                         std::int64_t& lo, std::int64_t& hi) {
+    if (i + 8 > end)
+        return i;
+    const __m256i none = _mm256_set1_epi64x(std::numeric_limits<std::int64_t>::max());
+    const __m256i noneLow = _mm256_set1_epi64x(std::numeric_limits<std::int64_t>::min());
+    __m256i vlo = _mm256_set1_epi64x(lo);
+    __m256i vhi = _mm256_set1_epi64x(hi);
+    for (; i + 8 <= end; i += 8) {
+        const Products r =
+            ProductsOf(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + i)), p);
+        vlo = Min64(vlo, _mm256_blendv_epi8(r.even, none, r.missingEven));
+        vlo = Min64(vlo, _mm256_blendv_epi8(r.odd, none, r.missingOdd));
+        vhi = Max64(vhi, _mm256_blendv_epi8(r.even, noneLow, r.missingEven));
+        vhi = Max64(vhi, _mm256_blendv_epi8(r.odd, noneLow, r.missingOdd));
+    }
+    alignas(32) std::int64_t l[4];
+    alignas(32) std::int64_t h[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(l), vlo);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(h), vhi);
+    lo = *std::min_element(l, l + 4);
+    hi = *std::max_element(h, h + 4);
+    return i;
+}
+
+int MathProductFindAvx2(const SampleWord* words, int i, int end, const MathProductScore& p,
+                        std::int64_t lo, std::int64_t hi) {
+    const __m256i vlo = _mm256_set1_epi64x(lo);
+    const __m256i vhi = _mm256_set1_epi64x(hi);
+    for (; i + 8 <= end; i += 8) {
+        const Products r =
+            ProductsOf(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(words + i)), p);
+        const __m256i even = _mm256_andnot_si256(
+            r.missingEven,
+            _mm256_or_si256(_mm256_cmpeq_epi64(r.even, vlo), _mm256_cmpeq_epi64(r.even, vhi)));
+        const __m256i odd = _mm256_andnot_si256(
+            r.missingOdd,
+            _mm256_or_si256(_mm256_cmpeq_epi64(r.odd, vlo), _mm256_cmpeq_epi64(r.odd, vhi)));
+        const __m256i hit = _mm256_or_si256(even, odd);
+        if (!_mm256_testz_si256(hit, hit))
+            return i;
+    }
+    return i;
+}
+
 }  // namespace lumatrace::avx2

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "app/display/MathYTable.h"
 #include "app/display/SampleWord.h"
 
 namespace lumatrace::avx2 {
@@ -11,6 +12,10 @@ int MathRangeAvx2(const std::int16_t* table, const SampleWord* words, int i, int
                   int& hi);
 int MathScoreRangeAvx2(const SampleWord* words, int i, int end, std::uint32_t coefficients, int& lo,
                        int& hi);
+int MathProductRangeAvx2(const SampleWord* words, int i, int end, const MathProductScore& p,
+                         std::int64_t& lo, std::int64_t& hi);
+int MathProductFindAvx2(const SampleWord* words, int i, int end, const MathProductScore& p,
+                        std::int64_t lo, std::int64_t hi);
 int MathScoreFindAvx2(const SampleWord* words, int i, int end, std::uint32_t coefficients, int lo,
                       int hi);
 

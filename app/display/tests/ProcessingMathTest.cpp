@@ -308,6 +308,7 @@ TEST(ProcessingMathTable, ColumnRangeOfEveryKernelMatchesThePlainLoop) {
     const ViewGeometry g = ViewGeometry::ForWaveBox(1701, 1361);
     std::mt19937 rng(3);
     int scored = 0;    // cases whose sums and differences go by the codes' score
+    int products = 0;  // products that go by the product of two scores
     int unscored = 0;  // the rest: every word looked up
     for (const TableCase& c : TableCases()) {
         SCOPED_TRACE(c.name);
@@ -325,7 +326,8 @@ TEST(ProcessingMathTable, ColumnRangeOfEveryKernelMatchesThePlainLoop) {
         // A flat stretch: every word ties for both ends of its column.
         std::fill(words.begin() + 1000, words.begin() + 1300, MakeSampleWord(300, 700));
         scored += map.HasScore();
-        unscored += !map.HasScore();
+        products += map.HasProduct();
+        unscored += !map.HasScore() && !map.HasProduct();
         for (int k = 0; k < MathRangeKernelCount(); ++k) {
             const MathRangeKernel& kernel = MathRangeKernelAt(k);
             if (!kernel.supported()) {
@@ -354,6 +356,7 @@ TEST(ProcessingMathTable, ColumnRangeOfEveryKernelMatchesThePlainLoop) {
         }
     }
     EXPECT_GT(scored, 0);
+    EXPECT_GT(products, 0);
     EXPECT_GT(unscored, 0);
 }
 
