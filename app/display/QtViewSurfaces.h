@@ -43,6 +43,12 @@ class QtViewSurfaces : public ViewSurfaces {
     static constexpr int kDenseRunPixels = 48;
     std::vector<std::uint16_t> runPixels_;  // scratch of CopyGridToWave, per tile
     std::vector<std::uint8_t> copyTile_;
+    // The graticule's distinct rows and, per row of it, which one it is; empty when the
+    // graticule has more than kMaxGridRows distinct rows.
+    static constexpr std::size_t kMaxGridRows = 256;
+    void IndexGridRows(const QImage& grid);
+    std::vector<std::uint32_t> gridRows_;
+    std::vector<std::uint32_t> gridRowIndex_;
     bool gridChanged_ = true;
     std::function<void()> presenter_;
 };
