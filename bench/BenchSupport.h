@@ -16,6 +16,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "app/display/AverageHistory.h"
 #include "app/display/SampleWord.h"
 #include "app/display/WaveBuffers.h"
@@ -48,10 +52,27 @@ class QuietAverageHost final : public AverageHost {
     bool KeepAveraging() override { return true; }
 };
 
-// The floor: one plain pass that reads every word of the record.
+// The floor: one plain pass that reads every word of the record, 16 bytes at a time, so that
+// the yardstick is the memory and not how the compiler happened to build a loop whose length
+// it does not know.
 inline std::uint64_t ReadOnce(const SampleWord* words, int points) {
     std::uint64_t sum = 0;
-    for (int i = 0; i < points; ++i) {
+    int i = 0;
+#if defined(__SSE2__)
+    __m128i acc0 = _mm_setzero_si128();
+    __m128i acc1 = _mm_setzero_si128();
+    for (; i + 8 <= points; i += 8) {
+        acc0 = _mm_add_epi32(acc0, _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + i)));
+        acc1 =
+            _mm_add_epi32(acc1, _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + i + 4)));
+    }
+    alignas(16) std::uint32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), _mm_add_epi32(acc0, acc1));
+    for (std::uint32_t lane : lanes) {
+        sum += lane;
+    }
+#endif
+    for (; i < points; ++i) {
         sum += words[i];
     }
     return sum;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/display/AverageKernels.h"
 #include "app/display/SampleWord.h"
 #include "app/platform/MessageBox.h"
 
@@ -44,7 +45,8 @@ struct AverageConditions {
 // in one word, slot after slot), and per point the running sums of both channels. One step
 // therefore touches the record, one ring row and the sums once, whatever N is; the mean is
 // the same integer as summing the N ring entries of the point (unfilled entries count as 0)
-// and truncating the division.
+// and truncating the division. The sums are as narrow as N allows: none for N = 2 (the other
+// row is read instead), both in one 32-bit word up to N = 64, two 32-bit lanes beyond.
 class AverageHistory {
   public:
     // Bytes of physical memory the history is checked against: two 32-bit entries per point
@@ -71,6 +73,11 @@ class AverageHistory {
     // replaced by the mean of its last N codes. Does nothing while the history is empty.
     void AverageStep(SampleWord* record, int memoryPoints);
 
+    // The build of the inner loops the steps use: the widest this machine runs unless set.
+    // Tests set each build in turn to check it against the plain loop.
+    void SetKernel(const AverageKernel& kernel) { kernel_ = &kernel; }
+    const AverageKernel& Kernel() const { return *kernel_; }
+
     // The Stop action's release of a history that holds data, under the hourglass cursor.
     void Shrink();
 
@@ -88,12 +95,15 @@ class AverageHistory {
     void Release();
     void Zero();
     void ReportNoMemory();
+    // Bytes of running sums per point for a ring N deep.
+    static std::size_t SumBytes(int n);
 
     AverageHost& host_;
+    const AverageKernel* kernel_ = &BestAverageKernel();
     int points_ = 0;
     int depth_ = 0;
     std::unique_ptr<std::uint32_t[], FreeDeleter> ring_;  // depth_ rows of points_ packed codes
-    std::unique_ptr<std::uint64_t[], FreeDeleter> sums_;  // CH1 sum low, CH2 sum high
+    std::unique_ptr<void, FreeDeleter> sums_;             // CH1 sum low, CH2 sum high
 };
 
 }  // namespace lumatrace

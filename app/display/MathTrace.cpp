@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <numeric>
 
 #include "app/settings/InstrumentTypes.h"
 
@@ -55,6 +58,56 @@ MathMapping::MathMapping(const ViewSettings& s, const ViewGeometry& g, const Mat
     scaleDen_ = 8.0 * math.mathScale;
     offset_ = (250 - s.tracePosition[kTraceMath]) * g.Ky;
     usable_ = math.mathScale > 0;
+
+    // An operand is R x (code - zero code) / 1024 in exact arithmetic, R = 10 x V/div x probe
+    // (0 when grounded): a sum or difference is g / 1024 x (kA x codeA +- kB x codeB) plus a
+    // constant, with g the greatest common divisor of the two R. Different scores are at
+    // least g / 1024 mV apart, far more than the tables' rounding (about 2^-50 of R).
+    if ((op_ == MathOperator::Add || op_ == MathOperator::Sub) && usable_ && h_ >= 0.0) {
+        auto range = [&](int ch) -> std::int64_t {
+            if (math.groundCoupled[ch])
+                return 0;
+            return std::int64_t{10} * s.acqVoltsPerDivMv[ch] * s.probeFactor[ch];
+        };
+        const std::int64_t ra = range(first);
+        const std::int64_t rb = range(second);
+        constexpr std::int64_t kMaxRange = std::int64_t{1} << 31;
+        if (ra >= 0 && rb >= 0 && ra < kMaxRange && rb < kMaxRange) {
+            const std::int64_t g = std::gcd(ra, rb);
+            std::int64_t k[2] = {0, 0};
+            if (g > 0) {
+                k[first] += ra / g;
+                k[second] += (op_ == MathOperator::Sub ? -rb : rb) / g;
+            }
+            if (std::abs(k[0]) <= 32767 && std::abs(k[1]) <= 32767) {
+                hasScore_ = true;
+                scoreCh1_ = static_cast<int>(k[0]);
+                scoreCh2_ = static_cast<int>(k[1]);
+            }
+        }
+    }
+    // In exact arithmetic an operand is R x (125 x code - 256 x (250 - p) - 64000) / 128000,
+    // so a product is R_A x R_B / (128000^2 x 1000) times the product of two integers. Different
+    // integer products lie at least R_A x R_B / 1.6e13 apart, some 10^4 times the rounding of
+    // the product of the tables' values.
+    if (op_ == MathOperator::Mul && usable_ && h_ >= 0.0 && !math.groundCoupled[first] &&
+        !math.groundCoupled[second]) {
+        auto positive = [&](int ch) { return s.acqVoltsPerDivMv[ch] > 0 && s.probeFactor[ch] > 0; };
+        if (positive(first) && positive(second)) {
+            hasProduct_ = true;
+            offsetA_ = -256 * (250 - s.acqTracePosition[first]) - 64000;
+            offsetB_ = -256 * (250 - s.acqTracePosition[second]) - 64000;
+        }
+    }
+}
+
+bool MathMapping::SameAs(const MathMapping& o) const {
+    // The volts tables follow from the millivolt ones.
+    return usable_ == o.usable_ && op_ == o.op_ && shiftA_ == o.shiftA_ && shiftB_ == o.shiftB_ &&
+           h_ == o.h_ && scaleDen_ == o.scaleDen_ && offset_ == o.offset_ && a_ == o.a_ &&
+           b_ == o.b_ && hasScore_ == o.hasScore_ && scoreCh1_ == o.scoreCh1_ &&
+           scoreCh2_ == o.scoreCh2_ && hasProduct_ == o.hasProduct_ && offsetA_ == o.offsetA_ &&
+           offsetB_ == o.offsetB_;
 }
 
 int MathMapping::YOfValue(double m) const {

@@ -43,7 +43,11 @@ class MathMapping {
     // them leaves the picture the same way, and never beyond the range of int.
     static constexpr double kYLimit = 16777216.0;
 
+    MathMapping() = default;  // not usable
     MathMapping(const ViewSettings& s, const ViewGeometry& g, const MathSettings& math);
+
+    // Whether both map every word to the same y.
+    bool SameAs(const MathMapping& other) const;
 
     bool Usable() const { return usable_; }  // false when the scale cannot place a value
     double OperandA(SampleWord w) const { return a_[DecodeCode(w, shiftA_)]; }
@@ -59,6 +63,21 @@ class MathMapping {
     MathOperator Op() const { return op_; }
     int FirstSource() const { return shiftA_ == 0 ? 0 : 1; }
     int SecondSource() const { return shiftB_ == 0 ? 0 : 1; }
+    // Sums and differences grow with an integer score of the word's codes,
+    // ScoreCh1() x CH1 code + ScoreCh2() x CH2 code: a larger score is always a larger value,
+    // and equal scores are equal values up to the rounding of the tables. HasScore() is false
+    // for products and quotients and when the coefficients would not fit 16 bits.
+    bool HasScore() const { return hasScore_; }
+    int ScoreCh1() const { return scoreCh1_; }
+    int ScoreCh2() const { return scoreCh2_; }
+    // Products grow with the product of two integer scores, (125 x codeA + OffsetA()) x
+    // (125 x codeB + OffsetB()), codeA and codeB taken from the sources' halves of the word;
+    // HasProduct() is false for the other operators and when a source is grounded.
+    bool HasProduct() const { return hasProduct_; }
+    int OffsetA() const { return offsetA_; }
+    int OffsetB() const { return offsetB_; }
+    int ShiftA() const { return shiftA_; }
+    int ShiftB() const { return shiftB_; }
     // The tables behind the operands, indexed by the source channel's code.
     const double* TableA() const { return a_.data(); }
     const double* TableB() const { return b_.data(); }
@@ -77,6 +96,12 @@ class MathMapping {
     double scaleDen_ = 1.0;  // 8 x mathScale
     double offset_ = 0.0;    // (250 - MATH position) x Ky
     bool usable_ = false;
+    bool hasScore_ = false;
+    int scoreCh1_ = 0;
+    int scoreCh2_ = 0;
+    bool hasProduct_ = false;
+    int offsetA_ = 0;
+    int offsetB_ = 0;
 };
 
 // LblSIMathOpe: three spaces, the first source, the operator and the second source.

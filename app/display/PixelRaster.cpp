@@ -12,9 +12,12 @@ namespace {
 constexpr int kFar = 1 << 29;
 
 // Walks the line along its major axis. Major and minor coordinates are swapped for
-// steep lines; `plot` receives picture coordinates.
-template <typename Plot>
-void Walk(Point a, Point b, bool steep, int majorLimit, int minorLimit, bool dotted, Plot plot) {
+// steep lines; `plot` receives picture coordinates, `run(n, from, to)` the pixels of major
+// coordinates from..to (inclusive) at minor coordinate n, for solid lines that stay long on
+// one minor coordinate.
+template <typename Plot, typename Run>
+void Walk(Point a, Point b, bool steep, int majorLimit, int minorLimit, bool dotted, Plot plot,
+          Run run) {
     int m0 = steep ? a.y : a.x;
     int n0 = steep ? a.x : a.y;
     int m1 = steep ? b.y : b.x;
@@ -40,6 +43,27 @@ void Walk(Point a, Point b, bool steep, int majorLimit, int minorLimit, bool dot
     }
     std::int64_t n = n0 + q;
     const std::int64_t step = 2 * dn;
+    if (!dotted && step != 0 && dm >= 4 * (dn < 0 ? -dn : dn)) {
+        // Runs of at least four pixels share a minor coordinate: the length of each run comes
+        // from the remainder in one division, and the run is painted as one (see `run`).
+        for (std::int64_t m = first; m <= last;) {
+            // Pixels before the remainder leaves [0, den): while r + j * step stays inside.
+            const std::int64_t more = step > 0 ? (den - 1 - r) / step : r / -step;
+            const std::int64_t end = std::min(last, m + more);
+            if (n >= 0 && n < minorLimit)
+                run(static_cast<int>(n), static_cast<int>(m), static_cast<int>(end));
+            r += (end - m + 1) * step;
+            if (r >= den) {
+                r -= den;
+                ++n;
+            } else if (r < 0) {
+                r += den;
+                --n;
+            }
+            m = end + 1;
+        }
+        return;
+    }
     for (std::int64_t m = first; m <= last; ++m) {
         if (n >= 0 && n < minorLimit && (!dotted || ((m - m0) / 3) % 2 == 0)) {
             plot(static_cast<int>(steep ? n : m), static_cast<int>(steep ? m : n));
@@ -78,15 +102,16 @@ void RasterLine(const PixelBuffer& buffer, Segment line, std::uint32_t value, bo
         if (left >= right || top >= bottom) {
             return;
         }
-        if (buffer.damage) {
-            buffer.damage->MarkRect(left, top, right, bottom);
-        }
         std::uint32_t* p = buffer.pixels + top * buffer.stride + left;
         if (left + 1 == right) {
+            if (buffer.damage)
+                buffer.damage->MarkColumn(left, top, bottom - 1);
             for (int y = top; y < bottom; ++y, p += buffer.stride) {
                 *p = value;
             }
         } else {
+            if (buffer.damage)
+                buffer.damage->MarkRow(top, left, right - 1);
             std::fill(p, p + (right - left), value);
         }
         return;
@@ -101,10 +126,24 @@ void RasterLine(const PixelBuffer& buffer, Segment line, std::uint32_t value, bo
             damage->Mark(x, y);
         }
     };
+    const std::ptrdiff_t stride = buffer.stride;
     if (steep) {
-        Walk(a, b, true, buffer.height, buffer.width, dotted, plot);
+        auto column = [&](int x, int top, int bottom) {
+            std::uint32_t* p = buffer.pixels + top * stride + x;
+            for (int y = top; y <= bottom; ++y, p += stride)
+                *p = value;
+            if (damage)
+                damage->MarkColumn(x, top, bottom);
+        };
+        Walk(a, b, true, buffer.height, buffer.width, dotted, plot, column);
     } else {
-        Walk(a, b, false, buffer.width, buffer.height, dotted, plot);
+        auto row = [&](int y, int left, int right) {
+            std::uint32_t* p = buffer.pixels + y * stride;
+            std::fill(p + left, p + right + 1, value);
+            if (damage)
+                damage->MarkRow(y, left, right);
+        };
+        Walk(a, b, false, buffer.width, buffer.height, dotted, plot, row);
     }
 }
 
@@ -139,6 +178,7 @@ void TileDamage::Reset(int width, int height) {
     tilesX_ = (width_ + kTileSize - 1) >> kTileShift;
     tilesY_ = (height_ + kTileSize - 1) >> kTileShift;
     tiles_.assign(static_cast<std::size_t>(tilesX_) * tilesY_, 0);
+    runs_.clear();
     all_ = true;
 }
 
@@ -159,6 +199,7 @@ void TileDamage::MarkRect(int left, int top, int right, int bottom) {
 
 void TileDamage::Clean() {
     std::fill(tiles_.begin(), tiles_.end(), std::uint8_t{0});
+    runs_.clear();
     all_ = false;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QImage>
+#include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "app/display/QImageCanvas.h"
 #include "app/display/ViewLayers.h"
@@ -13,8 +15,8 @@ namespace lumatrace {
 // redraw has finished (through the presenter it installs, typically scheduling a repaint of
 // the four paint boxes).
 //
-// The wave picture remembers which tiles were drawn on since the graticule was last copied
-// onto it, so the copy restores only those; the result is the full copy's.
+// The wave picture remembers which tiles and runs of pixels were drawn on since the graticule
+// was last copied onto it, so the copy restores only those; the result is the full copy's.
 class QtViewSurfaces : public ViewSurfaces {
   public:
     QtViewSurfaces();
@@ -37,6 +39,16 @@ class QtViewSurfaces : public ViewSurfaces {
     QImage images_[kViewImageCount];
     QImageCanvas canvases_[kViewImageCount];
     TileDamage waveDamage_;
+    // Run pixels per tile at or above which the restore copies the tile whole.
+    static constexpr int kDenseRunPixels = 48;
+    std::vector<std::uint16_t> runPixels_;  // scratch of CopyGridToWave, per tile
+    std::vector<std::uint8_t> copyTile_;
+    // The graticule's distinct rows and, per row of it, which one it is; empty when the
+    // graticule has more than kMaxGridRows distinct rows.
+    static constexpr std::size_t kMaxGridRows = 256;
+    void IndexGridRows(const QImage& grid);
+    std::vector<std::uint32_t> gridRows_;
+    std::vector<std::uint32_t> gridRowIndex_;
     bool gridChanged_ = true;
     std::function<void()> presenter_;
 };

@@ -4,6 +4,7 @@
 
 #include "app/display/AverageHistory.h"
 #include "app/display/MathTrace.h"
+#include "app/display/MathYTable.h"
 #include "app/display/TraceColumns.h"
 #include "app/display/ViewLayers.h"
 #include "app/display/WaveBuffers.h"
@@ -38,12 +39,12 @@ class ViewProcessing final : public ProcessingLayer {
         int top = 0;
         int bottom = 0;
     };
-    void ColumnExtremes(const MathMapping& map, const SampleWord* words, int from, int to,
-                        ColumnY& out) const;
 
     AverageHistory history_;
     MathSettings math_;
     MarkerLayer* markers_ = nullptr;
+    // y of every code pair for the MATH settings of the last redraw; kept until they change.
+    MathYTable yTable_;
     SampleBuffer* averaged_ = &WaveBuffer;
     std::vector<TraceColumn> columns_;
     std::vector<ColumnY> ys_;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "app/display/PixelRaster.h"
@@ -102,6 +105,86 @@ TEST(DisplayPixelRaster, ClippingKeepsTheVisiblePixelsOfFarAwayLines) {
     Picture p(16, 16);
     RasterLine(p.buffer, {{-2000000000, 5}, {2000000000, 5}}, 1);
     EXPECT_EQ(p.Count(), 16);
+}
+
+// The solid line pixel by pixel as documented: along the longer axis every position from one
+// end to the other, the other coordinate exactly interpolated and rounded half up from the end
+// with the smaller coordinate.
+void ReferenceLine(std::vector<std::uint32_t>& words, int w, int h, Segment line,
+                   std::uint32_t value) {
+    const bool steep = std::abs(line.b.y - line.a.y) > std::abs(line.b.x - line.a.x);
+    Point a = line.a, b = line.b;
+    if ((steep ? b.y : b.x) < (steep ? a.y : a.x))
+        std::swap(a, b);
+    const std::int64_t m0 = steep ? a.y : a.x, m1 = steep ? b.y : b.x;
+    const std::int64_t n0 = steep ? a.x : a.y, n1 = steep ? b.x : b.y;
+    const std::int64_t dm = m1 - m0, dn = n1 - n0;
+    for (std::int64_t m = m0; m <= m1; ++m) {
+        std::int64_t n = n0;
+        if (dm > 0) {
+            const std::int64_t num = (m - m0) * 2 * dn + dm;
+            n += num >= 0 ? num / (2 * dm) : -((-num + 2 * dm - 1) / (2 * dm));
+        }
+        const std::int64_t x = steep ? n : m, y = steep ? m : n;
+        if (x >= 0 && y >= 0 && x < w && y < h)
+            words[static_cast<std::size_t>(y * w + x)] = value;
+    }
+}
+
+TEST(DisplayPixelRaster, SolidLinesMatchThePixelByPixelLineAndMarkWhatTheyPaint) {
+    // Long and short, steep and shallow, inside and across the edges; both straight runs and
+    // stepped ones.
+    std::uint32_t state = 5;
+    for (int k = 0; k < 3000; ++k) {
+        const int span = k % 3 == 0 ? 400 : (k % 3 == 1 ? 60 : 12);
+        auto coord = [&] { return static_cast<int>(Next(state) % (2 * span)) - span / 2; };
+        Point a{coord() + 40, coord() + 30};
+        Point b{coord() + 40, coord() + 30};
+        if (k % 4 == 0)
+            b.x = a.x + static_cast<int>(Next(state) % 3) - 1;  // nearly vertical
+        if (k % 4 == 1)
+            b.y = a.y + static_cast<int>(Next(state) % 3) - 1;  // nearly horizontal
+        Picture drawn(97, 75);
+        TileDamage damage;
+        damage.Reset(97, 75);
+        damage.Clean();
+        drawn.buffer.damage = &damage;
+        RasterLine(drawn.buffer, {a, b}, 3);
+        std::vector<std::uint32_t> expected(drawn.words.size(), 0);
+        ReferenceLine(expected, 97, 75, {a, b}, 3);
+        ASSERT_EQ(drawn.words, expected) << a.x << "," << a.y << " " << b.x << "," << b.y;
+        // What was marked is exactly what was painted: runs hold only painted pixels, a
+        // dirty tile holds at least one, and every painted pixel is in one or the other.
+        std::vector<bool> inRun(drawn.words.size(), false);
+        for (const TileDamage::Run& run : damage.Runs()) {
+            for (int i = run.first; i <= run.last; ++i) {
+                const int x = run.vertical ? run.at : i;
+                const int y = run.vertical ? i : run.at;
+                ASSERT_NE(drawn.At(x, y), 0u) << "run pixel " << x << "," << y;
+                inRun[static_cast<std::size_t>(y) * 97 + x] = true;
+            }
+        }
+        for (int y = 0; y < 75; ++y) {
+            for (int x = 0; x < 97; ++x) {
+                if (drawn.At(x, y) != 0) {
+                    ASSERT_TRUE(inRun[static_cast<std::size_t>(y) * 97 + x] ||
+                                damage.Dirty(x / 16, y / 16))
+                        << "pixel " << x << "," << y << " of line " << a.x << "," << a.y << " "
+                        << b.x << "," << b.y;
+                }
+            }
+        }
+        for (int ty = 0; ty < damage.TilesY(); ++ty) {
+            for (int tx = 0; tx < damage.TilesX(); ++tx) {
+                bool any = false;
+                for (int y = ty * 16; y < std::min(75, ty * 16 + 16); ++y) {
+                    for (int x = tx * 16; x < std::min(97, tx * 16 + 16); ++x)
+                        any = any || drawn.At(x, y) != 0;
+                }
+                ASSERT_TRUE(!damage.Dirty(tx, ty) || any) << "tile " << tx << "," << ty;
+            }
+        }
+    }
 }
 
 TEST(DisplayPixelRaster, DotsAreThreeOnThreeOffFromTheLowerEnd) {

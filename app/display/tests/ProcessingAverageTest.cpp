@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <random>
@@ -120,44 +121,68 @@ TEST(ProcessingAverage, MatchesTheLiteralSumOverRandomRecords) {
         int n;
         int records;
         int noSamplePercent;
+        int fullScalePercent = 5;  // records of code 1023 on both channels: the largest sums
     };
     const Case cases[] = {
-        {257, 2, 9, 0},     {257, 4, 13, 10},  {200, 8, 30, 25},
-        {150, 16, 40, 5},   {128, 32, 70, 0},  {96, 64, 140, 3},
-        {64, 128, 270, 50}, {40, 256, 530, 2}, {33, 512, 1100, 1},
+        {257, 2, 9, 0},        {257, 4, 13, 10},        {200, 8, 30, 25},   {150, 16, 40, 5},
+        {128, 32, 70, 0},      {96, 64, 140, 3},        {64, 128, 270, 50}, {40, 256, 530, 2},
+        {33, 512, 1100, 1},    {1, 2, 5, 30},           {131, 2, 11, 20},   {67, 64, 150, 2, 90},
+        {67, 128, 290, 2, 90}, {35, 512, 1030, 0, 100},
     };
-    std::mt19937 rng(7);
-    for (const Case& c : cases) {
-        FakeAverageHost host;
-        AverageHistory history(host);
-        LiteralAverage literal;
-        bool resize = true;
-        ASSERT_TRUE(history.PrepareAverage(Averaging(c.points, c.n), resize));
-        literal.Reset(c.points, c.n);
-        std::vector<SampleWord> a(c.points), b(c.points);
-        for (int r = 0; r < c.records; ++r) {
-            for (int i = 0; i < c.points; ++i) {
-                const int pick = static_cast<int>(rng() % 100);
-                SampleWord w;
-                if (pick < c.noSamplePercent)
-                    w = NoSample;
-                else if (pick < c.noSamplePercent + 5)
-                    w = MakeSampleWord(1023, 1023);  // largest sums
-                else
-                    w = MakeSampleWord(static_cast<int>(rng() % 1024),
-                                       static_cast<int>(rng() % 1024));
-                // Stray bits outside the codes are not part of the average.
-                if (w != NoSample && rng() % 8 == 0)
-                    w |= 0x0400FC00u;
-                a[i] = b[i] = w;
+    // Every build of the inner loops this machine runs, the plain one included.
+    for (int k = 0; k < AverageKernelCount(); ++k) {
+        const AverageKernel& kernel = AverageKernelAt(k);
+        if (!kernel.supported()) {
+            std::cout << "averaging kernel " << kernel.name
+                      << " not checked: this CPU cannot run it\n";
+            continue;
+        }
+        SCOPED_TRACE(kernel.name);
+        std::mt19937 rng(7);
+        for (const Case& c : cases) {
+            FakeAverageHost host;
+            AverageHistory history(host);
+            history.SetKernel(kernel);
+            LiteralAverage literal;
+            bool resize = true;
+            ASSERT_TRUE(history.PrepareAverage(Averaging(c.points, c.n), resize));
+            literal.Reset(c.points, c.n);
+            std::vector<SampleWord> a(c.points), b(c.points);
+            for (int r = 0; r < c.records; ++r) {
+                for (int i = 0; i < c.points; ++i) {
+                    const int pick = static_cast<int>(rng() % 100);
+                    SampleWord w;
+                    if (pick < c.noSamplePercent)
+                        w = NoSample;
+                    else if (pick < c.noSamplePercent + c.fullScalePercent)
+                        w = MakeSampleWord(1023, 1023);  // largest sums
+                    else
+                        w = MakeSampleWord(static_cast<int>(rng() % 1024),
+                                           static_cast<int>(rng() % 1024));
+                    // Stray bits outside the codes are not part of the average.
+                    if (w != NoSample && rng() % 8 == 0)
+                        w |= 0x0400FC00u;
+                    a[i] = b[i] = w;
+                }
+                history.AverageStep(a.data(), c.points);
+                literal.Step(b.data(), c.points);
+                ASSERT_EQ(a, b) << "N " << c.n << " record " << r;
+                ASSERT_EQ(history.averageSlot, literal.slot_);
+                ASSERT_EQ(history.averageFull, literal.full_);
             }
-            history.AverageStep(a.data(), c.points);
-            literal.Step(b.data(), c.points);
-            ASSERT_EQ(a, b) << "N " << c.n << " record " << r;
-            ASSERT_EQ(history.averageSlot, literal.slot_);
-            ASSERT_EQ(history.averageFull, literal.full_);
         }
     }
+}
+
+TEST(ProcessingAverage, TheWidestKernelThisMachineRunsIsTheDefault) {
+    FakeAverageHost host;
+    AverageHistory history(host);
+    int first = 0;
+    while (!AverageKernelAt(first).supported())
+        ++first;
+    EXPECT_EQ(&history.Kernel(), &AverageKernelAt(first));
+    // The last build has no vector loops and runs everywhere.
+    EXPECT_TRUE(AverageKernelAt(AverageKernelCount() - 1).supported());
 }
 
 TEST(ProcessingAverage, PreparationRestartsOrReallocatesTheRing) {

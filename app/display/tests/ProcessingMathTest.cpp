@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <optional>
+#include <random>
+#include <vector>
 
 #include "app/display/MathTrace.h"
+#include "app/display/MathYTable.h"
 #include "app/display/RecordingCanvas.h"
 #include "app/display/ViewProcessing.h"
 #include "app/display/WaveView.h"
@@ -159,6 +163,201 @@ TEST(ProcessingMath, ValuesOfTheFourOperators) {
             EXPECT_DOUBLE_EQ(r.value, c.value) << static_cast<int>(c.op);
         }
     }
+}
+
+// Settings of the table tests: each operator with several scales, positions, probes and
+// couplings, including quotients by zero (a second source at its zero code, or ground-coupled)
+// and values so far off the scale that y leaves 16 bits and meets the clamp.
+struct TableCase {
+    const char* name;
+    MathSettings math;
+    ViewSettings s;
+};
+
+std::vector<TableCase> TableCases() {
+    std::vector<TableCase> cases;
+    for (int op = 0; op < 4; ++op) {
+        auto add = [&](const char* name, auto change) {
+            TableCase c{name, {}, {}};
+            c.math.op = static_cast<MathOperator>(op);
+            c.math.mathScale = 200;
+            c.s.acqVoltsPerDivMv = {100, 50};
+            c.s.probeFactor = {1, 10};
+            c.s.acqTracePosition = {250, 250};
+            c.s.tracePosition[kTraceMath] = 250;
+            change(c);
+            cases.push_back(c);
+        };
+        add("plain", [](TableCase&) {});
+        add("CH2 with CH1, shifted positions", [](TableCase& c) {
+            c.math.firstSource = 1;
+            c.math.secondSource = 0;
+            c.s.acqTracePosition = {300, 37};
+            c.s.tracePosition[kTraceMath] = 410;
+        });
+        add("one channel twice", [](TableCase& c) { c.math.secondSource = 0; });
+        add("far off the scale", [](TableCase& c) {
+            c.math.mathScale = 1;
+            c.s.acqVoltsPerDivMv = {5000, 2000};
+            c.s.probeFactor = {100, 100};
+        });
+        add("ranges too far apart for a 16-bit score", [](TableCase& c) {
+            c.s.acqVoltsPerDivMv = {5000, 1};
+            c.s.probeFactor = {100, 1};
+            c.math.mathScale = 50000;
+        });
+        add("second source grounded", [](TableCase& c) { c.math.groundCoupled = {false, true}; });
+        add("first source grounded, large scale", [](TableCase& c) {
+            c.math.groundCoupled = {true, false};
+            c.math.mathScale = 50000;
+        });
+    }
+    return cases;
+}
+
+TEST(ProcessingMathTable, EveryPairMatchesTheDirectComputation) {
+    const ViewGeometry g = ViewGeometry::ForWaveBox(1701, 1361);
+    int outOfRange = 0;
+    int quotientsByZero = 0;
+    int clamped = 0;
+    for (const TableCase& c : TableCases()) {
+        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(static_cast<int>(c.math.op));
+        const MathMapping map(c.s, g, c.math);
+        MathYTable table;
+        EXPECT_TRUE(table.Update(map));
+        for (int c2 = 0; c2 < kCodeCount; ++c2) {
+            for (int c1 = 0; c1 < kCodeCount; ++c1) {
+                // Stray bits outside the codes do not choose the entry.
+                const SampleWord w = MakeSampleWord(c1, c2) | (c1 % 7 == 0 ? 0x0400FC00u : 0u);
+                const int y = table.Y(w);
+                const int direct = map.Y(w);
+                // The drawing holds far-off values at the clamp; the formula as written
+                // does not.
+                const bool held = std::abs(direct) == static_cast<int>(MathMapping::kYLimit);
+                const int literal = held ? direct : LiteralMathY(c.s, g, c.math, w & 0x03FF03FFu);
+                if (direct != literal || y != direct) {
+                    ADD_FAILURE() << "codes " << c1 << ", " << c2 << ": table " << y << ", direct "
+                                  << direct << ", literal " << literal;
+                    return;
+                }
+                outOfRange += table.Data()[MathYTable::Index(w)] == MathYTable::kOutOfRange;
+                quotientsByZero += c.math.op == MathOperator::Div && y == -1;
+                clamped += std::abs(y) == static_cast<int>(MathMapping::kYLimit);
+            }
+        }
+    }
+    // The cases reach every kind of entry.
+    EXPECT_GT(outOfRange, 0);
+    EXPECT_GT(quotientsByZero, 0);
+    EXPECT_GT(clamped, 0);
+}
+
+TEST(ProcessingMathTable, RebuiltOnlyWhenTheMappingChanges) {
+    const ViewGeometry g = ViewGeometry::ForWaveBox(451, 361);
+    TableCase c = TableCases()[0];
+    MathYTable table;
+    EXPECT_TRUE(table.Update(MathMapping(c.s, g, c.math)));
+    EXPECT_FALSE(table.Update(MathMapping(c.s, g, c.math)));
+    // The current V/div and position of a channel do not enter MATH; the acquisition's do.
+    c.s.voltsPerDivMv = {1000, 1000};
+    c.s.tracePosition[kTraceCh1] = 10;
+    EXPECT_FALSE(table.Update(MathMapping(c.s, g, c.math)));
+    const SampleWord w = MakeSampleWord(900, 100);
+    struct Change {
+        const char* name;
+        std::function<void(TableCase&)> apply;
+    };
+    const Change changes[] = {
+        {"operator", [](TableCase& k) { k.math.op = MathOperator::Sub; }},
+        {"first source", [](TableCase& k) { k.math.firstSource = 1; }},
+        {"scale", [](TableCase& k) { k.math.mathScale = 500; }},
+        {"coupling",
+         [](TableCase& k) {
+             k.math.groundCoupled = {true, false};
+         }},
+        {"probe",
+         [](TableCase& k) {
+             k.s.probeFactor = {10, 10};
+         }},
+        {"V/div at acquisition",
+         [](TableCase& k) {
+             k.s.acqVoltsPerDivMv = {200, 50};
+         }},
+        {"position at acquisition",
+         [](TableCase& k) {
+             k.s.acqTracePosition = {200, 250};
+         }},
+        {"MATH position", [](TableCase& k) { k.s.tracePosition[kTraceMath] = 100; }},
+    };
+    for (const Change& change : changes) {
+        TableCase k = c;
+        change.apply(k);
+        EXPECT_TRUE(table.Update(MathMapping(k.s, g, k.math))) << change.name;
+        EXPECT_EQ(table.Y(w), LiteralMathY(k.s, g, k.math, w)) << change.name;
+        EXPECT_TRUE(table.Update(MathMapping(c.s, g, c.math))) << change.name;
+    }
+    // A picture of another height.
+    const ViewGeometry taller = ViewGeometry::ForWaveBox(451, 401);
+    EXPECT_TRUE(table.Update(MathMapping(c.s, taller, c.math)));
+    EXPECT_EQ(table.Y(w), LiteralMathY(c.s, taller, c.math, w));
+}
+
+// The smallest and largest y of a column against the direct computation of every sample's y.
+TEST(ProcessingMathTable, ColumnRangeOfEveryKernelMatchesThePlainLoop) {
+    const ViewGeometry g = ViewGeometry::ForWaveBox(1701, 1361);
+    std::mt19937 rng(3);
+    int scored = 0;    // cases whose sums and differences go by the codes' score
+    int products = 0;  // products that go by the product of two scores
+    int unscored = 0;  // the rest: every word looked up
+    for (const TableCase& c : TableCases()) {
+        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(static_cast<int>(c.math.op));
+        const MathMapping map(c.s, g, c.math);
+        MathYTable table;
+        table.Update(map);
+        std::vector<SampleWord> words(3000);
+        for (SampleWord& w : words) {
+            const int pick = static_cast<int>(rng() % 100);
+            w = pick < 10 ? NoSample
+                          : MakeSampleWord(static_cast<int>(rng() % 1024),
+                                           pick < 20 ? 512 : static_cast<int>(rng() % 1024));
+        }
+        // A flat stretch: every word ties for both ends of its column.
+        std::fill(words.begin() + 1000, words.begin() + 1300, MakeSampleWord(300, 700));
+        scored += map.HasScore();
+        products += map.HasProduct();
+        unscored += !map.HasScore() && !map.HasProduct();
+        for (int k = 0; k < MathRangeKernelCount(); ++k) {
+            const MathRangeKernel& kernel = MathRangeKernelAt(k);
+            if (!kernel.supported()) {
+                std::cout << "MATH kernel " << kernel.name
+                          << " not checked: this CPU cannot run it\n";
+                continue;
+            }
+            SCOPED_TRACE(kernel.name);
+            table.SetKernel(kernel);
+            for (int trial = 0; trial < 200; ++trial) {
+                const int from = static_cast<int>(rng() % words.size());
+                const int to = from + static_cast<int>(rng() % (words.size() - from + 1));
+                int top = 5000, bottom = -5000;  // what the column held before
+                int wantTop = top, wantBottom = bottom;
+                for (int i = from; i < to; ++i) {
+                    if (words[i] == NoSample)
+                        continue;
+                    const int y = map.Y(words[i]);
+                    wantTop = std::min(wantTop, y);
+                    wantBottom = std::max(wantBottom, y);
+                }
+                table.ColumnRange(words.data(), from, to, top, bottom);
+                ASSERT_EQ(top, wantTop) << from << ".." << to;
+                ASSERT_EQ(bottom, wantBottom) << from << ".." << to;
+            }
+        }
+    }
+    EXPECT_GT(scored, 0);
+    EXPECT_GT(products, 0);
+    EXPECT_GT(unscored, 0);
 }
 
 class ProcessingMathTrace : public ::testing::Test {

@@ -338,6 +338,40 @@ TEST_F(DisplayQtRedraw, RestoringOnlyTheDrawnTilesGivesTheFullCopysPicture) {
     }
 }
 
+TEST(DisplayQtSurfaces, RestoreGivesTheGraticuleBackWhateverItsRows) {
+    // A graticule of few distinct rows (restored from a table of them) and one whose every
+    // row differs (restored from the picture itself).
+    for (const bool diagonal : {false, true}) {
+        QtViewSurfaces surfaces;
+        surfaces.Resize(ViewImageSizes{{400, 300}, {20, 311}, {20, 311}, {451, 32}});
+        Canvas& grid = surfaces.CanvasFor(ViewImage::Grid);
+        grid.Clear(0x102030);
+        grid.SetPen(0x808080, PenStyle::Dot);
+        const Segment lines[] = {{{0, 100}, {399, 100}}, {{200, 0}, {200, 299}}};
+        grid.Lines(lines, 2);
+        if (diagonal) {
+            grid.SetPen(0x00FF00, PenStyle::Solid);
+            grid.MoveTo(0, 0);
+            grid.LineTo(399, 299);
+        }
+        surfaces.CopyGridToWave();
+        for (int round = 0; round < 3; ++round) {
+            Canvas& wave = surfaces.CanvasFor(ViewImage::Wave);
+            wave.SetPen(0x0000FF, PenStyle::Solid);
+            for (int x = 0; x < 400; x += 1 + round) {
+                const Segment bar[] = {{{x, (x * 7 + round * 13) % 250}, {x, (x * 7) % 250 + 40}},
+                                       {{x, 5}, {x + 1, 290 - x % 200}}};
+                wave.Lines(bar, 2);
+            }
+            wave.Pixel(3, 3, 0xFFFFFF);
+            wave.FillRect({10, 20, 60, 45}, 0x00FFFF);
+            surfaces.CopyGridToWave();
+            ASSERT_TRUE(surfaces.Image(ViewImage::Wave) == surfaces.Image(ViewImage::Grid))
+                << (diagonal ? "diagonal" : "plain") << " round " << round;
+        }
+    }
+}
+
 TEST(DisplayTileDamage, MarksTilesOfPixelsAndClippedRectangles) {
     constexpr int T = TileDamage::kTileSize;
     TileDamage d;
@@ -362,6 +396,26 @@ TEST(DisplayTileDamage, MarksTilesOfPixelsAndClippedRectangles) {
     d.MarkRect(T, T, T, 2 * T);  // no width
     d.Clean();
     EXPECT_FALSE(d.Dirty(0, 1));
+    // Runs are kept as runs, up to a bound past which the whole picture counts as drawn on.
+    d.MarkColumn(3, 1, 30);
+    d.MarkColumn(3, 31, 40);  // joins the run before it
+    d.MarkColumn(3, 20, 25);
+    d.MarkColumn(4, 20, 25);
+    d.MarkRow(7, 0, 2);
+    ASSERT_EQ(d.Runs().size(), 3u);
+    EXPECT_TRUE(d.Runs()[0].vertical);
+    EXPECT_EQ(d.Runs()[0].first, 1);
+    EXPECT_EQ(d.Runs()[0].last, 40);
+    EXPECT_EQ(d.Runs()[1].at, 4);
+    EXPECT_FALSE(d.Dirty(0, 0));
+    for (std::size_t k = 3; k < TileDamage::kMaxRuns; ++k)
+        d.MarkRow(static_cast<int>(k % 2) * 3, 0, 0);
+    EXPECT_FALSE(d.All());
+    d.MarkRow(5, 0, 0);
+    EXPECT_TRUE(d.All());
+    d.Clean();
+    EXPECT_TRUE(d.Runs().empty());
+    EXPECT_FALSE(d.All());
 }
 
 }  // namespace

@@ -1,0 +1,207 @@
+#include "app/display/MathYTable.h"
+
+#include <algorithm>
+
+#if defined(LUMATRACE_DISPLAY_AVX2)
+#include "app/display/MathYTableAvx2.h"
+#endif
+
+namespace lumatrace {
+
+namespace {
+
+int NoVectors(const std::int16_t*, const SampleWord*, int i, int, int&, int&) {
+    return i;
+}
+
+int NoScoreVectors(const SampleWord*, int i, int, std::uint32_t, int&, int&) {
+    return i;
+}
+
+int NoFindVectors(const SampleWord*, int i, int, std::uint32_t, int, int) {
+    return i;
+}
+
+int NoProductVectors(const SampleWord*, int i, int, const MathProductScore&, std::int64_t&,
+                     std::int64_t&) {
+    return i;
+}
+
+int NoProductFindVectors(const SampleWord*, int i, int, const MathProductScore&, std::int64_t,
+                         std::int64_t) {
+    return i;
+}
+
+bool RunsEverywhere() {
+    return true;
+}
+
+#if defined(LUMATRACE_DISPLAY_AVX2)
+// __builtin_cpu_supports also checks that the OS saves the wider registers.
+bool HasAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+#endif
+
+const MathRangeKernel kKernels[] = {
+#if defined(LUMATRACE_DISPLAY_AVX2)
+    {"avx2", &HasAvx2, &avx2::MathRangeAvx2, &avx2::MathScoreRangeAvx2, &avx2::MathScoreFindAvx2,
+     &avx2::MathProductRangeAvx2, &avx2::MathProductFindAvx2},
+#endif
+    {"plain", &RunsEverywhere, &NoVectors, &NoScoreVectors, &NoFindVectors, &NoProductVectors,
+     &NoProductFindVectors},
+};
+
+constexpr int kKernelCount = static_cast<int>(sizeof(kKernels) / sizeof(kKernels[0]));
+
+}  // namespace
+
+int MathRangeKernelCount() {
+    return kKernelCount;
+}
+
+const MathRangeKernel& MathRangeKernelAt(int index) {
+    return kKernels[index];
+}
+
+const MathRangeKernel& BestMathRangeKernel() {
+    static const MathRangeKernel& best = []() -> const MathRangeKernel& {
+        for (const MathRangeKernel& k : kKernels) {
+            if (k.supported())
+                return k;
+        }
+        return kKernels[kKernelCount - 1];
+    }();
+    return best;
+}
+
+bool MathYTable::Update(const MathMapping& map) {
+    if (built_ && mapping_.SameAs(map))
+        return false;
+    mapping_ = map;
+    table_.resize(kEntries + 1);
+    for (int c2 = 0; c2 < kCodeCount; ++c2) {
+        std::int16_t* row = table_.data() + (static_cast<std::size_t>(c2) << 10);
+        for (int c1 = 0; c1 < kCodeCount; ++c1) {
+            const int y = map.Y(MakeSampleWord(c1, c2));
+            row[c1] = y > std::numeric_limits<std::int16_t>::max() || y <= kOutOfRange
+                          ? kOutOfRange
+                          : static_cast<std::int16_t>(y);
+        }
+    }
+    table_[kEntries] = 0;
+    built_ = true;
+    coefficients_ = map.HasScore() ? (static_cast<std::uint32_t>(map.ScoreCh1()) & 0xFFFFu) |
+                                         (static_cast<std::uint32_t>(map.ScoreCh2()) << 16)
+                                   : 0;
+    product_ = {map.ShiftA(), map.ShiftB(), map.OffsetA(), map.OffsetB()};
+    return true;
+}
+
+void MathYTable::ColumnRange(const SampleWord* words, int from, int to, int& top,
+                             int& bottom) const {
+    if (mapping_.HasScore()) {
+        ScoreColumnRange(words, from, to, top, bottom);
+        return;
+    }
+    if (mapping_.HasProduct()) {
+        ProductColumnRange(words, from, to, top, bottom);
+        return;
+    }
+    int lo = top;
+    int hi = bottom;
+    const std::int16_t* table = table_.data();
+    int i = from;
+    while (i < to) {
+        i = kernel_->range(table, words, i, to, lo, hi);
+        // What the vector loop left: the last few words, or a vector with a pair off the table.
+        const int stop = std::min(to, i + 8);
+        for (; i < stop; ++i) {
+            const SampleWord w = words[i];
+            if (w == NoSample)
+                continue;
+            const int y = Y(w);
+            lo = std::min(lo, y);
+            hi = std::max(hi, y);
+        }
+    }
+    top = lo;
+    bottom = hi;
+}
+
+void MathYTable::ScoreColumnRange(const SampleWord* words, int from, int to, int& top,
+                                  int& bottom) const {
+    // The largest value of the column is among the words of the largest score, the smallest
+    // among those of the smallest: only they are looked up.
+    const std::uint32_t k = coefficients_;
+    int lo = std::numeric_limits<int>::max();
+    int hi = std::numeric_limits<int>::min();
+    int i = kernel_->scoreRange(words, from, to, k, lo, hi);
+    for (; i < to; ++i) {
+        if (words[i] != NoSample) {
+            const int score = MathScore(words[i], k);
+            lo = std::min(lo, score);
+            hi = std::max(hi, score);
+        }
+    }
+    if (lo > hi)
+        return;  // no sample
+    int yTop = top;
+    int yBottom = bottom;
+    i = from;
+    while (i < to) {
+        i = kernel_->scoreFind(words, i, to, k, lo, hi);
+        const int stop = std::min(to, i + 8);
+        for (; i < stop; ++i) {
+            const SampleWord w = words[i];
+            if (w == NoSample)
+                continue;
+            const int score = MathScore(w, k);
+            if (score == hi)
+                yTop = std::min(yTop, Y(w));
+            if (score == lo)
+                yBottom = std::max(yBottom, Y(w));
+        }
+    }
+    top = yTop;
+    bottom = yBottom;
+}
+
+void MathYTable::ProductColumnRange(const SampleWord* words, int from, int to, int& top,
+                                    int& bottom) const {
+    const MathProductScore& p = product_;
+    std::int64_t lo = std::numeric_limits<std::int64_t>::max();
+    std::int64_t hi = std::numeric_limits<std::int64_t>::min();
+    int i = kernel_->productRange(words, from, to, p, lo, hi);
+    for (; i < to; ++i) {
+        if (words[i] != NoSample) {
+            const std::int64_t score = MathProduct(words[i], p);
+            lo = std::min(lo, score);
+            hi = std::max(hi, score);
+        }
+    }
+    if (lo > hi)
+        return;  // no sample
+    int yTop = top;
+    int yBottom = bottom;
+    i = from;
+    while (i < to) {
+        i = kernel_->productFind(words, i, to, p, lo, hi);
+        const int stop = std::min(to, i + 8);
+        for (; i < stop; ++i) {
+            const SampleWord w = words[i];
+            if (w == NoSample)
+                continue;
+            const std::int64_t score = MathProduct(w, p);
+            if (score == hi)
+                yTop = std::min(yTop, Y(w));
+            if (score == lo)
+                yBottom = std::max(yBottom, Y(w));
+        }
+    }
+    top = yTop;
+    bottom = yBottom;
+}
+
+}  // namespace lumatrace
