@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -811,33 +812,48 @@ void RemoteCommands::AddTrigger() {
 // ---------------------------------------------------------------------------
 // Math and spectrum.
 
-void RemoteCommands::AddMath() {
-    table_.Add(":MATH:DISPlay", [this](ScpiCall& c) {
+void RemoteCommands::AddBooleanSetting(std::string_view header, std::function<bool()> get,
+                                       std::function<RemoteStatus(bool)> set) {
+    table_.Add(header, [set = std::move(set)](ScpiCall& c) {
         if (!c.ExpectCount(1, 1)) {
             return;
         }
         if (const auto on = c.Boolean(0)) {
-            Check(c, target_.SetMathShown(*on));
+            Check(c, set(*on));
         }
     });
-    table_.Add(":MATH:DISPlay?", [this](ScpiCall& c) {
+    table_.Add(std::string(header) + "?", [get = std::move(get)](ScpiCall& c) {
         if (c.ExpectCount(0, 0)) {
-            c.Respond(Bool01(target_.Math().shown));
+            c.Respond(Bool01(get()));
         }
     });
-    table_.Add(":MATH:OPERation", [this](ScpiCall& c) {
+}
+
+void RemoteCommands::AddChoiceSetting(std::string_view header, std::span<const ScpiChoice> choices,
+                                      std::function<int()> get,
+                                      std::function<RemoteStatus(int)> set) {
+    table_.Add(header, [choices, set = std::move(set)](ScpiCall& c) {
         if (!c.ExpectCount(1, 1)) {
             return;
         }
-        if (const auto op = c.Choice(0, kMathOperatorChoices)) {
-            Check(c, target_.SetMathOperator(*op));
+        if (const auto value = c.Choice(0, choices)) {
+            Check(c, set(*value));
         }
     });
-    table_.Add(":MATH:OPERation?", [this](ScpiCall& c) {
+    table_.Add(std::string(header) + "?", [choices, get = std::move(get)](ScpiCall& c) {
         if (c.ExpectCount(0, 0)) {
-            c.Respond(ChoiceText(kMathOperatorChoices, target_.Math().operatorIndex));
+            c.Respond(ChoiceText(choices, get()));
         }
     });
+}
+
+void RemoteCommands::AddMath() {
+    AddBooleanSetting(
+        ":MATH:DISPlay", [this] { return target_.Math().shown; },
+        [this](bool on) { return target_.SetMathShown(on); });
+    AddChoiceSetting(
+        ":MATH:OPERation", kMathOperatorChoices, [this] { return target_.Math().operatorIndex; },
+        [this](int op) { return target_.SetMathOperator(op); });
     table_.Add(":MATH:SOURce<n>", [this](ScpiCall& c) {
         const auto which = c.Suffix(0, 1, 2);
         if (!which || !c.ExpectCount(1, 1)) {
@@ -858,45 +874,15 @@ void RemoteCommands::AddMath() {
 }
 
 void RemoteCommands::AddFft() {
-    table_.Add(":FFT:DISPlay", [this](ScpiCall& c) {
-        if (!c.ExpectCount(1, 1)) {
-            return;
-        }
-        if (const auto on = c.Boolean(0)) {
-            Check(c, target_.SetFftShown(*on));
-        }
-    });
-    table_.Add(":FFT:DISPlay?", [this](ScpiCall& c) {
-        if (c.ExpectCount(0, 0)) {
-            c.Respond(Bool01(target_.Fft().shown));
-        }
-    });
-    table_.Add(":FFT:SOURce", [this](ScpiCall& c) {
-        if (!c.ExpectCount(1, 1)) {
-            return;
-        }
-        if (const auto ch = c.Choice(0, kChannelChoices)) {
-            Check(c, target_.SetFftSource(*ch));
-        }
-    });
-    table_.Add(":FFT:SOURce?", [this](ScpiCall& c) {
-        if (c.ExpectCount(0, 0)) {
-            c.Respond(ChoiceText(kChannelChoices, target_.Fft().sourceIndex));
-        }
-    });
-    table_.Add(":FFT:WINDow", [this](ScpiCall& c) {
-        if (!c.ExpectCount(1, 1)) {
-            return;
-        }
-        if (const auto w = c.Choice(0, kFftWindowChoices)) {
-            Check(c, target_.SetFftWindow(*w));
-        }
-    });
-    table_.Add(":FFT:WINDow?", [this](ScpiCall& c) {
-        if (c.ExpectCount(0, 0)) {
-            c.Respond(ChoiceText(kFftWindowChoices, target_.Fft().window));
-        }
-    });
+    AddBooleanSetting(
+        ":FFT:DISPlay", [this] { return target_.Fft().shown; },
+        [this](bool on) { return target_.SetFftShown(on); });
+    AddChoiceSetting(
+        ":FFT:SOURce", kChannelChoices, [this] { return target_.Fft().sourceIndex; },
+        [this](int ch) { return target_.SetFftSource(ch); });
+    AddChoiceSetting(
+        ":FFT:WINDow", kFftWindowChoices, [this] { return target_.Fft().window; },
+        [this](int w) { return target_.SetFftWindow(w); });
 }
 
 // ---------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 // scale), and the query returns that item's value.
 #pragma once
 
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -51,6 +52,12 @@ class RemoteCommands {
     void AddTrigger();
     void AddMath();
     void AddFft();
+    // A setting with a command that sets it and a query that reads it back:
+    // ON/OFF, or one of the character-data choices.
+    void AddBooleanSetting(std::string_view header, std::function<bool()> get,
+                           std::function<RemoteStatus(bool)> set);
+    void AddChoiceSetting(std::string_view header, std::span<const ScpiChoice> choices,
+                          std::function<int()> get, std::function<RemoteStatus(int)> set);
     void AddMeasure();
     void AddWaveform();
     void AddSave();
