@@ -141,25 +141,16 @@ bool SelectFftHScale(FftHScaleState& state, int index, int fftLength, int sample
     window.HalfScreenBins = window.BinsPerScreen / 2;
     window.ScrollPerBin = 1000000.0 / (window.FftBins + window.BinsPerScreen);
     if (sameGrid && window.BinsPerScreen != before.BinsPerScreen) {
-        // The view window places its left edge half a screen before the centre bin; with a
-        // new scale that edge would stay where it was and the centre move away.
-        const int centre = before.SpecCentreBin();
-        const int left = centre - window.HalfScreenBins;
-        if (left < 0) {
-            window.SpecStart = 0;
-            window.SpecLeftBlank = -left;
-        } else {
-            window.SpecStart = left + window.HalfScreenBins >= window.FftBins
-                                   ? std::max(0, window.FftBins - window.HalfScreenBins - 1)
-                                   : left;
-            window.SpecLeftBlank = 0;
-        }
+        // A new width of the screen on the same bins: the left edge moves so that the bin the
+        // user was looking at stays in the centre.
+        const int left = before.SpecCentreBin() - window.HalfScreenBins;
+        window.SetSpecStart(left);
+        window.SpecLeftBlank = left < 0 ? -left : 0;
     }
     // Whatever changed, the window stays where the scroll bar can take it: 0 Hz no further
     // right than the centre, the last bin no further left.
     window.SpecLeftBlank = std::min(window.SpecLeftBlank, window.HalfScreenBins);
-    window.SpecStart =
-        std::min(window.SpecStart, std::max(0, window.FftBins - window.HalfScreenBins - 1));
+    window.SetSpecStart(window.SpecStart);
     return true;
 }
 

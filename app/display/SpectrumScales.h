@@ -59,11 +59,11 @@ bool RebuildFftHScaleList(const ValueLists& lists, FftHScaleState& state, int me
                           int sampleIntervalNs, bool equivalentDisplay);
 // Selects item `index` and re-derives the frequency per division and the bin width; sizes the
 // spectrum window (FftBins, BinsPerScreen, HalfScreenBins, ScrollPerBin). A new scale on the
-// same bins keeps the bin in the centre of the view where it is (SpecStart and SpecLeftBlank
-// move, the start limited as the view window limits it). A new FFT length or bin width is a
-// new set of bins: the window keeps its start, as it does when first sized, limited to where
-// the scroll bar can take it (0 Hz at most in the centre). Returns false and changes nothing
-// when the index or its item cannot be used.
+// same bins keeps the bin in the centre of the view where it is: the left edge and the blank
+// left of 0 Hz move, the edge limited by SpectrumWindow::SetSpecStart. A new FFT length or bin
+// width is a new set of bins: the window keeps its start, limited to where the scroll bar can
+// take it (0 Hz at most in the centre). Returns false and changes nothing when the index or
+// its item cannot be used.
 bool SelectFftHScale(FftHScaleState& state, int index, int fftLength, int sampleIntervalNs,
                      bool equivalentDisplay, SpectrumWindow& window);
 

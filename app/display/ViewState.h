@@ -130,6 +130,19 @@ struct SpectrumWindow {
         int c = SpecStart + HalfScreenBins - SpecLeftBlank;
         return c > FftBins - 1 ? FftBins - 1 : c;
     }
+
+    // The first bin on screen for a left edge `a` bins from 0 Hz: none before 0 Hz (the blank
+    // left of it is the caller's), and none so late that the last bin would pass the centre.
+    void SetSpecStart(std::int64_t a) {
+        const int last = FftBins - HalfScreenBins - 1;
+        if (a <= 0) {
+            SpecStart = 0;
+        } else if (a + HalfScreenBins >= FftBins) {
+            SpecStart = last > 0 ? last : 0;
+        } else {
+            SpecStart = static_cast<int>(a);
+        }
+    }
 };
 
 }  // namespace lumatrace

@@ -440,14 +440,7 @@ void WaveView::RecomputeViewWindow(const ViewSettings& s) {
                 h.SpecStartPhase = 0.0;
             }
         }
-        // SetSpecStart
-        if (a <= 0) {
-            sp.SpecStart = 0;
-        } else if (a + sp.HalfScreenBins >= sp.FftBins) {
-            sp.SpecStart = sp.FftBins - sp.HalfScreenBins - 1;
-        } else {
-            sp.SpecStart = static_cast<int>(a);
-        }
+        sp.SetSpecStart(a);
         if (!h.viewAnchorHold)
             sp.SpecLeftBlank = a < 0 ? static_cast<int>(-a) : 0;
     }
