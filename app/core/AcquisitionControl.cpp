@@ -101,6 +101,11 @@ void AcquisitionControl::FillModeRecord() {
     session_.modeRecord = BuildModeRecord(settings_, panel);
 }
 
+void AcquisitionControl::ShowTriggerStatus(std::string_view text) {
+    triggerStatus_ = text;
+    host_.SetTriggerStatusText(text);
+}
+
 void AcquisitionControl::SwitchTriggerGroup(bool enabled) {
     if (triggerGroup_ != enabled) {
         triggerGroup_ = enabled;
@@ -192,7 +197,7 @@ void AcquisitionControl::SetRunControls(bool running) {
     if (running) {
         RecomputeTimeBase();
     }
-    host_.SetTriggerStatusText("");
+    ShowTriggerStatus("");
     if (running) {
         EnableStatusTimer();
     } else {
@@ -331,7 +336,7 @@ void AcquisitionControl::ReportDeviceError(std::string_view operation) {
 
 void AcquisitionControl::TimerStatusTick() {
     if (!Running() || settings_.trigMode == kTrigModeFreeRun) {
-        host_.SetTriggerStatusText("");
+        ShowTriggerStatus("");
         host_.SetStatusTimer(false);
         return;
     }
@@ -343,7 +348,7 @@ void AcquisitionControl::TimerStatusTick() {
     const StatusOutcome out =
         StatusStep(session_.deviceStatus, now - startTick, settings_.trigMode);
     if (out.text) {
-        host_.SetTriggerStatusText(*out.text);
+        ShowTriggerStatus(*out.text);
     }
     if (out.startFlag) {
         session_.startFlag = *out.startFlag;

@@ -72,6 +72,11 @@ class AcquisitionControl {
     int prevTimeDivIndex = 16;
 
     int RunMode() const { return settings_.runMode; }
+    // The trigger-status text as last shown ("PreTrig", "Trig'd", ...; empty when none).
+    const std::string& TriggerStatusText() const { return triggerStatus_; }
+    // Whether the trigger controls (and the pulse box) are usable: roll mode takes them away.
+    bool TriggerControlsEnabled() const { return triggerGroup_.value_or(true); }
+    bool PulseControlsEnabled() const { return pulseGroup_.value_or(true); }
     // Equivalent-time records are on show (equivalent-time on and not showing an
     // auto-triggered real-time record).
     bool EquivalentDisplay() const;
@@ -144,6 +149,7 @@ class AcquisitionControl {
 
   private:
     void EnterRun(int runMode, int trigMode);
+    void ShowTriggerStatus(std::string_view text);
     void SwitchTriggerGroup(bool enabled);
     void SwitchPulseGroup(bool enabled);
     void EnableStatusTimer();
@@ -158,6 +164,7 @@ class AcquisitionControl {
     MessageBoxService& messages_;
     std::optional<bool> triggerGroup_;
     std::optional<bool> pulseGroup_;
+    std::string triggerStatus_;
 };
 
 }  // namespace lumatrace

@@ -45,6 +45,7 @@ class QTimer;
 namespace lumatrace {
 
 class MeasurePanel;
+struct MeasureInput;
 class RemoteInstrument;
 class TFormDrv;
 class TFormSetup;
@@ -453,12 +454,15 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     void CreateMeasurePanel();
     void ShowMeasurePanel(bool shown);
     void MeasureAfterRedraw();
+    // The record on show as the measurements take it: words, the scales it was taken with,
+    // MATH as the panel sets it, and the time between its samples (the remote commands' too).
+    MeasureInput RecordMeasureInput() const;
     int MeasureDockExtent() const;  // height the shown panel adds to the window
     MeasurePanel* measurePanel_ = nullptr;
     QDockWidget* measureDock_ = nullptr;
     QAction* measureItem_ = nullptr;
-    bool recordPending_ = false;       // a new record is on show, not yet measured
-    double acqIntervalSeconds_ = 0.0;  // time between samples as the record was taken
+    bool recordPending_ = false;         // a new record is on show, not yet measured
+    double acqIntervalSeconds_ = 10e-9;  // time between samples as the record was taken
 };
 
 }  // namespace lumatrace

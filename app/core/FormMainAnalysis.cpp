@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "app/core/FormMain.h"
+#include "app/core/PanelDerived.h"
 #include "app/platform/MemoryStatus.h"
 
 namespace lumatrace {
@@ -59,16 +60,7 @@ void TFormMain::SetAnalysisMarkerLayer(MarkerLayer* markers) {
 
 void TFormMain::UpdateAnalysisSettings() {
     const InstrumentSettings& s = Settings();
-    MathSettings math;
-    math.firstSource = MathFirstSource(Panel());
-    math.secondSource = MathSecondSource(Panel());
-    constexpr MathOperator kOperators[4] = {MathOperator::Add, MathOperator::Sub, MathOperator::Mul,
-                                            MathOperator::Div};
-    math.op = kOperators[MathOperatorIndex(Panel())];
-    math.mathScale = s.mathScale;
-    math.groundCoupled = {s.displayCoupling[0] == kCouplingGnd,
-                          s.displayCoupling[1] == kCouplingGnd};
-    processing_->SetMathSettings(math);
+    processing_->SetMathSettings(MathSettingsFrom(Panel(), s));
 
     SpectrumDisplaySettings& d = spectrum_->Display();
     d.source = FftSourceChannel();

@@ -7,6 +7,7 @@
 #include <QKeySequence>
 #include <QLayout>
 #include <QMenu>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <algorithm>
 
@@ -86,7 +87,8 @@ void TFormMain::ShowMeasurePanel(bool shown) {
     }
     measurePanel_->SetShown(shown);
     measureDock_->setVisible(shown);
-    if (measureItem_ && measureItem_->isChecked() != shown) {
+    if (measureItem_) {
+        const QSignalBlocker quiet(measureItem_);
         measureItem_->setChecked(shown);
     }
     if (!formReady_ || closed_) {
@@ -104,19 +106,10 @@ void TFormMain::RecordOnShow() {
     recordPending_ = true;
 }
 
-void TFormMain::MeasureAfterRedraw() {
-    if (!measurePanel_) {
-        return;
-    }
-    if (!acq_->dataValid) {
-        recordPending_ = false;
-        measurePanel_->ForgetRecord();
-        return;
-    }
+MeasureInput TFormMain::RecordMeasureInput() const {
     const InstrumentSettings& s = Settings();
     const int n = std::clamp(s.memoryPoints, 0, kMaxRecordPoints);
-    MeasureFrame frame;
-    MeasureInput& in = frame.input;
+    MeasureInput in;
     in.record = std::span<const SampleWord>(WaveBuffer.data(), static_cast<std::size_t>(n));
     for (std::size_t ch = 0; ch < 2; ++ch) {
         MeasureChannel& c = in.channel[ch];
@@ -127,8 +120,24 @@ void TFormMain::MeasureAfterRedraw() {
         c.position = acqTracePosition_[ch];
     }
     in.mathOn = s.mathOn != 0;
-    in.math = processing_->Math();  // as UpdateAnalysisSettings left it for this redraw
+    in.math = MathSettingsFrom(Panel(), s);
     in.sampleIntervalSeconds = acqIntervalSeconds_;
+    return in;
+}
+
+void TFormMain::MeasureAfterRedraw() {
+    if (!measurePanel_) {
+        return;
+    }
+    if (!acq_->dataValid) {
+        recordPending_ = false;
+        measurePanel_->ForgetRecord();
+        return;
+    }
+    const InstrumentSettings& s = Settings();
+    MeasureFrame frame;
+    frame.input = RecordMeasureInput();
+    const int n = static_cast<int>(frame.input.record.size());
     frame.screen = ScreenGate(view_.Horizontal(), view_.Geometry(), n, s.trigPosition);
     frame.cursors =
         CursorGate(view_.Horizontal(), view_.Geometry(), n, s.trigPosition, s.cursorT1, s.cursorT2);

@@ -17,6 +17,8 @@
 #include <span>
 
 #include "app/core/FormMain.h"
+#include "app/core/PanelController.h"
+#include "app/core/PanelDerived.h"
 #include "app/core/PanelValues.h"
 #include "app/core/TimeBase.h"
 #include "app/display/MathTrace.h"
@@ -129,7 +131,12 @@ class TFormMain::RemoteTarget final : public RemoteInstrument {
                 item = form_.A_Stop;
                 break;
         }
-        if (!item->isEnabled()) {
+        const RunActionState usable = Availability().runActions;
+        const bool enabled = action == RemoteRunAction::kAuto     ? usable.autoEnabled
+                             : action == RemoteRunAction::kNormal ? usable.normalEnabled
+                             : action == RemoteRunAction::kSingle ? usable.singleEnabled
+                                                                  : usable.stopEnabled;
+        if (!enabled) {
             if (action == RemoteRunAction::kStop && form_.Settings().runMode == kRunStop) {
                 return RemoteStatus::Ok();
             }
@@ -146,7 +153,7 @@ class TFormMain::RemoteTarget final : public RemoteInstrument {
         if (form_.Settings().runMode == kRunStop) {
             return RemoteTriggerStatus::kStopped;
         }
-        const QString text = form_.PnlStsTrig->text().trimmed();
+        const QString text = QString::fromStdString(form_.acq_->TriggerStatusText()).trimmed();
         if (text == QStringLiteral("PreTrig")) {
             return RemoteTriggerStatus::kPreTrigger;
         }
@@ -202,7 +209,7 @@ class TFormMain::RemoteTarget final : public RemoteInstrument {
         if (!form_.formReady_) {
             return RemoteStatus::Fail(kSettingsConflict, "the window is not ready");
         }
-        if (!(ch == 0 ? form_.UpDownCh1 : form_.UpDownCh2)->isEnabled()) {
+        if (!Availability().channel[static_cast<std::size_t>(ch)]) {
             return Disabled(ch == 0 ? "UpDownCh1" : "UpDownCh2");
         }
         int& value = form_.Settings().tracePosition[static_cast<std::size_t>(trace)];
@@ -231,7 +238,9 @@ class TFormMain::RemoteTarget final : public RemoteInstrument {
         if (!form_.formReady_) {
             return RemoteStatus::Fail(kSettingsConflict, "the window is not ready");
         }
-        if (!form_.UpDownTrigP->isEnabled()) {
+        // The position up-down rests with the trigger controls and while the spectrum is in
+        // front.
+        if (!Availability().trigger || form_.SpectrumInFront()) {
             return Disabled("UpDownTrigP");
         }
         InstrumentSettings& s = form_.Settings();
@@ -306,7 +315,7 @@ class TFormMain::RemoteTarget final : public RemoteInstrument {
         if (!form_.formReady_) {
             return RemoteStatus::Fail(kSettingsConflict, "the window is not ready");
         }
-        if (!form_.UpDownTrigL->isEnabled()) {
+        if (!Availability().trigger) {
             return Disabled("UpDownTrigL");
         }
         InstrumentSettings& s = form_.Settings();
@@ -369,22 +378,8 @@ class TFormMain::RemoteTarget final : public RemoteInstrument {
             out.status = RemoteStatus::Fail(kExecutionError, "no measurement " + std::string(name));
             return out;
         }
-        const InstrumentSettings& s = form_.Settings();
-        MeasureInput in;
-        const int points = RecordPoints();
-        in.record = std::span<const SampleWord>(form_.view_.Record().data(),
-                                                static_cast<std::size_t>(points));
-        for (std::size_t ch = 0; ch < 2; ++ch) {
-            MeasureChannel& c = in.channel[ch];
-            c.on = s.channelOn[ch] != 0;
-            c.ground = s.displayCoupling[ch] == kCouplingGnd;
-            c.voltsPerDivMv = form_.acqVoltsPerDivMv_[ch];
-            c.probeFactor = s.probeFactor[ch];
-            c.position = form_.acqTracePosition_[ch];
-        }
-        in.mathOn = form_.Panel().Down(PanelLatch::Math);
-        in.math = CurrentMath();
-        in.sampleIntervalSeconds = SampleIntervalSeconds();
+        const MeasureInput in = form_.RecordMeasureInput();
+        const int points = static_cast<int>(in.record.size());
         const MeasureSource from = source == RemoteSource::kCh1   ? MeasureSource::Ch1
                                    : source == RemoteSource::kCh2 ? MeasureSource::Ch2
                                                                   : MeasureSource::Math;
@@ -398,10 +393,11 @@ class TFormMain::RemoteTarget final : public RemoteInstrument {
 
     RemoteStatus Record(RemoteSource source, RemoteRecord& out) const override {
         const InstrumentSettings& s = form_.Settings();
-        const auto points = static_cast<std::size_t>(RecordPoints());
-        const std::span<const SampleWord> words(form_.view_.Record().data(), points);
+        const MeasureInput record = form_.RecordMeasureInput();
+        const std::span<const SampleWord> words = record.record;
+        const std::size_t points = words.size();
         out = RemoteRecord{};
-        out.xIncrement = SampleIntervalSeconds();
+        out.xIncrement = record.sampleIntervalSeconds;
         out.xOrigin = -static_cast<double>(s.trigPosition) * out.xIncrement;
         if (source != RemoteSource::kMath) {
             const std::size_t ch = source == RemoteSource::kCh1 ? 0 : 1;
@@ -414,7 +410,7 @@ class TFormMain::RemoteTarget final : public RemoteInstrument {
         // MATH is computed as the view draws it: each operand in mV from the
         // scale its record was taken with, combined, then placed on the MATH
         // trace's own scale and position.
-        const MathSettings math = CurrentMath();
+        const MathSettings& math = record.math;
         if (math.mathScale <= 0) {
             return RemoteStatus::Fail(kSettingsConflict, "the MATH scale is not set");
         }
@@ -500,8 +496,7 @@ class TFormMain::RemoteTarget final : public RemoteInstrument {
         if (!form_.formReady_) {
             return RemoteStatus::Fail(kSettingsConflict, "the window is not ready");
         }
-        QComboBox* box = form_.ListWidget(list);
-        if (!box->isEnabled()) {
+        if (!ListAvailable(Availability(), list)) {
             return Disabled(PanelListName(list));
         }
         const ListState& state = form_.Panel().List(list);
@@ -525,8 +520,8 @@ class TFormMain::RemoteTarget final : public RemoteInstrument {
         if (form_.Panel().Down(latch) == down) {
             return RemoteStatus::Ok();
         }
-        if (!form_.formReady_ || !button->isEnabled()) {
-            return Disabled(button->objectName().toUtf8().constData());
+        if (!form_.formReady_) {
+            return RemoteStatus::Fail(kSettingsConflict, "the window is not ready");
         }
         button->click();
         return RemoteStatus::Ok();
@@ -534,14 +529,14 @@ class TFormMain::RemoteTarget final : public RemoteInstrument {
 
     // A check box runs its handler on the change of state.
     RemoteStatus SetCheck(PanelCheck check, bool on) {
-        QCheckBox* box = form_.CheckWidget(check);
         if (form_.Panel().Checked(check) == on) {
             return RemoteStatus::Ok();
         }
-        if (!form_.formReady_ || !box->isEnabled()) {
-            return Disabled(box->objectName().toUtf8().constData());
+        if (!form_.formReady_ || !CheckAvailable(Availability(), check)) {
+            return Disabled(
+                PanelControlNameOf({PanelControlKind::Check, static_cast<int>(check), 0}));
         }
-        box->setChecked(on);
+        form_.CheckWidget(check)->setChecked(on);
         return RemoteStatus::Ok();
     }
 
@@ -551,14 +546,14 @@ class TFormMain::RemoteTarget final : public RemoteInstrument {
         if (member < 0 || member >= static_cast<int>(radios.size())) {
             return RemoteStatus::Fail(kHardwareMissing, "no such choice");
         }
-        QRadioButton* radio = radios[static_cast<std::size_t>(member)];
-        if (form_.Panel().Radio(group) == member && radio->isChecked()) {
+        if (form_.Panel().Radio(group) == member) {
             return RemoteStatus::Ok();
         }
-        if (!form_.formReady_ || !radio->isEnabled()) {
-            return Disabled(radio->objectName().toUtf8().constData());
+        if (!form_.formReady_ || !RadioAvailable(Availability(), form_.Panel(), group)) {
+            return Disabled(
+                PanelControlNameOf({PanelControlKind::Radio, static_cast<int>(group), member}));
         }
-        radio->setChecked(true);
+        radios[static_cast<std::size_t>(member)]->setChecked(true);
         return RemoteStatus::Ok();
     }
 
@@ -568,40 +563,12 @@ class TFormMain::RemoteTarget final : public RemoteInstrument {
         return form_.Settings().tracePosition[static_cast<std::size_t>(trace)];
     }
 
-    int RecordPoints() const {
-        return std::clamp(form_.Settings().memoryPoints, 0, kMaxRecordPoints);
-    }
-
-    // Seconds between samples of the record on show: the sampling interval,
-    // or the finer spacing of an equivalent-time record.
-    double SampleIntervalSeconds() const {
-        const InstrumentSettings& s = form_.Settings();
-        if (form_.acq_->EquivalentDisplay()) {
-            const int samples = EquivalentScreenSamples(s.timePerDiv);
-            if (samples > 0) {
-                return static_cast<double>(s.timePerDiv) * 10.0 / samples * 1e-9;
-            }
-        }
-        return s.sampleIntervalNs * 1e-9;
+    PanelAvailability Availability() const {
+        return PanelAvailabilityOf(form_.Panel(), form_.Settings(), *form_.acq_);
     }
 
     static double ChannelVoltsPerCode(int voltsPerDivMv, int probeFactor) {
         return voltsPerDivMv * probeFactor / 1000.0 * 10.0 / kCodeCount;
-    }
-
-    MathSettings CurrentMath() const {
-        const InstrumentSettings& s = form_.Settings();
-        const PanelState& p = form_.Panel();
-        MathSettings math;
-        math.firstSource = MathFirstSource(p);
-        math.secondSource = MathSecondSource(p);
-        constexpr MathOperator kOperators[4] = {MathOperator::Add, MathOperator::Sub,
-                                                MathOperator::Mul, MathOperator::Div};
-        math.op = kOperators[std::clamp(MathOperatorIndex(p), 0, 3)];
-        math.mathScale = s.mathScale;
-        math.groundCoupled = {s.displayCoupling[0] == kCouplingGnd,
-                              s.displayCoupling[1] == kCouplingGnd};
-        return math;
     }
 
     TFormMain& form_;

@@ -144,6 +144,83 @@ void PanelController::PulseStepped(int stepNs) {
         ClampPulse(static_cast<std::int64_t>(settings_.pulseWidth) + stepNs, condition), condition);
 }
 
+PanelAvailability PanelAvailabilityOf(const PanelState& p, const InstrumentSettings& s,
+                                      const AcquisitionControl& acq) {
+    const PanelEnabling e = ComputeEnabling(s);
+    PanelAvailability a;
+    a.channel = e.channelControls;
+    a.trigger = acq.TriggerControlsEnabled();
+    a.pulse = acq.PulseControlsEnabled();
+    a.memorySize = !acq.Running();
+    a.number = p.Index(PanelList::WaveForm) == kWaveformAverage;
+    a.mathGroup = e.mathGroup;
+    a.fftGroup = e.fftGroup;
+    a.runActions = ComputeRunActions(s.runMode, s.rollActive != 0, acq.deviceReady);
+    return a;
+}
+
+bool ListAvailable(const PanelAvailability& a, PanelList list) {
+    switch (list) {
+        case PanelList::Vd1:
+        case PanelList::Pb1:
+        case PanelList::Cup1:
+            return a.channel[0];
+        case PanelList::Vd2:
+        case PanelList::Pb2:
+        case PanelList::Cup2:
+            return a.channel[1];
+        case PanelList::TrigSrc:
+        case PanelList::TrigCup:
+        case PanelList::TrigSp:
+            return a.trigger;
+        case PanelList::MemSize:
+            return a.memorySize;
+        case PanelList::Number:
+            return a.number;
+        case PanelList::Math:
+            return a.mathGroup;
+        case PanelList::FftVScale:
+        case PanelList::FftHScale:
+            return a.fftGroup;
+        case PanelList::Td:
+        case PanelList::WaveForm:
+            return true;
+    }
+    return true;
+}
+
+bool RadioAvailable(const PanelAvailability& a, const PanelState& p, PanelRadio group) {
+    switch (group) {
+        case PanelRadio::PulseCond:
+            return a.pulse && p.Checked(PanelCheck::Pulse);
+        case PanelRadio::Math1:
+        case PanelRadio::Math2:
+        case PanelRadio::Ope:
+            return a.mathGroup;
+        case PanelRadio::FftSrc:
+        case PanelRadio::FftVst:
+        case PanelRadio::FftWnd:
+            return a.fftGroup;
+        case PanelRadio::Bw1:
+        case PanelRadio::Bw2:
+            return true;
+    }
+    return true;
+}
+
+bool CheckAvailable(const PanelAvailability& a, PanelCheck check) {
+    switch (check) {
+        case PanelCheck::Delay:
+            return a.trigger;
+        case PanelCheck::Pulse:
+            return a.pulse;
+        case PanelCheck::Equ:
+        case PanelCheck::Roll:
+            return true;
+    }
+    return true;
+}
+
 std::string BandwidthLabelText(int limit) {
     return limit != 0 ? " 20MHz" : " FULL";
 }

@@ -5,6 +5,7 @@
 // restart rule. What the set-information column shows is returned as text.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -67,6 +68,24 @@ class PanelController {
     AcquisitionControl& acq_;
     bool replaying_ = false;
 };
+
+// What the panel lets the user work now, derived from the state as the form enables its
+// controls: a remote command may change only what the user could.
+struct PanelAvailability {
+    std::array<bool, 2> channel{};  // the channel's lists and its position up-down
+    bool trigger = true;            // source, coupling, slope, level, position, delay box
+    bool pulse = true;              // the pulse box (its edit and radios also need it ticked)
+    bool memorySize = true;         // only while stopped
+    bool number = false;            // only in Average
+    bool mathGroup = false;         // scale, operands and operator: MATH on, spectrum off
+    bool fftGroup = false;          // everything of the spectrum but its button
+    RunActionState runActions;
+};
+PanelAvailability PanelAvailabilityOf(const PanelState& p, const InstrumentSettings& s,
+                                      const AcquisitionControl& acq);
+bool ListAvailable(const PanelAvailability& a, PanelList list);
+bool RadioAvailable(const PanelAvailability& a, const PanelState& p, PanelRadio group);
+bool CheckAvailable(const PanelAvailability& a, PanelCheck check);
 
 // Texts of the set-information column.
 std::string BandwidthLabelText(int limit);                       // " FULL", " 20MHz"

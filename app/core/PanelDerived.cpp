@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/core/PanelValues.h"
+#include "app/display/WaveBuffers.h"
 
 namespace lumatrace {
 
@@ -97,6 +98,19 @@ WaveformFileSettings FileSettingsFrom(const PanelState& p, const InstrumentSetti
     f.cursorV1 = s.cursorV1;
     f.cursorV2 = s.cursorV2;
     return f;
+}
+
+MathSettings MathSettingsFrom(const PanelState& p, const InstrumentSettings& s) {
+    constexpr MathOperator kOperators[4] = {MathOperator::Add, MathOperator::Sub, MathOperator::Mul,
+                                            MathOperator::Div};
+    MathSettings math;
+    math.firstSource = MathFirstSource(p);
+    math.secondSource = MathSecondSource(p);
+    math.op = kOperators[MathOperatorIndex(p)];
+    math.mathScale = s.mathScale;
+    math.groundCoupled = {s.displayCoupling[0] == kCouplingGnd,
+                          s.displayCoupling[1] == kCouplingGnd};
+    return math;
 }
 
 ImageCaptionSettings CaptionSettingsFrom(const PanelState& p, const InstrumentSettings& s,

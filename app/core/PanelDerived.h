@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 
+#include "app/display/MathTrace.h"
 #include "app/files/WaveformCodec.h"
 #include "app/settings/ImageCaption.h"
 #include "app/settings/PanelState.h"
@@ -29,6 +30,10 @@ EditTexts PanelEditTexts(const InstrumentSettings& s);
 // Everything a waveform set records of the panel and the settings.
 WaveformFileSettings FileSettingsFrom(const PanelState& p, const InstrumentSettings& s,
                                       bool equivalentAsRealTime);
+
+// The MATH operation as the panel sets it: sources, operator, scale, and the channels'
+// coupling to ground.
+MathSettings MathSettingsFrom(const PanelState& p, const InstrumentSettings& s);
 
 // The caption settings of an exported picture; the readouts (trigger
 // information, cursor texts) come from the caller.

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/PanelController.h"
 #include "app/core/PanelDerived.h"
 #include "app/core/tests/FormMainFixture.h"
 #include "app/files/SettingsRestore.h"
@@ -131,6 +132,34 @@ void TypeInto(QLineEdit* edit, const char* text) {
     QTest::keyClick(edit, Qt::Key_Return);
 }
 
+// What the derived availability says of each control agrees with what the form enables.
+void ExpectAvailabilityAsShown(TFormMain& f) {
+    const PanelAvailability a = PanelAvailabilityOf(f.Panel(), f.Settings(), f.Acquisition());
+    for (int i = 0; i < kPanelListCount; ++i) {
+        const auto list = static_cast<PanelList>(i);
+        EXPECT_EQ(f.ListWidget(list)->isEnabled(), ListAvailable(a, list)) << PanelListName(list);
+    }
+    for (int i = 0; i < kPanelCheckCount; ++i) {
+        const auto check = static_cast<PanelCheck>(i);
+        EXPECT_EQ(f.CheckWidget(check)->isEnabled(), CheckAvailable(a, check))
+            << f.CheckWidget(check)->objectName().toStdString();
+    }
+    for (int i = 0; i < kPanelRadioCount; ++i) {
+        const auto group = static_cast<PanelRadio>(i);
+        for (QRadioButton* r : f.RadioWidgets(group)) {
+            EXPECT_EQ(r->isEnabled(), RadioAvailable(a, f.Panel(), group))
+                << r->objectName().toStdString();
+        }
+    }
+    EXPECT_EQ(f.UpDownCh1->isEnabled(), a.channel[0]);
+    EXPECT_EQ(f.UpDownCh2->isEnabled(), a.channel[1]);
+    EXPECT_EQ(f.UpDownTrigL->isEnabled(), a.trigger);
+    EXPECT_EQ(f.A_Auto->isEnabled(), a.runActions.autoEnabled);
+    EXPECT_EQ(f.A_Single->isEnabled(), a.runActions.singleEnabled);
+    EXPECT_EQ(f.A_Normal->isEnabled(), a.runActions.normalEnabled);
+    EXPECT_EQ(f.A_Stop->isEnabled(), a.runActions.stopEnabled);
+}
+
 struct ProgramState : FormMainTest {
     // What the user changes, one step a row, each through the controls.
     void ChangeEverything() {
@@ -176,6 +205,7 @@ struct ProgramState : FormMainTest {
         for (const auto& [name, step] : steps) {
             SCOPED_TRACE(name);
             step();
+            ExpectAvailabilityAsShown(f);
         }
         for (UpDown* u : {f.UpDownTrigL, f.UpDownDt, f.UpDownCh1}) {
             emit u->mouseReleased();
@@ -223,6 +253,23 @@ TEST_F(ProgramState, EverythingTheUserSetComesBackAfterARestart) {
     // Back on CH1, the coupling remembered for it.
     Pick(form->ComboBoxTrigSrc, 0);
     EXPECT_EQ(form->ComboBoxTrigCup->currentIndex(), 1);
+}
+
+TEST_F(ProgramState, WhatTheFormEnablesFollowsRunsAndRoll) {
+    Start("seed = 25");
+    ExpectAvailabilityAsShown(*form);
+    // Running: the memory size rests; rolling, the trigger controls too.
+    form->A_Auto->trigger();
+    ASSERT_FALSE(Stopped());
+    ExpectAvailabilityAsShown(*form);
+    form->A_Stop->trigger();
+    Pick(form->ComboBoxTd, 27);  // 1 s/div: roll with the box ticked
+    form->A_Auto->trigger();
+    ASSERT_NE(form->Settings().rollActive, 0);
+    EXPECT_FALSE(form->ComboBoxTrigSrc->isEnabled());
+    ExpectAvailabilityAsShown(*form);
+    form->A_Stop->trigger();
+    ExpectAvailabilityAsShown(*form);
 }
 
 TEST_F(ProgramState, StartAndCloseWithoutAChangeLeaveTheParameterFileAsItWas) {
