@@ -112,6 +112,8 @@ TEST_F(SetCommandsFixture, ChannelCommands) {
         {":CHAN2:COUP 1", {}, -104},
         {":CHAN2:COUP LFR", {}, -224},
         {":CHAN1:BWL ON", {"SetBandwidthLimit(0,1)"}},
+        {":CHAN3:BWL ON", {}, -114},
+        {":CHAN3:COUP DC", {}, -114},
         {":CHAN1:BWL 0", {"SetBandwidthLimit(0,0)"}},
         // Divisions above the centre, 1/50 division steps, positions 1..500.
         {":CHAN1:POS 1.5", {"SetChannelPosition(0,175)"}},
@@ -302,6 +304,14 @@ TEST_F(RemoteCommandsFixture, QueriesAnswerThePanelState) {
         {":CHAN1:POS?", "1.5E+00", [](FakeInstrument& f) { f.state.channels[0].position = 175; }},
         {":CHAN1:POS?", "4.98E+00", [](FakeInstrument& f) { f.state.channels[0].position = 1; }},
         {":CHAN1:COUP?", "GND", [](FakeInstrument& f) { f.state.channels[0].couplingIndex = 2; }},
+        // The <n> of a per-channel setting reads that channel's copy only.
+        {":CHAN2:DISP?", "0", [](FakeInstrument& f) { f.state.channels[1].shown = false; }},
+        {":CHAN1:DISP?", "1", [](FakeInstrument& f) { f.state.channels[1].shown = false; }},
+        {":CHAN2:BWL?", "1", [](FakeInstrument& f) { f.state.channels[1].bandwidthLimit = true; }},
+        {":CHAN1:BWL?", "0", [](FakeInstrument& f) { f.state.channels[1].bandwidthLimit = true; }},
+        {":CHAN2:COUP?", "AC", [](FakeInstrument& f) { f.state.channels[1].couplingIndex = 1; }},
+        {":MATH:SOUR2?", "CH1", [](FakeInstrument& f) { f.state.math.secondOperand = 0; }},
+        {":MATH:SOUR1?", "CH2", [](FakeInstrument& f) { f.state.math.firstOperand = 1; }},
         {":TRIG:LEV?", "5.0E-01", [](FakeInstrument& f) { f.state.triggerLevel = 200; }},
         {":TIM:SCAL?", "1.0E-09", [](FakeInstrument& f) { f.state.timebase.timeDivIndex = 0; }},
         {":TIM:SCAL?", "1.0E+03", [](FakeInstrument& f) { f.state.timebase.timeDivIndex = 36; }},
@@ -348,6 +358,15 @@ TEST_F(RemoteCommandsFixture, QueriesAnswerThePanelState) {
         // Queries take no parameters.
         Send(std::string(c.query) + " 1");
         EXPECT_EQ(Errors(), std::vector<int>{-108}) << c.query;
+    }
+}
+
+TEST_F(RemoteCommandsFixture, PerChannelQueriesRefuseAnotherSuffix) {
+    for (const char* query : {":CHAN3:DISP?", ":CHAN0:BWL?", ":CHAN3:COUP?", ":CHAN3:SCAL?",
+                              ":CHAN3:PROB?", ":CHAN3:POS?", ":MATH:SOUR3?"}) {
+        Fresh();
+        EXPECT_EQ(Send(query), "") << query;
+        EXPECT_EQ(Errors(), std::vector<int>{-114}) << query;
     }
 }
 
