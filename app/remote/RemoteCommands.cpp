@@ -873,28 +873,25 @@ void RemoteCommands::AddWaveform() {
             waveFormat_ = static_cast<RemoteWaveFormat>(f);
             return RemoteStatus::Ok();
         });
-    table_.Add(":WAVeform:PREamble?", [this](ScpiCall& c) {
-        if (!c.ExpectCount(0, 0)) {
-            return;
-        }
-        RemoteRecord record;
-        const RemoteStatus s = target_.Record(waveSource_, record);
-        if (!s.ok()) {
-            c.Error(s.error, s.detail);
-            return;
-        }
+    // A query about the record of the :WAVeform:SOURce.
+    auto recordQuery = [this](std::string_view header, auto answer) {
+        table_.Add(header, [this, answer](ScpiCall& c) {
+            if (!c.ExpectCount(0, 0)) {
+                return;
+            }
+            RemoteRecord record;
+            const RemoteStatus s = target_.Record(waveSource_, record);
+            if (!s.ok()) {
+                c.Error(s.error, s.detail);
+                return;
+            }
+            answer(c, record);
+        });
+    };
+    recordQuery(":WAVeform:PREamble?", [this](ScpiCall& c, const RemoteRecord& record) {
         c.Respond(FormatPreamble(record, waveFormat_));
     });
-    table_.Add(":WAVeform:DATA?", [this](ScpiCall& c) {
-        if (!c.ExpectCount(0, 0)) {
-            return;
-        }
-        RemoteRecord record;
-        const RemoteStatus s = target_.Record(waveSource_, record);
-        if (!s.ok()) {
-            c.Error(s.error, s.detail);
-            return;
-        }
+    recordQuery(":WAVeform:DATA?", [this](ScpiCall& c, const RemoteRecord& record) {
         AppendWaveformBlock(c.ResponseUnit(), record, waveFormat_);
     });
 }
