@@ -28,26 +28,11 @@ std::string Bool01(bool b) {
     return b ? "1" : "0";
 }
 
-// The short form of a mnemonic: its leading capitals and trailing digits.
-std::string ShortForm(std::string_view mnemonic) {
-    std::string out;
-    std::size_t i = 0;
-    while (i < mnemonic.size() && !(mnemonic[i] >= 'a' && mnemonic[i] <= 'z')) {
-        out += mnemonic[i++];
-    }
-    std::size_t digits = mnemonic.size();
-    while (digits > i && mnemonic[digits - 1] >= '0' && mnemonic[digits - 1] <= '9') {
-        --digits;
-    }
-    out.append(mnemonic.substr(std::max(digits, i)));
-    return out;
-}
-
 // The response to a character-data query: the first choice with the value.
 std::string ChoiceText(std::span<const ScpiChoice> choices, int value) {
     for (const ScpiChoice& c : choices) {
         if (c.value == value) {
-            return ShortForm(c.mnemonic);
+            return ScpiShortForm(c.mnemonic);
         }
     }
     // A value the panel holds but the command set does not name.
