@@ -108,10 +108,20 @@ std::optional<int> WholeInRange(ScpiCall& c, double value, int lo, int hi, std::
     return static_cast<int>(r);
 }
 
+// V/div and T/div items in volts and seconds: the command snaps to these
+// and the query answers with them, so a value read back sets the same item.
+double VoltsPerDiv(int index, int probeIndex) {
+    return static_cast<double>(VoltsPerDivMv(index)) * ProbeFactor(probeIndex) / 1000.0;
+}
+
+double SecondsPerDiv(int index) {
+    return static_cast<double>(TimePerDivNs(index)) / 1e9;
+}
+
 std::vector<double> VoltsPerDivList(int probeIndex) {
     std::vector<double> v;
     for (int i = 0; i < kVoltsPerDivCount; ++i) {
-        v.push_back(static_cast<double>(VoltsPerDivMv(i)) * ProbeFactor(probeIndex) / 1000.0);
+        v.push_back(VoltsPerDiv(i, probeIndex));
     }
     return v;
 }
@@ -119,7 +129,7 @@ std::vector<double> VoltsPerDivList(int probeIndex) {
 std::vector<double> TimeDivList(int memoryIndex) {
     std::vector<double> v;
     for (int i = 0; i < TimeDivCount(memoryIndex); ++i) {
-        v.push_back(static_cast<double>(TimePerDivNs(i)) / 1e9);
+        v.push_back(SecondsPerDiv(i));
     }
     return v;
 }
@@ -484,8 +494,7 @@ void RemoteCommands::AddChannel() {
             return;
         }
         const RemoteChannelState s = target_.Channel(*ch);
-        c.Respond(FormatNr3(static_cast<double>(VoltsPerDivMv(s.voltsPerDivIndex)) *
-                            ProbeFactor(s.probeIndex) / 1000.0));
+        c.Respond(FormatNr3(VoltsPerDiv(s.voltsPerDivIndex, s.probeIndex)));
     });
 
     table_.Add(":CHANnel<n>:PROBe", [this](ScpiCall& c) {
@@ -572,8 +581,7 @@ void RemoteCommands::AddTimebase() {
     });
     table_.Add(":TIMebase:SCALe?", [this](ScpiCall& c) {
         if (c.ExpectCount(0, 0)) {
-            c.Respond(FormatNr3(static_cast<double>(TimePerDivNs(target_.Timebase().timeDivIndex)) /
-                                1e9));
+            c.Respond(FormatNr3(SecondsPerDiv(target_.Timebase().timeDivIndex)));
         }
     });
 
