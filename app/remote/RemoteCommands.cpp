@@ -56,10 +56,15 @@ std::string RangeText(double lo, double hi, std::string_view unit) {
     return text;
 }
 
-// The item of an ascending list nearest to value on a log scale; -222 when
-// the value lies outside the list.
-std::optional<int> Snap(ScpiCall& c, double value, const std::vector<double>& list,
-                        std::string_view unit) {
+// Parameter 0, in unit, as the item of an ascending list nearest to it on a
+// log scale; -222 when it lies outside the list. MINimum and MAXimum name the
+// list's ends.
+std::optional<int> Snap(ScpiCall& c, const std::vector<double>& list, std::string_view unit) {
+    const auto number = c.Number(0, {unit, list.front(), list.back(), std::nullopt});
+    if (!number) {
+        return std::nullopt;
+    }
+    const double value = *number;
     constexpr double kSlack = 1e-9;  // a value printed with fewer digits still hits the end
     if (!(value >= list.front() * (1 - kSlack) && value <= list.back() * (1 + kSlack))) {
         c.Error(kDataOutOfRange, RangeText(list.front(), list.back(), unit));
@@ -77,9 +82,16 @@ std::optional<int> Snap(ScpiCall& c, double value, const std::vector<double>& li
     return best;
 }
 
-// The index of value in an ascending list of whole numbers: -222 outside the
-// list's range, -224 between its items.
-std::optional<int> Member(ScpiCall& c, double value, const std::vector<long long>& list) {
+// Parameter 0 as the index of an item of an ascending list of whole numbers:
+// -222 outside the list's range, -224 between its items. MINimum and MAXimum
+// name the list's ends.
+std::optional<int> Member(ScpiCall& c, const std::vector<long long>& list) {
+    const auto number = c.Number(
+        0, {{}, static_cast<double>(list.front()), static_cast<double>(list.back()), std::nullopt});
+    if (!number) {
+        return std::nullopt;
+    }
+    const double value = *number;
     if (!(value >= static_cast<double>(list.front()) &&
           value <= static_cast<double>(list.back()))) {
         c.Error(kDataOutOfRange,
@@ -480,11 +492,7 @@ void RemoteCommands::AddChannel() {
             return;
         }
         const std::vector<double> list = VoltsPerDivList(target_.Channel(*ch).probeIndex);
-        const auto v = c.Number(0, {"V", list.front(), list.back(), std::nullopt});
-        if (!v) {
-            return;
-        }
-        if (const auto index = Snap(c, *v, list, "V")) {
+        if (const auto index = Snap(c, list, "V")) {
             Check(c, target_.SetVoltsPerDiv(*ch, *index));
         }
     });
@@ -506,12 +514,7 @@ void RemoteCommands::AddChannel() {
         for (int p = 0; p < kProbeCount; ++p) {
             factors.push_back(ProbeFactor(p));
         }
-        const auto v = c.Number(
-            0, {{}, static_cast<double>(factors.front()), static_cast<double>(factors.back()), {}});
-        if (!v) {
-            return;
-        }
-        if (const auto index = Member(c, *v, factors)) {
+        if (const auto index = Member(c, factors)) {
             Check(c, target_.SetProbe(*ch, *index));
         }
     });
@@ -571,11 +574,7 @@ void RemoteCommands::AddTimebase() {
             return;
         }
         const std::vector<double> list = TimeDivList(target_.Acquire().memoryIndex);
-        const auto v = c.Number(0, {"S", list.front(), list.back(), std::nullopt});
-        if (!v) {
-            return;
-        }
-        if (const auto index = Snap(c, *v, list, "S")) {
+        if (const auto index = Snap(c, list, "S")) {
             Check(c, target_.SetTimeDiv(*index));
         }
     });
@@ -622,14 +621,7 @@ void RemoteCommands::AddAcquire() {
         for (int i = 0; i < sizes; ++i) {
             points.push_back(MemoryPoints(i));
         }
-        const auto v = c.Number(0, {{},
-                                    static_cast<double>(points.front()),
-                                    static_cast<double>(points.back()),
-                                    std::nullopt});
-        if (!v) {
-            return;
-        }
-        if (const auto index = Member(c, *v, points)) {
+        if (const auto index = Member(c, points)) {
             Check(c, target_.SetMemorySize(*index));
         }
     });
@@ -659,12 +651,7 @@ void RemoteCommands::AddAcquire() {
             return;
         }
         const std::vector<long long> list = counts(target_.Acquire().memoryIndex);
-        const auto v = c.Number(
-            0, {{}, static_cast<double>(list.front()), static_cast<double>(list.back()), {}});
-        if (!v) {
-            return;
-        }
-        if (const auto index = Member(c, *v, list)) {
+        if (const auto index = Member(c, list)) {
             Check(c, target_.SetAcquireCount(*index));
         }
     });
