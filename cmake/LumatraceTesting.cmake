@@ -69,3 +69,25 @@ function(lumatrace_add_fuzzer name)
     COMMAND ${name} -max_total_time=${LUMATRACE_FUZZ_SECONDS} -timeout=10 -rss_limit_mb=4096
             ${work} ${seeds})
 endfunction()
+
+# lumatrace_find_python(<var> MODULES <modules...>)
+# Sets <var> to the first Python that imports every one of the modules, or to
+# "" when none does. The system one goes first: another python3 earlier on
+# PATH may lack Debian's packages.
+function(lumatrace_find_python var)
+  cmake_parse_arguments(P "" "" "MODULES" ${ARGN})
+  find_program(LUMATRACE_PATH_PYTHON3 python3)
+  string(REPLACE ";" ", " imports "${P_MODULES}")
+  set(found "")
+  foreach(candidate /usr/bin/python3 ${LUMATRACE_PATH_PYTHON3})
+    if(NOT found AND EXISTS ${candidate})
+      execute_process(
+        COMMAND ${candidate} -c "import ${imports}"
+        RESULT_VARIABLE missing OUTPUT_QUIET ERROR_QUIET)
+      if(NOT missing)
+        set(found ${candidate})
+      endif()
+    endif()
+  endforeach()
+  set(${var} "${found}" PARENT_SCOPE)
+endfunction()

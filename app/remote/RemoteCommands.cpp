@@ -28,26 +28,11 @@ std::string Bool01(bool b) {
     return b ? "1" : "0";
 }
 
-// The short form of a mnemonic: its leading capitals and trailing digits.
-std::string ShortForm(std::string_view mnemonic) {
-    std::string out;
-    std::size_t i = 0;
-    while (i < mnemonic.size() && !(mnemonic[i] >= 'a' && mnemonic[i] <= 'z')) {
-        out += mnemonic[i++];
-    }
-    std::size_t digits = mnemonic.size();
-    while (digits > i && mnemonic[digits - 1] >= '0' && mnemonic[digits - 1] <= '9') {
-        --digits;
-    }
-    out.append(mnemonic.substr(std::max(digits, i)));
-    return out;
-}
-
 // The response to a character-data query: the first choice with the value.
 std::string ChoiceText(std::span<const ScpiChoice> choices, int value) {
     for (const ScpiChoice& c : choices) {
         if (c.value == value) {
-            return ShortForm(c.mnemonic);
+            return ScpiShortForm(c.mnemonic);
         }
     }
     // A value the panel holds but the command set does not name.
@@ -71,10 +56,15 @@ std::string RangeText(double lo, double hi, std::string_view unit) {
     return text;
 }
 
-// The item of an ascending list nearest to value on a log scale; -222 when
-// the value lies outside the list.
-std::optional<int> Snap(ScpiCall& c, double value, const std::vector<double>& list,
-                        std::string_view unit) {
+// Parameter 0, in unit, as the item of an ascending list nearest to it on a
+// log scale; -222 when it lies outside the list. MINimum and MAXimum name the
+// list's ends.
+std::optional<int> Snap(ScpiCall& c, const std::vector<double>& list, std::string_view unit) {
+    const auto number = c.Number(0, {unit, list.front(), list.back(), std::nullopt});
+    if (!number) {
+        return std::nullopt;
+    }
+    const double value = *number;
     constexpr double kSlack = 1e-9;  // a value printed with fewer digits still hits the end
     if (!(value >= list.front() * (1 - kSlack) && value <= list.back() * (1 + kSlack))) {
         c.Error(kDataOutOfRange, RangeText(list.front(), list.back(), unit));
@@ -92,9 +82,16 @@ std::optional<int> Snap(ScpiCall& c, double value, const std::vector<double>& li
     return best;
 }
 
-// The index of value in an ascending list of whole numbers: -222 outside the
-// list's range, -224 between its items.
-std::optional<int> Member(ScpiCall& c, double value, const std::vector<long long>& list) {
+// Parameter 0 as the index of an item of an ascending list of whole numbers:
+// -222 outside the list's range, -224 between its items. MINimum and MAXimum
+// name the list's ends.
+std::optional<int> Member(ScpiCall& c, const std::vector<long long>& list) {
+    const auto number = c.Number(
+        0, {{}, static_cast<double>(list.front()), static_cast<double>(list.back()), std::nullopt});
+    if (!number) {
+        return std::nullopt;
+    }
+    const double value = *number;
     if (!(value >= static_cast<double>(list.front()) &&
           value <= static_cast<double>(list.back()))) {
         c.Error(kDataOutOfRange,
@@ -123,10 +120,20 @@ std::optional<int> WholeInRange(ScpiCall& c, double value, int lo, int hi, std::
     return static_cast<int>(r);
 }
 
+// V/div and T/div items in volts and seconds: the command snaps to these
+// and the query answers with them, so a value read back sets the same item.
+double VoltsPerDiv(int index, int probeIndex) {
+    return static_cast<double>(VoltsPerDivMv(index)) * ProbeFactor(probeIndex) / 1000.0;
+}
+
+double SecondsPerDiv(int index) {
+    return static_cast<double>(TimePerDivNs(index)) / 1e9;
+}
+
 std::vector<double> VoltsPerDivList(int probeIndex) {
     std::vector<double> v;
     for (int i = 0; i < kVoltsPerDivCount; ++i) {
-        v.push_back(static_cast<double>(VoltsPerDivMv(i)) * ProbeFactor(probeIndex) / 1000.0);
+        v.push_back(VoltsPerDiv(i, probeIndex));
     }
     return v;
 }
@@ -134,7 +141,7 @@ std::vector<double> VoltsPerDivList(int probeIndex) {
 std::vector<double> TimeDivList(int memoryIndex) {
     std::vector<double> v;
     for (int i = 0; i < TimeDivCount(memoryIndex); ++i) {
-        v.push_back(static_cast<double>(TimePerDivNs(i)) / 1e9);
+        v.push_back(SecondsPerDiv(i));
     }
     return v;
 }
@@ -204,6 +211,64 @@ bool EndsWithNoCase(std::string_view text, std::string_view end) {
         }
     }
     return true;
+}
+
+// Which copy of a setting a call names: the channel (or operand) of the
+// header's <n> suffix, 1 or 2, as 0 or 1 (-114 for any other suffix); or 0
+// for a setting held once.
+using SettingIndex = std::optional<int> (*)(ScpiCall&);
+
+std::optional<int> SuffixIndex(ScpiCall& c) {
+    const auto n = c.Suffix(0, 1, 2);
+    return n ? std::optional<int>(*n - 1) : std::nullopt;
+}
+
+std::optional<int> HeldOnce(ScpiCall&) {
+    return 0;
+}
+
+// A setting's command (ON/OFF) and its query.
+void AddBooleanPair(ScpiCommandTable& table, std::string_view header, SettingIndex which,
+                    std::function<bool(int)> get, std::function<RemoteStatus(int, bool)> set) {
+    table.Add(header, [which, set = std::move(set)](ScpiCall& c) {
+        const auto i = which(c);
+        if (!i || !c.ExpectCount(1, 1)) {
+            return;
+        }
+        if (const auto on = c.Boolean(0)) {
+            Check(c, set(*i, *on));
+        }
+    });
+    table.Add(std::string(header) + "?", [which, get = std::move(get)](ScpiCall& c) {
+        const auto i = which(c);
+        if (i && c.ExpectCount(0, 0)) {
+            c.Respond(Bool01(get(*i)));
+        }
+    });
+}
+
+// A setting's command (one of the choices) and its query.
+void AddChoicePair(ScpiCommandTable& table, std::string_view header,
+                   std::span<const ScpiChoice> choices, SettingIndex which,
+                   std::function<int(int)> get, std::function<RemoteStatus(int, int)> set) {
+    // The handlers outlive the caller's list (often built in place from the
+    // value tables): they keep a copy.
+    std::vector<ScpiChoice> kept(choices.begin(), choices.end());
+    table.Add(header, [which, kept, set = std::move(set)](ScpiCall& c) {
+        const auto i = which(c);
+        if (!i || !c.ExpectCount(1, 1)) {
+            return;
+        }
+        if (const auto value = c.Choice(0, kept)) {
+            Check(c, set(*i, *value));
+        }
+    });
+    table.Add(std::string(header) + "?", [which, kept, get = std::move(get)](ScpiCall& c) {
+        const auto i = which(c);
+        if (i && c.ExpectCount(0, 0)) {
+            c.Respond(ChoiceText(kept, get(*i)));
+        }
+    });
 }
 
 constexpr std::array kMeasurements = {
@@ -391,85 +456,57 @@ void RemoteCommands::AddRun() {
             c.Respond(TriggerStatusText(target_.TriggerStatus()));
         }
     });
-    table_.Add(":TRIGger:MODE", [this](ScpiCall& c) {
-        if (!c.ExpectCount(1, 1)) {
-            return;
-        }
-        const auto mode = c.Choice(0, kTriggerModeChoices);
-        if (!mode) {
-            return;
-        }
-        normalTriggerMode_ = *mode == 1;
-        // A continuous run changes over at once; Single and Stop keep the
-        // choice for the next :RUN.
-        const int run = target_.RunMode();
-        if (run == kRunAuto && normalTriggerMode_) {
-            Check(c, target_.Run(RemoteRunAction::kNormal));
-        } else if (run == kRunNormal && !normalTriggerMode_) {
-            Check(c, target_.Run(RemoteRunAction::kAuto));
-        }
-    });
-    table_.Add(":TRIGger:MODE?", [this](ScpiCall& c) {
-        if (!c.ExpectCount(0, 0)) {
-            return;
-        }
-        const int run = target_.RunMode();
-        const bool normal = run == kRunStop ? normalTriggerMode_ : run != kRunAuto;
-        c.Respond(ChoiceText(kTriggerModeChoices, normal ? 1 : 0));
-    });
+    AddChoiceSetting(
+        ":TRIGger:MODE", kTriggerModeChoices,
+        [this] {
+            const int run = target_.RunMode();
+            const bool normal = run == kRunStop ? normalTriggerMode_ : run != kRunAuto;
+            return normal ? 1 : 0;
+        },
+        [this](int mode) {
+            normalTriggerMode_ = mode == 1;
+            // A continuous run changes over at once; Single and Stop keep the
+            // choice for the next :RUN.
+            const int run = target_.RunMode();
+            if (run == kRunAuto && normalTriggerMode_) {
+                return target_.Run(RemoteRunAction::kNormal);
+            }
+            if (run == kRunNormal && !normalTriggerMode_) {
+                return target_.Run(RemoteRunAction::kAuto);
+            }
+            return RemoteStatus::Ok();
+        });
 }
 
 // ---------------------------------------------------------------------------
 // Channels.
 
 void RemoteCommands::AddChannel() {
-    auto channel = [](ScpiCall& c) -> std::optional<int> {
-        const auto n = c.Suffix(0, 1, 2);
-        return n ? std::optional<int>(*n - 1) : std::nullopt;
-    };
+    AddBooleanSetting(
+        ":CHANnel<n>:DISPlay", [this](int ch) { return target_.Channel(ch).shown; },
+        [this](int ch, bool on) { return target_.SetChannelShown(ch, on); });
 
-    table_.Add(":CHANnel<n>:DISPlay", [this, channel](ScpiCall& c) {
-        const auto ch = channel(c);
-        if (!ch || !c.ExpectCount(1, 1)) {
-            return;
-        }
-        if (const auto on = c.Boolean(0)) {
-            Check(c, target_.SetChannelShown(*ch, *on));
-        }
-    });
-    table_.Add(":CHANnel<n>:DISPlay?", [this, channel](ScpiCall& c) {
-        const auto ch = channel(c);
-        if (ch && c.ExpectCount(0, 0)) {
-            c.Respond(Bool01(target_.Channel(*ch).shown));
-        }
-    });
-
-    table_.Add(":CHANnel<n>:SCALe", [this, channel](ScpiCall& c) {
-        const auto ch = channel(c);
+    table_.Add(":CHANnel<n>:SCALe", [this](ScpiCall& c) {
+        const auto ch = SuffixIndex(c);
         if (!ch || !c.ExpectCount(1, 1)) {
             return;
         }
         const std::vector<double> list = VoltsPerDivList(target_.Channel(*ch).probeIndex);
-        const auto v = c.Number(0, {"V", list.front(), list.back(), std::nullopt});
-        if (!v) {
-            return;
-        }
-        if (const auto index = Snap(c, *v, list, "V")) {
+        if (const auto index = Snap(c, list, "V")) {
             Check(c, target_.SetVoltsPerDiv(*ch, *index));
         }
     });
-    table_.Add(":CHANnel<n>:SCALe?", [this, channel](ScpiCall& c) {
-        const auto ch = channel(c);
+    table_.Add(":CHANnel<n>:SCALe?", [this](ScpiCall& c) {
+        const auto ch = SuffixIndex(c);
         if (!ch || !c.ExpectCount(0, 0)) {
             return;
         }
         const RemoteChannelState s = target_.Channel(*ch);
-        c.Respond(FormatNr3(static_cast<double>(VoltsPerDivMv(s.voltsPerDivIndex)) *
-                            ProbeFactor(s.probeIndex) / 1000.0));
+        c.Respond(FormatNr3(VoltsPerDiv(s.voltsPerDivIndex, s.probeIndex)));
     });
 
-    table_.Add(":CHANnel<n>:PROBe", [this, channel](ScpiCall& c) {
-        const auto ch = channel(c);
+    table_.Add(":CHANnel<n>:PROBe", [this](ScpiCall& c) {
+        const auto ch = SuffixIndex(c);
         if (!ch || !c.ExpectCount(1, 1)) {
             return;
         }
@@ -477,17 +514,12 @@ void RemoteCommands::AddChannel() {
         for (int p = 0; p < kProbeCount; ++p) {
             factors.push_back(ProbeFactor(p));
         }
-        const auto v = c.Number(
-            0, {{}, static_cast<double>(factors.front()), static_cast<double>(factors.back()), {}});
-        if (!v) {
-            return;
-        }
-        if (const auto index = Member(c, *v, factors)) {
+        if (const auto index = Member(c, factors)) {
             Check(c, target_.SetProbe(*ch, *index));
         }
     });
-    table_.Add(":CHANnel<n>:PROBe?", [this, channel](ScpiCall& c) {
-        const auto ch = channel(c);
+    table_.Add(":CHANnel<n>:PROBe?", [this](ScpiCall& c) {
+        const auto ch = SuffixIndex(c);
         if (ch && c.ExpectCount(0, 0)) {
             c.Respond(FormatNr1(ProbeFactor(target_.Channel(*ch).probeIndex)));
         }
@@ -496,41 +528,18 @@ void RemoteCommands::AddChannel() {
     const std::vector<ScpiChoice> coupling = {{"DC", IndexOf(lists_.Coupling(), "DC")},
                                               {"AC", IndexOf(lists_.Coupling(), "AC")},
                                               {"GND", IndexOf(lists_.Coupling(), "GND")}};
-    table_.Add(":CHANnel<n>:COUPling", [this, channel, coupling](ScpiCall& c) {
-        const auto ch = channel(c);
-        if (!ch || !c.ExpectCount(1, 1)) {
-            return;
-        }
-        if (const auto index = c.Choice(0, coupling)) {
-            Check(c, target_.SetCoupling(*ch, *index));
-        }
-    });
-    table_.Add(":CHANnel<n>:COUPling?", [this, channel, coupling](ScpiCall& c) {
-        const auto ch = channel(c);
-        if (ch && c.ExpectCount(0, 0)) {
-            c.Respond(ChoiceText(coupling, target_.Channel(*ch).couplingIndex));
-        }
-    });
+    AddChoiceSetting(
+        ":CHANnel<n>:COUPling", coupling,
+        [this](int ch) { return target_.Channel(ch).couplingIndex; },
+        [this](int ch, int index) { return target_.SetCoupling(ch, index); });
 
-    table_.Add(":CHANnel<n>:BWLimit", [this, channel](ScpiCall& c) {
-        const auto ch = channel(c);
-        if (!ch || !c.ExpectCount(1, 1)) {
-            return;
-        }
-        if (const auto on = c.Boolean(0)) {
-            Check(c, target_.SetBandwidthLimit(*ch, *on));
-        }
-    });
-    table_.Add(":CHANnel<n>:BWLimit?", [this, channel](ScpiCall& c) {
-        const auto ch = channel(c);
-        if (ch && c.ExpectCount(0, 0)) {
-            c.Respond(Bool01(target_.Channel(*ch).bandwidthLimit));
-        }
-    });
+    AddBooleanSetting(
+        ":CHANnel<n>:BWLimit", [this](int ch) { return target_.Channel(ch).bandwidthLimit; },
+        [this](int ch, bool on) { return target_.SetBandwidthLimit(ch, on); });
 
     // Divisions above the centre, in steps of 1/50 division.
-    table_.Add(":CHANnel<n>:POSition", [this, channel](ScpiCall& c) {
-        const auto ch = channel(c);
+    table_.Add(":CHANnel<n>:POSition", [this](ScpiCall& c) {
+        const auto ch = SuffixIndex(c);
         if (!ch || !c.ExpectCount(1, 1)) {
             return;
         }
@@ -548,8 +557,8 @@ void RemoteCommands::AddChannel() {
         }
         Check(c, target_.SetChannelPosition(*ch, static_cast<int>(position)));
     });
-    table_.Add(":CHANnel<n>:POSition?", [this, channel](ScpiCall& c) {
-        const auto ch = channel(c);
+    table_.Add(":CHANnel<n>:POSition?", [this](ScpiCall& c) {
+        const auto ch = SuffixIndex(c);
         if (ch && c.ExpectCount(0, 0)) {
             c.Respond(FormatNr3(PositionDivisions(target_.Channel(*ch).position)));
         }
@@ -565,18 +574,13 @@ void RemoteCommands::AddTimebase() {
             return;
         }
         const std::vector<double> list = TimeDivList(target_.Acquire().memoryIndex);
-        const auto v = c.Number(0, {"S", list.front(), list.back(), std::nullopt});
-        if (!v) {
-            return;
-        }
-        if (const auto index = Snap(c, *v, list, "S")) {
+        if (const auto index = Snap(c, list, "S")) {
             Check(c, target_.SetTimeDiv(*index));
         }
     });
     table_.Add(":TIMebase:SCALe?", [this](ScpiCall& c) {
         if (c.ExpectCount(0, 0)) {
-            c.Respond(FormatNr3(static_cast<double>(TimePerDivNs(target_.Timebase().timeDivIndex)) /
-                                1e9));
+            c.Respond(FormatNr3(SecondsPerDiv(target_.Timebase().timeDivIndex)));
         }
     });
 
@@ -617,14 +621,7 @@ void RemoteCommands::AddAcquire() {
         for (int i = 0; i < sizes; ++i) {
             points.push_back(MemoryPoints(i));
         }
-        const auto v = c.Number(0, {{},
-                                    static_cast<double>(points.front()),
-                                    static_cast<double>(points.back()),
-                                    std::nullopt});
-        if (!v) {
-            return;
-        }
-        if (const auto index = Member(c, *v, points)) {
+        if (const auto index = Member(c, points)) {
             Check(c, target_.SetMemorySize(*index));
         }
     });
@@ -637,19 +634,9 @@ void RemoteCommands::AddAcquire() {
     const std::vector<ScpiChoice> modes = {{"SAMPle", IndexOf(lists_.WaveForm(), "Sample")},
                                            {"AVERage", IndexOf(lists_.WaveForm(), "Average")},
                                            {"ENVelope", IndexOf(lists_.WaveForm(), "Envelope")}};
-    table_.Add(":ACQuire:MODE", [this, modes](ScpiCall& c) {
-        if (!c.ExpectCount(1, 1)) {
-            return;
-        }
-        if (const auto mode = c.Choice(0, modes)) {
-            Check(c, target_.SetWaveformMode(*mode));
-        }
-    });
-    table_.Add(":ACQuire:MODE?", [this, modes](ScpiCall& c) {
-        if (c.ExpectCount(0, 0)) {
-            c.Respond(ChoiceText(modes, target_.Acquire().waveformMode));
-        }
-    });
+    AddChoiceSetting(
+        ":ACQuire:MODE", modes, [this] { return target_.Acquire().waveformMode; },
+        [this](int mode) { return target_.SetWaveformMode(mode); });
 
     // The averaging count list follows the memory size: list B at 1M points.
     auto counts = [this](int memoryIndex) {
@@ -664,12 +651,7 @@ void RemoteCommands::AddAcquire() {
             return;
         }
         const std::vector<long long> list = counts(target_.Acquire().memoryIndex);
-        const auto v = c.Number(
-            0, {{}, static_cast<double>(list.front()), static_cast<double>(list.back()), {}});
-        if (!v) {
-            return;
-        }
-        if (const auto index = Member(c, *v, list)) {
+        if (const auto index = Member(c, list)) {
             Check(c, target_.SetAcquireCount(*index));
         }
     });
@@ -686,28 +668,12 @@ void RemoteCommands::AddAcquire() {
         c.Respond(FormatNr1(list[static_cast<std::size_t>(s.countIndex)]));
     });
 
-    auto flag = [this](std::string_view header, auto get,
-                       RemoteStatus (RemoteInstrument::*set)(bool)) {
-        table_.Add(header, [this, set](ScpiCall& c) {
-            if (!c.ExpectCount(1, 1)) {
-                return;
-            }
-            if (const auto on = c.Boolean(0)) {
-                Check(c, (target_.*set)(*on));
-            }
-        });
-        table_.Add(std::string(header) + "?", [this, get](ScpiCall& c) {
-            if (c.ExpectCount(0, 0)) {
-                c.Respond(Bool01(get(target_.Acquire())));
-            }
-        });
-    };
-    flag(
-        ":ACQuire:EQUivalent", [](const RemoteAcquireState& s) { return s.equivalentAllowed; },
-        &RemoteInstrument::SetEquivalentAllowed);
-    flag(
-        ":ACQuire:ROLL", [](const RemoteAcquireState& s) { return s.rollAllowed; },
-        &RemoteInstrument::SetRollAllowed);
+    AddBooleanSetting(
+        ":ACQuire:EQUivalent", [this] { return target_.Acquire().equivalentAllowed; },
+        [this](bool on) { return target_.SetEquivalentAllowed(on); });
+    AddBooleanSetting(
+        ":ACQuire:ROLL", [this] { return target_.Acquire().rollAllowed; },
+        [this](bool on) { return target_.SetRollAllowed(on); });
 }
 
 // ---------------------------------------------------------------------------
@@ -721,19 +687,9 @@ void RemoteCommands::AddTrigger() {
                                             {"CHANnel2", IndexOf(sources, "CH2")},
                                             {"EXTernal", IndexOf(sources, "EXT")}};
     const int external = IndexOf(sources, "EXT");
-    table_.Add(":TRIGger:SOURce", [this, source](ScpiCall& c) {
-        if (!c.ExpectCount(1, 1)) {
-            return;
-        }
-        if (const auto index = c.Choice(0, source)) {
-            Check(c, target_.SetTriggerSource(*index));
-        }
-    });
-    table_.Add(":TRIGger:SOURce?", [this, source](ScpiCall& c) {
-        if (c.ExpectCount(0, 0)) {
-            c.Respond(ChoiceText(source, target_.Trigger().sourceIndex));
-        }
-    });
+    AddChoiceSetting(
+        ":TRIGger:SOURce", source, [this] { return target_.Trigger().sourceIndex; },
+        [this](int index) { return target_.SetTriggerSource(index); });
 
     const ItemList& channelCoupling = lists_.TrigCoupling(0);
     const ItemList& externalCoupling = lists_.TrigCoupling(1);
@@ -741,41 +697,20 @@ void RemoteCommands::AddTrigger() {
                                               {"LFReject", IndexOf(channelCoupling, "LFrej")},
                                               {"HFReject", IndexOf(channelCoupling, "HFrej")}};
     const auto externalItems = static_cast<int>(externalCoupling.size());
-    table_.Add(":TRIGger:COUPling", [this, coupling, external, externalItems](ScpiCall& c) {
-        if (!c.ExpectCount(1, 1)) {
-            return;
-        }
-        const auto index = c.Choice(0, coupling);
-        if (!index) {
-            return;
-        }
-        if (target_.Trigger().sourceIndex == external && *index >= externalItems) {
-            c.Error(kSettingsConflict, "the EXT input couples DC only");
-            return;
-        }
-        Check(c, target_.SetTriggerCoupling(*index));
-    });
-    table_.Add(":TRIGger:COUPling?", [this, coupling](ScpiCall& c) {
-        if (c.ExpectCount(0, 0)) {
-            c.Respond(ChoiceText(coupling, target_.Trigger().couplingIndex));
-        }
-    });
+    AddChoiceSetting(
+        ":TRIGger:COUPling", coupling, [this] { return target_.Trigger().couplingIndex; },
+        [this, external, externalItems](int index) {
+            if (target_.Trigger().sourceIndex == external && index >= externalItems) {
+                return RemoteStatus::Fail(kSettingsConflict, "the EXT input couples DC only");
+            }
+            return target_.SetTriggerCoupling(index);
+        });
 
     const std::vector<ScpiChoice> slope = {{"POSitive", IndexOf(lists_.Slope(), "↑")},
                                            {"NEGative", IndexOf(lists_.Slope(), "↓")}};
-    table_.Add(":TRIGger:SLOPe", [this, slope](ScpiCall& c) {
-        if (!c.ExpectCount(1, 1)) {
-            return;
-        }
-        if (const auto index = c.Choice(0, slope)) {
-            Check(c, target_.SetTriggerSlope(*index));
-        }
-    });
-    table_.Add(":TRIGger:SLOPe?", [this, slope](ScpiCall& c) {
-        if (c.ExpectCount(0, 0)) {
-            c.Respond(ChoiceText(slope, target_.Trigger().slopeIndex));
-        }
-    });
+    AddChoiceSetting(
+        ":TRIGger:SLOPe", slope, [this] { return target_.Trigger().slopeIndex; },
+        [this](int index) { return target_.SetTriggerSlope(index); });
 
     // Volts, measured from the source's zero line in the source's scale, in
     // steps of 1/50 division.
@@ -810,42 +745,36 @@ void RemoteCommands::AddTrigger() {
 }
 
 // ---------------------------------------------------------------------------
-// Math and spectrum.
+// Settings: a command that sets one and a query that reads it back.
 
 void RemoteCommands::AddBooleanSetting(std::string_view header, std::function<bool()> get,
                                        std::function<RemoteStatus(bool)> set) {
-    table_.Add(header, [set = std::move(set)](ScpiCall& c) {
-        if (!c.ExpectCount(1, 1)) {
-            return;
-        }
-        if (const auto on = c.Boolean(0)) {
-            Check(c, set(*on));
-        }
-    });
-    table_.Add(std::string(header) + "?", [get = std::move(get)](ScpiCall& c) {
-        if (c.ExpectCount(0, 0)) {
-            c.Respond(Bool01(get()));
-        }
-    });
+    AddBooleanPair(
+        table_, header, HeldOnce, [get = std::move(get)](int) { return get(); },
+        [set = std::move(set)](int, bool on) { return set(on); });
+}
+
+void RemoteCommands::AddBooleanSetting(std::string_view header, std::function<bool(int)> get,
+                                       std::function<RemoteStatus(int, bool)> set) {
+    AddBooleanPair(table_, header, SuffixIndex, std::move(get), std::move(set));
 }
 
 void RemoteCommands::AddChoiceSetting(std::string_view header, std::span<const ScpiChoice> choices,
                                       std::function<int()> get,
                                       std::function<RemoteStatus(int)> set) {
-    table_.Add(header, [choices, set = std::move(set)](ScpiCall& c) {
-        if (!c.ExpectCount(1, 1)) {
-            return;
-        }
-        if (const auto value = c.Choice(0, choices)) {
-            Check(c, set(*value));
-        }
-    });
-    table_.Add(std::string(header) + "?", [choices, get = std::move(get)](ScpiCall& c) {
-        if (c.ExpectCount(0, 0)) {
-            c.Respond(ChoiceText(choices, get()));
-        }
-    });
+    AddChoicePair(
+        table_, header, choices, HeldOnce, [get = std::move(get)](int) { return get(); },
+        [set = std::move(set)](int, int value) { return set(value); });
 }
+
+void RemoteCommands::AddChoiceSetting(std::string_view header, std::span<const ScpiChoice> choices,
+                                      std::function<int(int)> get,
+                                      std::function<RemoteStatus(int, int)> set) {
+    AddChoicePair(table_, header, choices, SuffixIndex, std::move(get), std::move(set));
+}
+
+// ---------------------------------------------------------------------------
+// Math and spectrum.
 
 void RemoteCommands::AddMath() {
     AddBooleanSetting(
@@ -854,23 +783,13 @@ void RemoteCommands::AddMath() {
     AddChoiceSetting(
         ":MATH:OPERation", kMathOperatorChoices, [this] { return target_.Math().operatorIndex; },
         [this](int op) { return target_.SetMathOperator(op); });
-    table_.Add(":MATH:SOURce<n>", [this](ScpiCall& c) {
-        const auto which = c.Suffix(0, 1, 2);
-        if (!which || !c.ExpectCount(1, 1)) {
-            return;
-        }
-        if (const auto ch = c.Choice(0, kChannelChoices)) {
-            Check(c, target_.SetMathOperand(*which - 1, *ch));
-        }
-    });
-    table_.Add(":MATH:SOURce<n>?", [this](ScpiCall& c) {
-        const auto which = c.Suffix(0, 1, 2);
-        if (!which || !c.ExpectCount(0, 0)) {
-            return;
-        }
-        const RemoteMathState m = target_.Math();
-        c.Respond(ChoiceText(kChannelChoices, *which == 1 ? m.firstOperand : m.secondOperand));
-    });
+    AddChoiceSetting(
+        ":MATH:SOURce<n>", kChannelChoices,
+        [this](int operand) {
+            const RemoteMathState m = target_.Math();
+            return operand == 0 ? m.firstOperand : m.secondOperand;
+        },
+        [this](int operand, int ch) { return target_.SetMathOperand(operand, ch); });
 }
 
 void RemoteCommands::AddFft() {
@@ -922,54 +841,37 @@ void RemoteCommands::AddMeasure() {
 // Records.
 
 void RemoteCommands::AddWaveform() {
-    table_.Add(":WAVeform:SOURce", [this](ScpiCall& c) {
-        if (!c.ExpectCount(1, 1)) {
-            return;
-        }
-        if (const auto s = c.Choice(0, kWaveSourceChoices)) {
-            waveSource_ = static_cast<RemoteSource>(*s);
-        }
-    });
-    table_.Add(":WAVeform:SOURce?", [this](ScpiCall& c) {
-        if (c.ExpectCount(0, 0)) {
-            c.Respond(ChoiceText(kWaveSourceChoices, static_cast<int>(waveSource_)));
-        }
-    });
-    table_.Add(":WAVeform:FORMat", [this](ScpiCall& c) {
-        if (!c.ExpectCount(1, 1)) {
-            return;
-        }
-        if (const auto f = c.Choice(0, kFormatChoices)) {
-            waveFormat_ = static_cast<RemoteWaveFormat>(*f);
-        }
-    });
-    table_.Add(":WAVeform:FORMat?", [this](ScpiCall& c) {
-        if (c.ExpectCount(0, 0)) {
-            c.Respond(ChoiceText(kFormatChoices, static_cast<int>(waveFormat_)));
-        }
-    });
-    table_.Add(":WAVeform:PREamble?", [this](ScpiCall& c) {
-        if (!c.ExpectCount(0, 0)) {
-            return;
-        }
-        RemoteRecord record;
-        const RemoteStatus s = target_.Record(waveSource_, record);
-        if (!s.ok()) {
-            c.Error(s.error, s.detail);
-            return;
-        }
+    AddChoiceSetting(
+        ":WAVeform:SOURce", kWaveSourceChoices, [this] { return static_cast<int>(waveSource_); },
+        [this](int s) {
+            waveSource_ = static_cast<RemoteSource>(s);
+            return RemoteStatus::Ok();
+        });
+    AddChoiceSetting(
+        ":WAVeform:FORMat", kFormatChoices, [this] { return static_cast<int>(waveFormat_); },
+        [this](int f) {
+            waveFormat_ = static_cast<RemoteWaveFormat>(f);
+            return RemoteStatus::Ok();
+        });
+    // A query about the record of the :WAVeform:SOURce.
+    auto recordQuery = [this](std::string_view header, auto answer) {
+        table_.Add(header, [this, answer](ScpiCall& c) {
+            if (!c.ExpectCount(0, 0)) {
+                return;
+            }
+            RemoteRecord record;
+            const RemoteStatus s = target_.Record(waveSource_, record);
+            if (!s.ok()) {
+                c.Error(s.error, s.detail);
+                return;
+            }
+            answer(c, record);
+        });
+    };
+    recordQuery(":WAVeform:PREamble?", [this](ScpiCall& c, const RemoteRecord& record) {
         c.Respond(FormatPreamble(record, waveFormat_));
     });
-    table_.Add(":WAVeform:DATA?", [this](ScpiCall& c) {
-        if (!c.ExpectCount(0, 0)) {
-            return;
-        }
-        RemoteRecord record;
-        const RemoteStatus s = target_.Record(waveSource_, record);
-        if (!s.ok()) {
-            c.Error(s.error, s.detail);
-            return;
-        }
+    recordQuery(":WAVeform:DATA?", [this](ScpiCall& c, const RemoteRecord& record) {
         AppendWaveformBlock(c.ResponseUnit(), record, waveFormat_);
     });
 }

@@ -58,6 +58,13 @@ class RemoteCommands {
                            std::function<RemoteStatus(bool)> set);
     void AddChoiceSetting(std::string_view header, std::span<const ScpiChoice> choices,
                           std::function<int()> get, std::function<RemoteStatus(int)> set);
+    // The same for a setting held twice, once per channel (or operand), whose
+    // header names which by its <n> suffix, 1 or 2: get and set receive it
+    // as 0 or 1.
+    void AddBooleanSetting(std::string_view header, std::function<bool(int)> get,
+                           std::function<RemoteStatus(int, bool)> set);
+    void AddChoiceSetting(std::string_view header, std::span<const ScpiChoice> choices,
+                          std::function<int(int)> get, std::function<RemoteStatus(int, int)> set);
     void AddMeasure();
     void AddWaveform();
     void AddSave();

@@ -80,17 +80,19 @@ std::optional<int> SuffixExponent(std::string_view suffix, std::string_view unit
 
 }  // namespace
 
-bool ScpiMnemonicMatches(std::string_view pattern, std::string_view input) {
-    const std::size_t letters = LettersOf(pattern);
-    const std::string_view digits = pattern.substr(letters);
+std::string ScpiShortForm(std::string_view mnemonic) {
+    const std::size_t letters = LettersOf(mnemonic);
     std::string shortForm;
-    for (std::size_t i = 0; i < letters && !IsLower(pattern[i]); ++i) {
-        shortForm += pattern[i];
+    for (std::size_t i = 0; i < letters && !IsLower(mnemonic[i]); ++i) {
+        shortForm += mnemonic[i];
     }
-    shortForm += digits;
-    const std::string longForm = UpperText(pattern);
+    shortForm += mnemonic.substr(letters);
+    return shortForm;
+}
+
+bool ScpiMnemonicMatches(std::string_view pattern, std::string_view input) {
     const std::string given = UpperText(input);
-    return given == shortForm || given == longForm;
+    return given == ScpiShortForm(pattern) || given == UpperText(pattern);
 }
 
 // ---------------------------------------------------------------------------

@@ -24,6 +24,10 @@
 
 namespace lumatrace {
 
+// The short form of a mnemonic written as "SAMPle" or "CHANnel1": its
+// leading capitals and its trailing digits ("SAMP", "CHAN1").
+std::string ScpiShortForm(std::string_view mnemonic);
+
 // Whether `input` names the mnemonic written as `pattern` ("SAMPle"): its
 // short form (the upper-case letters) or its long form, in any case, and
 // nothing in between.

@@ -106,12 +106,16 @@ TEST_F(SetCommandsFixture, ChannelCommands) {
         {":CHAN1:PROB 1000", {}, -222},
         {":CHAN1:PROB 0.5", {}, -222},
         {":CHAN1:PROB 10V", {}, -138},
+        {":CHAN1:PROB MAX", {"SetProbe(0,2)"}},
+        {":CHAN2:PROB MIN", {"SetProbe(1,0)"}},
         {":CHAN2:COUP GND", {"SetCoupling(1,2)"}},
         {":CHAN2:COUP ac", {"SetCoupling(1,1)"}},
         {":CHAN2:COUP DC", {"SetCoupling(1,0)"}},
         {":CHAN2:COUP 1", {}, -104},
         {":CHAN2:COUP LFR", {}, -224},
         {":CHAN1:BWL ON", {"SetBandwidthLimit(0,1)"}},
+        {":CHAN3:BWL ON", {}, -114},
+        {":CHAN3:COUP DC", {}, -114},
         {":CHAN1:BWL 0", {"SetBandwidthLimit(0,0)"}},
         // Divisions above the centre, 1/50 division steps, positions 1..500.
         {":CHAN1:POS 1.5", {"SetChannelPosition(0,175)"}},
@@ -154,6 +158,9 @@ TEST_F(SetCommandsFixture, TimebaseAndAcquireCommands) {
         {":ACQ:POIN 1000000", {}, -222},
         {":ACQ:POIN 1000000", {"SetMemorySize(2)"}, 0, kLargeMemory},
         {":ACQ:POIN 50000", {}, -224},
+        {":ACQ:POIN MAX", {"SetMemorySize(1)"}},
+        {":ACQ:POIN MAX", {"SetMemorySize(2)"}, 0, kLargeMemory},
+        {":ACQ:POIN MIN", {"SetMemorySize(0)"}},
         {":ACQ:MODE AVER", {"SetWaveformMode(1)"}},
         {":ACQ:MODE envelope", {"SetWaveformMode(2)"}},
         {":ACQ:MODE SAMP", {"SetWaveformMode(0)"}},
@@ -165,6 +172,9 @@ TEST_F(SetCommandsFixture, TimebaseAndAcquireCommands) {
         {":ACQ:COUN 128", {"SetAcquireCount(6)"}, 0, kLargeMemory},
         {":ACQ:COUN 3", {}, -224},
         {":ACQ:COUN 1", {}, -222},
+        {":ACQ:COUN MIN", {"SetAcquireCount(0)"}},
+        {":ACQ:COUN MAX", {"SetAcquireCount(8)"}},
+        {":ACQ:COUN DEF", {}, -224},
         {":ACQ:EQU OFF", {"SetEquivalentAllowed(0)"}},
         {":ACQ:ROLL 0", {"SetRollAllowed(0)"}},
         {":ACQ:ROLL ON", {"SetRollAllowed(1)"}},
@@ -302,6 +312,14 @@ TEST_F(RemoteCommandsFixture, QueriesAnswerThePanelState) {
         {":CHAN1:POS?", "1.5E+00", [](FakeInstrument& f) { f.state.channels[0].position = 175; }},
         {":CHAN1:POS?", "4.98E+00", [](FakeInstrument& f) { f.state.channels[0].position = 1; }},
         {":CHAN1:COUP?", "GND", [](FakeInstrument& f) { f.state.channels[0].couplingIndex = 2; }},
+        // The <n> of a per-channel setting reads that channel's copy only.
+        {":CHAN2:DISP?", "0", [](FakeInstrument& f) { f.state.channels[1].shown = false; }},
+        {":CHAN1:DISP?", "1", [](FakeInstrument& f) { f.state.channels[1].shown = false; }},
+        {":CHAN2:BWL?", "1", [](FakeInstrument& f) { f.state.channels[1].bandwidthLimit = true; }},
+        {":CHAN1:BWL?", "0", [](FakeInstrument& f) { f.state.channels[1].bandwidthLimit = true; }},
+        {":CHAN2:COUP?", "AC", [](FakeInstrument& f) { f.state.channels[1].couplingIndex = 1; }},
+        {":MATH:SOUR2?", "CH1", [](FakeInstrument& f) { f.state.math.secondOperand = 0; }},
+        {":MATH:SOUR1?", "CH2", [](FakeInstrument& f) { f.state.math.firstOperand = 1; }},
         {":TRIG:LEV?", "5.0E-01", [](FakeInstrument& f) { f.state.triggerLevel = 200; }},
         {":TIM:SCAL?", "1.0E-09", [](FakeInstrument& f) { f.state.timebase.timeDivIndex = 0; }},
         {":TIM:SCAL?", "1.0E+03", [](FakeInstrument& f) { f.state.timebase.timeDivIndex = 36; }},
@@ -348,6 +366,15 @@ TEST_F(RemoteCommandsFixture, QueriesAnswerThePanelState) {
         // Queries take no parameters.
         Send(std::string(c.query) + " 1");
         EXPECT_EQ(Errors(), std::vector<int>{-108}) << c.query;
+    }
+}
+
+TEST_F(RemoteCommandsFixture, PerChannelQueriesRefuseAnotherSuffix) {
+    for (const char* query : {":CHAN3:DISP?", ":CHAN0:BWL?", ":CHAN3:COUP?", ":CHAN3:SCAL?",
+                              ":CHAN3:PROB?", ":CHAN3:POS?", ":MATH:SOUR3?"}) {
+        Fresh();
+        EXPECT_EQ(Send(query), "") << query;
+        EXPECT_EQ(Errors(), std::vector<int>{-114}) << query;
     }
 }
 

@@ -215,6 +215,20 @@ TEST(ScpiMnemonic, ShortOrLongFormOnly) {
     }
 }
 
+TEST(ScpiMnemonic, ShortFormIsTheCapitalsAndTheDigits) {
+    struct Case {
+        const char* mnemonic;
+        const char* shortForm;
+    };
+    const Case cases[] = {
+        {"SAMPle", "SAMP"},  {"CHANnel1", "CHAN1"}, {"CH2", "CH2"},      {"VPP", "VPP"},
+        {"LFReject", "LFR"}, {"ASCii", "ASC"},      {"EXTernal", "EXT"}, {"BHARris", "BHAR"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ScpiShortForm(c.mnemonic), c.shortForm) << c.mnemonic;
+    }
+}
+
 // The parameter helpers, through a table that hands the call to a lambda.
 class ParameterFixture : public ::testing::Test {
   protected:
