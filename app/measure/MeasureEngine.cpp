@@ -41,6 +41,22 @@ bool MissingIn(SampleWord w) {
     return Shift == 0 ? (w & 0xFFFFu) == 0xFFFFu : w >= 0xFFFF0000u;
 }
 
+#if defined(__SSE2__)
+// The codes of words w[0] .. w[7] of one channel as eight 16-bit lanes; a missing half reads
+// as code 1023.
+template <int Shift>
+__m128i PackedCodes(const SampleWord* w) {
+    const __m128i mask = _mm_set1_epi32(static_cast<int>(kCodeMask));
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 4));
+    if constexpr (Shift != 0) {
+        a = _mm_srli_epi32(a, Shift);
+        b = _mm_srli_epi32(b, Shift);
+    }
+    return _mm_packs_epi32(_mm_and_si128(a, mask), _mm_and_si128(b, mask));
+}
+#endif
+
 // The extremes of the codes of one whole block. A missing half reads as code 1023 here; the
 // caller counts those apart.
 template <int Shift>
@@ -48,17 +64,10 @@ void BlockExtremes(const SampleWord* w, int& lo, int& hi) {
 #if defined(__SSE2__)
     // Two blocks of four words packed into eight 16-bit codes: one signed 16-bit minimum and
     // maximum for eight samples.
-    const __m128i mask = _mm_set1_epi32(static_cast<int>(kCodeMask));
     __m128i vmin = _mm_set1_epi16(0x7FFF);
     __m128i vmax = _mm_setzero_si128();
     for (int k = 0; k < kBlock; k += 8) {
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k));
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k + 4));
-        if constexpr (Shift != 0) {
-            a = _mm_srli_epi32(a, Shift);
-            b = _mm_srli_epi32(b, Shift);
-        }
-        const __m128i packed = _mm_packs_epi32(_mm_and_si128(a, mask), _mm_and_si128(b, mask));
+        const __m128i packed = PackedCodes<Shift>(w + k);
         vmin = _mm_min_epi16(vmin, packed);
         vmax = _mm_max_epi16(vmax, packed);
     }
@@ -88,25 +97,15 @@ template <int Shift>
 void CountNarrowBlock(const SampleWord* w, int lo, int (&count)[4]) {
     count[0] = count[1] = count[2] = 0;
 #if defined(__SSE2__)
-    const __m128i mask = _mm_set1_epi32(static_cast<int>(kCodeMask));
     const __m128i v0 = _mm_set1_epi16(static_cast<short>(lo));
     const __m128i v1 = _mm_set1_epi16(static_cast<short>(lo + 1));
     const __m128i v2 = _mm_set1_epi16(static_cast<short>(lo + 2));
-    auto codes = [&](int k) {
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k));
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k + 4));
-        if constexpr (Shift != 0) {
-            a = _mm_srli_epi32(a, Shift);
-            b = _mm_srli_epi32(b, Shift);
-        }
-        return _mm_packs_epi32(_mm_and_si128(a, mask), _mm_and_si128(b, mask));
-    };
     // Each equal code adds one to its 16-bit lane (at most 8 per lane in a block).
     __m128i n0 = _mm_setzero_si128();
     __m128i n1 = _mm_setzero_si128();
     __m128i n2 = _mm_setzero_si128();
     for (int k = 0; k < kBlock; k += 8) {
-        const __m128i c = codes(k);
+        const __m128i c = PackedCodes<Shift>(w + k);
         n0 = _mm_sub_epi16(n0, _mm_cmpeq_epi16(c, v0));
         n1 = _mm_sub_epi16(n1, _mm_cmpeq_epi16(c, v1));
         n2 = _mm_sub_epi16(n2, _mm_cmpeq_epi16(c, v2));
@@ -392,28 +391,18 @@ BlockMasks CompareBlock(const SampleWord* w, int count, const CodeThresholds& t)
     BlockMasks m;
 #if defined(__SSE2__)
     if (count == kBlock) {
-        const __m128i mask = _mm_set1_epi32(static_cast<int>(kCodeMask));
         // a <= x is x + 1 > a, and a >= x is a > x - 1 (no code comes near the 16-bit limits).
         const __m128i low = _mm_set1_epi16(static_cast<short>(t.low + 1));
         const __m128i high = _mm_set1_epi16(static_cast<short>(t.high - 1));
         const __m128i below = _mm_set1_epi16(static_cast<short>(t.below50 + 1));
         const __m128i above = _mm_set1_epi16(static_cast<short>(t.above50 - 1));
-        auto codes = [&](int k) {
-            __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k));
-            __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k + 4));
-            if constexpr (Shift != 0) {
-                a = _mm_srli_epi32(a, Shift);
-                b = _mm_srli_epi32(b, Shift);
-            }
-            return _mm_packs_epi32(_mm_and_si128(a, mask), _mm_and_si128(b, mask));
-        };
         auto bits = [](__m128i x, __m128i y, int k) {
             const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(x, y)));
             return static_cast<std::uint64_t>(m) << k;
         };
         for (int k = 0; k < kBlock; k += 16) {
-            const __m128i c0 = codes(k);
-            const __m128i c1 = codes(k + 8);
+            const __m128i c0 = PackedCodes<Shift>(w + k);
+            const __m128i c1 = PackedCodes<Shift>(w + k + 8);
             m.low |= bits(_mm_cmpgt_epi16(low, c0), _mm_cmpgt_epi16(low, c1), k);
             m.high |= bits(_mm_cmpgt_epi16(c0, high), _mm_cmpgt_epi16(c1, high), k);
             m.below50 |= bits(_mm_cmpgt_epi16(below, c0), _mm_cmpgt_epi16(below, c1), k);

@@ -123,7 +123,6 @@ class MeasureEngine {
     void AnalyseMath(const MeasureInput& in, SampleRange gate, Analysis& out);
 
     Analysis analysis_;
-    Analysis pair_;
     std::vector<double> mathValues_;
     std::vector<std::uint16_t> blockMin_;  // per block of the gate: extremes of the codes
     std::vector<std::uint16_t> blockMax_;

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/display/SampleWord.h"
 #include "app/files/WaveformFiles.h"
 #include "tools/zeptool/JsonWriter.h"
 #include "tools/zeptool/WaveformSet.h"
@@ -16,12 +17,8 @@ namespace lumatrace {
 
 namespace {
 
-bool Missing(SampleWord w, int ch) {
-    return ch == 0 ? (w & 0xFFFFu) == 0xFFFFu : (w >> 16) == 0xFFFFu;
-}
-
 int Code(SampleWord w, int ch) {
-    return static_cast<int>((ch == 0 ? w : w >> 16) & 0x3FFu);
+    return DecodeCode(w, ChannelShift(ch));
 }
 
 int Usage(std::ostream& err, const char* text) {
@@ -65,7 +62,7 @@ int RunWaveformInfo(std::span<const std::string> args, std::ostream& out, std::o
         int lo = 1024, hi = -1;
         for (std::size_t i = 0; i < set.info.endSample; ++i) {
             const SampleWord w = set.record[i];
-            if (!Missing(w, ch)) {
+            if (!ChannelMissing(w, ch)) {
                 ++present;
                 lo = std::min(lo, Code(w, ch));
                 hi = std::max(hi, Code(w, ch));
@@ -111,7 +108,7 @@ void WriteCsv(const LoadedSet& set, const std::array<ChannelScale, 2>& scale, st
                 continue;
             }
             text += ',';
-            if (!Missing(w, ch)) {
+            if (!ChannelMissing(w, ch)) {
                 text += std::to_string(Code(w, ch));
                 text += ',';
                 AppendDouble(text, scale[ch].Volts(Code(w, ch)));
@@ -147,7 +144,7 @@ void WriteJson(const LoadedSet& set, const std::string& file,
             json.BeginArray(true);
             for (std::size_t i = 0; i < set.info.endSample; ++i) {
                 const SampleWord w = set.record[i];
-                if (Missing(w, ch)) {
+                if (ChannelMissing(w, ch)) {
                     json.Null();
                 } else if (volts) {
                     json.Number(scale[ch].Volts(Code(w, ch)));

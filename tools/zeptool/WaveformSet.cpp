@@ -1,5 +1,8 @@
 #include "tools/zeptool/WaveformSet.h"
 
+#include "app/display/WaveBuffers.h"
+#include "app/settings/ValueTables.h"
+
 namespace lumatrace {
 
 namespace {
@@ -79,10 +82,10 @@ ChannelScale Scale(const SettingsCollector& s, int ch) {
     ChannelScale c;
     c.on = s.Get("channelOn[" + n + "]", 0) != 0;
     c.voltsPerDivMv = static_cast<int>(s.Get("voltsPerDivMv[" + n + "]", 0));
-    const int probeIndex = static_cast<int>(s.Get(ch == 0 ? "ComboBoxPb1" : "ComboBoxPb2", 0));
-    c.probeFactor = probeIndex == 0 ? 1 : probeIndex == 1 ? 10 : 100;
+    c.probeFactor =
+        ProbeFactor(static_cast<int>(s.Get(ch == 0 ? "ComboBoxPb1" : "ComboBoxPb2", 0)));
     c.tracePosition = static_cast<int>(s.Get("tracePosition[" + n + "]", 250));
-    c.ground = s.Get(ch == 0 ? "ComboBoxCup1" : "ComboBoxCup2", 0) == 2;
+    c.ground = s.Get(ch == 0 ? "ComboBoxCup1" : "ComboBoxCup2", 0) == kCouplingGnd;
     return c;
 }
 

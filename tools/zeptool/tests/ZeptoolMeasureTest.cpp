@@ -1,33 +1,23 @@
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
 #include "app/display/SampleWord.h"
-#include "app/files/WaveformFiles.h"
 #include "app/measure/MeasureTypes.h"
-#include "app/platform/testing/RecordingMessageBox.h"
-#include "tools/zeptool/Zeptool.h"
+#include "tools/zeptool/tests/ZeptoolSetTest.h"
 
 namespace lumatrace {
 namespace {
 
-namespace fs = std::filesystem;
-
 // A 10,000-point set at 200 us/div (200 ns per sample): CH1 a square of ten 1,000-sample
 // periods, high (code 712) for the first 300 of each, at 1 V/div; CH2 ground-coupled.
-class ZeptoolMeasure : public ::testing::Test {
+class ZeptoolMeasure : public testing::ZeptoolSetTest {
   protected:
-    fs::path dir = fs::temp_directory_path() / ("zeptool-measure-" + std::to_string(::getpid()));
-    fs::path set = dir / "square.zep";
+    ZeptoolMeasure() : ZeptoolSetTest("zeptool-measure-", "square.zep") {}
 
     void SetUp() override {
-        fs::create_directories(dir);
         WaveformFileSettings s;
         s.channel[0] = {true, "1V", 6, 1000, "x1", 0, 1, "DC", 0, 250, 0};
         s.channel[1] = {true, "500mV", 5, 500, "x1", 0, 1, "GND", 2, 250, 0};
@@ -41,18 +31,7 @@ class ZeptoolMeasure : public ::testing::Test {
         std::vector<SampleWord> record(kRecordWords, NoSample);
         for (int i = 0; i < 10000; ++i)
             record[static_cast<std::size_t>(i)] = MakeSampleWord(i % 1000 < 300 ? 712 : 312, 512);
-        LocalFileStore files;
-        testing::RecordingMessageBox box;
-        ASSERT_EQ(SaveWaveformFile(files, box, set, s, record, "2026/12/10"), SaveResult::Saved);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    int Run(std::vector<std::string> args, std::string& out, std::string& err) {
-        std::ostringstream o, e;
-        const int rc = RunZeptool(args, o, e);
-        out = o.str();
-        err = e.str();
-        return rc;
+        SaveSet(s, record);
     }
 
     // The text of one source's object.

@@ -1,15 +1,11 @@
-#include <unistd.h>
-
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
-#include "app/files/WaveformFiles.h"
-#include "app/platform/testing/RecordingMessageBox.h"
-#include "tools/zeptool/Zeptool.h"
+#include "tools/zeptool/tests/ZeptoolSetTest.h"
 
 namespace lumatrace {
 namespace {
@@ -18,13 +14,11 @@ namespace fs = std::filesystem;
 
 // A two-file set on disk: CH1 at 1 V/div, CH2 at 100 mV/div with probe x10
 // and ground coupling.
-class ZeptoolWaveform : public ::testing::Test {
+class ZeptoolWaveform : public testing::ZeptoolSetTest {
   protected:
-    fs::path dir = fs::temp_directory_path() / ("zeptool-waveform-" + std::to_string(::getpid()));
-    fs::path set = dir / "run1.zep";
+    ZeptoolWaveform() : ZeptoolSetTest("zeptool-waveform-", "run1.zep") {}
 
     void SetUp() override {
-        fs::create_directories(dir);
         WaveformFileSettings s;
         s.channel[0] = {true, "1V", 6, 1000, "x1", 0, 1, "DC", 0, 250, 0};
         s.channel[1] = {true, "1V", 3, 100, "x10", 1, 10, "GND", 2, 200, 1};
@@ -38,18 +32,7 @@ class ZeptoolWaveform : public ::testing::Test {
         record[2] = (7u << 16) | 0xFFFFu;
         record[19999] = (900u << 16) | 3u;
         record[20000] = 0;  // beyond the saved points
-        LocalFileStore files;
-        testing::RecordingMessageBox box;
-        ASSERT_EQ(SaveWaveformFile(files, box, set, s, record, "2026/12/10"), SaveResult::Saved);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    int Run(std::vector<std::string> args, std::string& out, std::string& err) {
-        std::ostringstream o, e;
-        const int rc = RunZeptool(args, o, e);
-        out = o.str();
-        err = e.str();
-        return rc;
+        SaveSet(s, record);
     }
 };
 
