@@ -1,6 +1,7 @@
 #include <bit>
 
 #include "app/display/AverageKernels.h"
+#include "app/display/KernelChoice.h"
 
 #if defined(LUMATRACE_DISPLAY_AVX2)
 #include "app/display/AverageKernelsAvx2.h"
@@ -15,10 +16,6 @@ namespace {
 
 int NoVectors(const AverageRows&, int i, int) {
     return i;
-}
-
-bool RunsEverywhere() {
-    return true;
 }
 
 #if defined(__SSE2__)
@@ -144,14 +141,6 @@ int WideSse2(const AverageRows& r, int i, int end) {
 }
 #endif
 
-#if defined(LUMATRACE_DISPLAY_AVX2)
-// __builtin_cpu_supports also checks that the OS saves the wider registers.
-bool HasAvx2() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-#endif
-
 const AverageKernel kKernels[] = {
 #if defined(LUMATRACE_DISPLAY_AVX2)
     {"avx2", &HasAvx2, &avx2::DirectAvx2, &avx2::PackedAvx2, &avx2::WideAvx2},
@@ -175,13 +164,7 @@ const AverageKernel& AverageKernelAt(int index) {
 }
 
 const AverageKernel& BestAverageKernel() {
-    static const AverageKernel& best = []() -> const AverageKernel& {
-        for (const AverageKernel& k : kKernels) {
-            if (k.supported())
-                return k;
-        }
-        return kKernels[kKernelCount - 1];
-    }();
+    static const AverageKernel& best = WidestSupported(kKernels);
     return best;
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/display/KernelChoice.h"
+
 #if defined(LUMATRACE_DISPLAY_AVX2)
 #include "app/display/MathYTableAvx2.h"
 #endif
@@ -31,18 +33,6 @@ int NoProductFindVectors(const SampleWord*, int i, int, const MathProductScore&,
                          std::int64_t) {
     return i;
 }
-
-bool RunsEverywhere() {
-    return true;
-}
-
-#if defined(LUMATRACE_DISPLAY_AVX2)
-// __builtin_cpu_supports also checks that the OS saves the wider registers.
-bool HasAvx2() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-#endif
 
 // The score of a word for either kind of score.
 int ScoreOf(SampleWord w, std::uint32_t coefficients) {
@@ -116,13 +106,7 @@ const MathRangeKernel& MathRangeKernelAt(int index) {
 }
 
 const MathRangeKernel& BestMathRangeKernel() {
-    static const MathRangeKernel& best = []() -> const MathRangeKernel& {
-        for (const MathRangeKernel& k : kKernels) {
-            if (k.supported())
-                return k;
-        }
-        return kKernels[kKernelCount - 1];
-    }();
+    static const MathRangeKernel& best = WidestSupported(kKernels);
     return best;
 }
 
