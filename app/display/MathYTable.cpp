@@ -111,7 +111,7 @@ const MathRangeKernel& BestMathRangeKernel() {
 }
 
 bool MathYTable::Update(const MathMapping& map) {
-    if (built_ && mapping_.SameAs(map))
+    if (built_ && mapping_ == map)
         return false;
     mapping_ = map;
     table_.resize(kEntries + 1);
