@@ -33,47 +33,47 @@ inline SampleWord MeanWord(std::uint64_t sum1, std::uint64_t sum2, std::uint64_t
     return static_cast<SampleWord>(((m2 & kCodeMask) << 16) | (m1 & kCodeMask));
 }
 
-// The plain steps, which also finish every block a kernel leaves.
-void DirectTail(const AverageRows& r, int i, int end, std::uint64_t magic) {
+// The plain step over points i .. end-1, which also finishes every block a kernel leaves.
+// `mean(i, codes)` moves the point's sums from its ring entry (still in the row) to its new
+// codes and returns the averaged word. A missing sample keeps its ring entry and its word.
+template <typename Mean>
+void PlainSteps(const AverageRows& r, int i, int end, Mean mean) {
     for (; i < end; ++i) {
         const SampleWord w = r.record[i];
         if (w == NoSample)
             continue;
         const std::uint32_t codes = w & kCodePairMask;
+        const SampleWord averaged = mean(i, codes);
         r.row[i] = codes;
-        const std::uint32_t s = r.other ? codes + r.other[i] : codes;
-        r.record[i] = MeanWord(s & 0xFFFFu, s >> 16, magic);
+        r.record[i] = averaged;
     }
+}
+
+void DirectTail(const AverageRows& r, int i, int end, std::uint64_t magic) {
+    PlainSteps(r, i, end, [&](int k, std::uint32_t codes) {
+        const std::uint32_t s = r.other ? codes + r.other[k] : codes;
+        return MeanWord(s & 0xFFFFu, s >> 16, magic);
+    });
 }
 
 void PackedTail(const AverageRows& r, int i, int end, std::uint64_t magic) {
     auto* sums = static_cast<std::uint32_t*>(r.sums);
-    for (; i < end; ++i) {
-        const SampleWord w = r.record[i];
-        if (w == NoSample)
-            continue;
-        const std::uint32_t codes = w & kCodePairMask;
+    PlainSteps(r, i, end, [&](int k, std::uint32_t codes) {
         // Each half stays below 2^16 and never borrows from the other: it includes the entry
         // that leaves it.
-        const std::uint32_t s = sums[i] + codes - r.row[i];
-        r.row[i] = codes;
-        sums[i] = s;
-        r.record[i] = MeanWord(s & 0xFFFFu, s >> 16, magic);
-    }
+        const std::uint32_t s = sums[k] + codes - r.row[k];
+        sums[k] = s;
+        return MeanWord(s & 0xFFFFu, s >> 16, magic);
+    });
 }
 
 void WideTail(const AverageRows& r, int i, int end, std::uint64_t magic) {
     auto* sums = static_cast<std::uint64_t*>(r.sums);
-    for (; i < end; ++i) {
-        const SampleWord w = r.record[i];
-        if (w == NoSample)
-            continue;
-        const std::uint32_t codes = w & kCodePairMask;
-        const std::uint64_t s = sums[i] + Lanes(codes) - Lanes(r.row[i]);
-        r.row[i] = codes;
-        sums[i] = s;
-        r.record[i] = MeanWord(s & 0xFFFFFFFFu, s >> 32, magic);
-    }
+    PlainSteps(r, i, end, [&](int k, std::uint32_t codes) {
+        const std::uint64_t s = sums[k] + Lanes(codes) - Lanes(r.row[k]);
+        sums[k] = s;
+        return MeanWord(s & 0xFFFFFFFFu, s >> 32, magic);
+    });
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <bit>
 
 #include "app/display/AverageKernels.h"
+#include "app/display/KernelChoice.h"
 
 #if defined(LUMATRACE_DISPLAY_AVX2)
 #include "app/display/AverageKernelsAvx2.h"
@@ -15,10 +16,6 @@ namespace {
 
 int NoVectors(const AverageRows&, int i, int) {
     return i;
-}
-
-bool RunsEverywhere() {
-    return true;
 }
 
 #if defined(__SSE2__)
@@ -69,6 +66,16 @@ inline Sse2Block LoadSse2(const SampleWord* record, int i) {
     return b;
 }
 
+// Puts the block's codes into the ring row, a missing sample keeping its entry, and returns
+// the entries they replace.
+inline __m128i EnterCodesSse2(Sse2Block& b, std::uint32_t* row) {
+    auto* at = reinterpret_cast<__m128i*>(row);
+    const __m128i old = _mm_loadu_si128(at);
+    b.codes = _mm_or_si128(_mm_and_si128(b.missing, old), _mm_andnot_si128(b.missing, b.codes));
+    _mm_storeu_si128(at, b.codes);
+    return old;
+}
+
 inline void StoreMeans(SampleWord* record, int i, const Sse2Block& b, __m128i means) {
     const __m128i pairMask = _mm_set1_epi32(static_cast<int>(kCodePairMask));
     means = _mm_and_si128(means, pairMask);
@@ -100,10 +107,7 @@ int PackedSse2(const AverageRows& r, int i, int end) {
     auto* sums = static_cast<std::uint32_t*>(r.sums);
     for (; i + 4 <= end; i += 4) {
         Sse2Block b = LoadSse2(r.record, i);
-        auto* row = reinterpret_cast<__m128i*>(r.row + i);
-        const __m128i old = _mm_loadu_si128(row);
-        b.codes = _mm_or_si128(_mm_and_si128(b.missing, old), _mm_andnot_si128(b.missing, b.codes));
-        _mm_storeu_si128(row, b.codes);
+        const __m128i old = EnterCodesSse2(b, r.row + i);
         auto* sp = reinterpret_cast<__m128i*>(sums + i);
         const __m128i s = _mm_add_epi16(_mm_sub_epi16(_mm_loadu_si128(sp), old), b.codes);
         _mm_storeu_si128(sp, s);
@@ -118,10 +122,7 @@ int WideSse2(const AverageRows& r, int i, int end) {
     auto* sums = static_cast<std::uint64_t*>(r.sums);
     for (; i + 4 <= end; i += 4) {
         Sse2Block b = LoadSse2(r.record, i);
-        auto* row = reinterpret_cast<__m128i*>(r.row + i);
-        const __m128i old = _mm_loadu_si128(row);
-        b.codes = _mm_or_si128(_mm_and_si128(b.missing, old), _mm_andnot_si128(b.missing, b.codes));
-        _mm_storeu_si128(row, b.codes);
+        const __m128i old = EnterCodesSse2(b, r.row + i);
         // The sums of two points fill one register as four 32-bit lanes (CH1, CH2, CH1, CH2),
         // which is their layout in memory.
         const __m128i dLo =
@@ -137,14 +138,6 @@ int WideSse2(const AverageRows& r, int i, int end) {
         StoreMeans(r.record, i, b, _mm_packs_epi32(divide.Lanes32(sLo), divide.Lanes32(sHi)));
     }
     return i;
-}
-#endif
-
-#if defined(LUMATRACE_DISPLAY_AVX2)
-// __builtin_cpu_supports also checks that the OS saves the wider registers.
-bool HasAvx2() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
 }
 #endif
 
@@ -171,13 +164,7 @@ const AverageKernel& AverageKernelAt(int index) {
 }
 
 const AverageKernel& BestAverageKernel() {
-    static const AverageKernel& best = []() -> const AverageKernel& {
-        for (const AverageKernel& k : kKernels) {
-            if (k.supported())
-                return k;
-        }
-        return kKernels[kKernelCount - 1];
-    }();
+    static const AverageKernel& best = WidestSupported(kKernels);
     return best;
 }
 

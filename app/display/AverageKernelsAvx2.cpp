@@ -54,6 +54,16 @@ inline Block Load(const SampleWord* record, int i) {
     return b;
 }
 
+// Puts the block's codes into the ring row, a missing sample keeping its entry, and returns
+// the entries they replace.
+inline __m256i EnterCodes(Block& b, std::uint32_t* row) {
+    auto* at = reinterpret_cast<__m256i*>(row);
+    const __m256i old = _mm256_loadu_si256(at);
+    b.codes = _mm256_blendv_epi8(b.codes, old, b.missing);
+    _mm256_storeu_si256(at, b.codes);
+    return old;
+}
+
 inline void StoreMeans(SampleWord* record, int i, const Block& b, __m256i means) {
     means = _mm256_and_si256(means, _mm256_set1_epi32(static_cast<int>(kCodePairMask)));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(record + i),
@@ -85,10 +95,7 @@ int PackedAvx2(const AverageRows& r, int i, int end) {
     auto* sums = static_cast<std::uint32_t*>(r.sums);
     for (; i + 8 <= end; i += 8) {
         Block b = Load(r.record, i);
-        auto* row = reinterpret_cast<__m256i*>(r.row + i);
-        const __m256i old = _mm256_loadu_si256(row);
-        b.codes = _mm256_blendv_epi8(b.codes, old, b.missing);
-        _mm256_storeu_si256(row, b.codes);
+        const __m256i old = EnterCodes(b, r.row + i);
         auto* sp = reinterpret_cast<__m256i*>(sums + i);
         const __m256i s = _mm256_add_epi16(_mm256_sub_epi16(_mm256_loadu_si256(sp), old), b.codes);
         _mm256_storeu_si256(sp, s);
@@ -102,10 +109,7 @@ int WideAvx2(const AverageRows& r, int i, int end) {
     auto* sums = static_cast<std::uint64_t*>(r.sums);
     for (; i + 8 <= end; i += 8) {
         Block b = Load(r.record, i);
-        auto* row = reinterpret_cast<__m256i*>(r.row + i);
-        const __m256i old = _mm256_loadu_si256(row);
-        b.codes = _mm256_blendv_epi8(b.codes, old, b.missing);
-        _mm256_storeu_si256(row, b.codes);
+        const __m256i old = EnterCodes(b, r.row + i);
         // The sums of four points fill one register as eight 32-bit lanes (CH1, CH2, CH1, ...),
         // which is their layout in memory.
         const __m256i d = _mm256_sub_epi16(b.codes, old);

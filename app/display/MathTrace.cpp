@@ -101,15 +101,6 @@ MathMapping::MathMapping(const ViewSettings& s, const ViewGeometry& g, const Mat
     }
 }
 
-bool MathMapping::SameAs(const MathMapping& o) const {
-    // The volts tables follow from the millivolt ones.
-    return usable_ == o.usable_ && op_ == o.op_ && shiftA_ == o.shiftA_ && shiftB_ == o.shiftB_ &&
-           h_ == o.h_ && scaleDen_ == o.scaleDen_ && offset_ == o.offset_ && a_ == o.a_ &&
-           b_ == o.b_ && hasScore_ == o.hasScore_ && scoreCh1_ == o.scoreCh1_ &&
-           scoreCh2_ == o.scoreCh2_ && hasProduct_ == o.hasProduct_ && offsetA_ == o.offsetA_ &&
-           offsetB_ == o.offsetB_;
-}
-
 int MathMapping::YOfValue(double m) const {
     double y = h_ / 2.0 - m * h_ / scaleDen_ - offset_;
     // Clamping keeps the order of values, so the extremes of a column stay its extremes.

@@ -46,8 +46,8 @@ class MathMapping {
     MathMapping() = default;  // not usable
     MathMapping(const ViewSettings& s, const ViewGeometry& g, const MathSettings& math);
 
-    // Whether both map every word to the same y.
-    bool SameAs(const MathMapping& other) const;
+    // Whether both map every word to the same y: all they hold is the same.
+    bool operator==(const MathMapping& other) const = default;
 
     bool Usable() const { return usable_; }  // false when the scale cannot place a value
     double OperandA(SampleWord w) const { return a_[DecodeCode(w, shiftA_)]; }

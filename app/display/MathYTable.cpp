@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/display/KernelChoice.h"
+
 #if defined(LUMATRACE_DISPLAY_AVX2)
 #include "app/display/MathYTableAvx2.h"
 #endif
@@ -32,17 +34,55 @@ int NoProductFindVectors(const SampleWord*, int i, int, const MathProductScore&,
     return i;
 }
 
-bool RunsEverywhere() {
-    return true;
+// The score of a word for either kind of score.
+int ScoreOf(SampleWord w, std::uint32_t coefficients) {
+    return MathScore(w, coefficients);
 }
 
-#if defined(LUMATRACE_DISPLAY_AVX2)
-// __builtin_cpu_supports also checks that the OS saves the wider registers.
-bool HasAvx2() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+std::int64_t ScoreOf(SampleWord w, const MathProductScore& p) {
+    return MathProduct(w, p);
 }
-#endif
+
+// Smallest and largest y among the words of words[from .. to) of a mapping whose value grows
+// with a score of the codes (`range` and `find` are the kernel's loops for that score). The
+// largest value of the column is among the words of the largest score, the smallest among those
+// of the smallest: only they are looked up.
+template <typename Params, typename RangeLoop, typename FindLoop>
+void ColumnRangeByScore(const MathYTable& table, const SampleWord* words, int from, int to,
+                        const Params& p, RangeLoop range, FindLoop find, int& top, int& bottom) {
+    using Score = decltype(ScoreOf(SampleWord{}, p));
+    Score lo = std::numeric_limits<Score>::max();
+    Score hi = std::numeric_limits<Score>::min();
+    int i = range(words, from, to, p, lo, hi);
+    for (; i < to; ++i) {
+        if (words[i] != NoSample) {
+            const Score score = ScoreOf(words[i], p);
+            lo = std::min(lo, score);
+            hi = std::max(hi, score);
+        }
+    }
+    if (lo > hi)
+        return;  // no sample
+    int yTop = top;
+    int yBottom = bottom;
+    i = from;
+    while (i < to) {
+        i = find(words, i, to, p, lo, hi);
+        const int stop = std::min(to, i + 8);
+        for (; i < stop; ++i) {
+            const SampleWord w = words[i];
+            if (w == NoSample)
+                continue;
+            const Score score = ScoreOf(w, p);
+            if (score == hi)
+                yTop = std::min(yTop, table.Y(w));
+            if (score == lo)
+                yBottom = std::max(yBottom, table.Y(w));
+        }
+    }
+    top = yTop;
+    bottom = yBottom;
+}
 
 const MathRangeKernel kKernels[] = {
 #if defined(LUMATRACE_DISPLAY_AVX2)
@@ -66,18 +106,12 @@ const MathRangeKernel& MathRangeKernelAt(int index) {
 }
 
 const MathRangeKernel& BestMathRangeKernel() {
-    static const MathRangeKernel& best = []() -> const MathRangeKernel& {
-        for (const MathRangeKernel& k : kKernels) {
-            if (k.supported())
-                return k;
-        }
-        return kKernels[kKernelCount - 1];
-    }();
+    static const MathRangeKernel& best = WidestSupported(kKernels);
     return best;
 }
 
 bool MathYTable::Update(const MathMapping& map) {
-    if (built_ && mapping_.SameAs(map))
+    if (built_ && mapping_ == map)
         return false;
     mapping_ = map;
     table_.resize(kEntries + 1);
@@ -132,76 +166,14 @@ void MathYTable::ColumnRange(const SampleWord* words, int from, int to, int& top
 
 void MathYTable::ScoreColumnRange(const SampleWord* words, int from, int to, int& top,
                                   int& bottom) const {
-    // The largest value of the column is among the words of the largest score, the smallest
-    // among those of the smallest: only they are looked up.
-    const std::uint32_t k = coefficients_;
-    int lo = std::numeric_limits<int>::max();
-    int hi = std::numeric_limits<int>::min();
-    int i = kernel_->scoreRange(words, from, to, k, lo, hi);
-    for (; i < to; ++i) {
-        if (words[i] != NoSample) {
-            const int score = MathScore(words[i], k);
-            lo = std::min(lo, score);
-            hi = std::max(hi, score);
-        }
-    }
-    if (lo > hi)
-        return;  // no sample
-    int yTop = top;
-    int yBottom = bottom;
-    i = from;
-    while (i < to) {
-        i = kernel_->scoreFind(words, i, to, k, lo, hi);
-        const int stop = std::min(to, i + 8);
-        for (; i < stop; ++i) {
-            const SampleWord w = words[i];
-            if (w == NoSample)
-                continue;
-            const int score = MathScore(w, k);
-            if (score == hi)
-                yTop = std::min(yTop, Y(w));
-            if (score == lo)
-                yBottom = std::max(yBottom, Y(w));
-        }
-    }
-    top = yTop;
-    bottom = yBottom;
+    ColumnRangeByScore(*this, words, from, to, coefficients_, kernel_->scoreRange,
+                       kernel_->scoreFind, top, bottom);
 }
 
 void MathYTable::ProductColumnRange(const SampleWord* words, int from, int to, int& top,
                                     int& bottom) const {
-    const MathProductScore& p = product_;
-    std::int64_t lo = std::numeric_limits<std::int64_t>::max();
-    std::int64_t hi = std::numeric_limits<std::int64_t>::min();
-    int i = kernel_->productRange(words, from, to, p, lo, hi);
-    for (; i < to; ++i) {
-        if (words[i] != NoSample) {
-            const std::int64_t score = MathProduct(words[i], p);
-            lo = std::min(lo, score);
-            hi = std::max(hi, score);
-        }
-    }
-    if (lo > hi)
-        return;  // no sample
-    int yTop = top;
-    int yBottom = bottom;
-    i = from;
-    while (i < to) {
-        i = kernel_->productFind(words, i, to, p, lo, hi);
-        const int stop = std::min(to, i + 8);
-        for (; i < stop; ++i) {
-            const SampleWord w = words[i];
-            if (w == NoSample)
-                continue;
-            const std::int64_t score = MathProduct(w, p);
-            if (score == hi)
-                yTop = std::min(yTop, Y(w));
-            if (score == lo)
-                yBottom = std::max(yBottom, Y(w));
-        }
-    }
-    top = yTop;
-    bottom = yBottom;
+    ColumnRangeByScore(*this, words, from, to, product_, kernel_->productRange,
+                       kernel_->productFind, top, bottom);
 }
 
 }  // namespace lumatrace

@@ -11,6 +11,22 @@
 
 namespace lumatrace::avx2 {
 
+namespace {
+
+// The smallest lane of `vlo` and the largest of `vhi`, lanes of T.
+template <typename T>
+inline void Extremes(__m256i vlo, __m256i vhi, T& lo, T& hi) {
+    constexpr int kLanes = 32 / sizeof(T);
+    alignas(32) T l[kLanes];
+    alignas(32) T h[kLanes];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(l), vlo);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(h), vhi);
+    lo = *std::min_element(l, l + kLanes);
+    hi = *std::max_element(h, h + kLanes);
+}
+
+}  // namespace
+
 int MathRangeAvx2(const std::int16_t* table, const SampleWord* words, int i, int end, int& lo,
                   int& hi) {
     if (i + 8 > end)
@@ -38,12 +54,7 @@ int MathRangeAvx2(const std::int16_t* table, const SampleWord* words, int i, int
         vhi =
             _mm256_max_epi32(vhi, _mm256_blendv_epi8(y, _mm256_xor_si256(none, allOnes), missing));
     }
-    alignas(32) int l[8];
-    alignas(32) int h[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(l), vlo);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(h), vhi);
-    lo = *std::min_element(l, l + 8);
-    hi = *std::max_element(h, h + 8);
+    Extremes(vlo, vhi, lo, hi);
     return i;
 }
 
@@ -75,12 +86,7 @@ int MathScoreRangeAvx2(const SampleWord* words, int i, int end, std::uint32_t co
         vlo = _mm256_min_epi32(vlo, _mm256_blendv_epi8(score, none, missing));
         vhi = _mm256_max_epi32(vhi, _mm256_blendv_epi8(score, noneLow, missing));
     }
-    alignas(32) int l[8];
-    alignas(32) int h[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(l), vlo);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(h), vhi);
-    lo = *std::min_element(l, l + 8);
-    hi = *std::max_element(h, h + 8);
+    Extremes(vlo, vhi, lo, hi);
     return i;
 }
 
@@ -155,12 +161,7 @@ int MathProductRangeAvx2(const SampleWord* words, int i, int end, const MathProd
         vhi = Max64(vhi, _mm256_blendv_epi8(r.even, noneLow, r.missingEven));
         vhi = Max64(vhi, _mm256_blendv_epi8(r.odd, noneLow, r.missingOdd));
     }
-    alignas(32) std::int64_t l[4];
-    alignas(32) std::int64_t h[4];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(l), vlo);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(h), vhi);
-    lo = *std::min_element(l, l + 4);
-    hi = *std::max_element(h, h + 4);
+    Extremes(vlo, vhi, lo, hi);
     return i;
 }
 

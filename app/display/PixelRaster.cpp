@@ -43,6 +43,17 @@ void Walk(Point a, Point b, bool steep, int majorLimit, int minorLimit, bool dot
     }
     std::int64_t n = n0 + q;
     const std::int64_t step = 2 * dn;
+    // After the remainder has moved by at most one step's worth past [0, den): back into it,
+    // the minor coordinate following.
+    auto carry = [&] {
+        if (r >= den) {
+            r -= den;
+            ++n;
+        } else if (r < 0) {
+            r += den;
+            --n;
+        }
+    };
     if (!dotted && step != 0 && dm >= 4 * (dn < 0 ? -dn : dn)) {
         // Runs of at least four pixels share a minor coordinate: the length of each run comes
         // from the remainder in one division, and the run is painted as one (see `run`).
@@ -53,13 +64,7 @@ void Walk(Point a, Point b, bool steep, int majorLimit, int minorLimit, bool dot
             if (n >= 0 && n < minorLimit)
                 run(static_cast<int>(n), static_cast<int>(m), static_cast<int>(end));
             r += (end - m + 1) * step;
-            if (r >= den) {
-                r -= den;
-                ++n;
-            } else if (r < 0) {
-                r += den;
-                --n;
-            }
+            carry();
             m = end + 1;
         }
         return;
@@ -69,13 +74,7 @@ void Walk(Point a, Point b, bool steep, int majorLimit, int minorLimit, bool dot
             plot(static_cast<int>(steep ? n : m), static_cast<int>(steep ? m : n));
         }
         r += step;
-        if (r >= den) {
-            r -= den;
-            ++n;
-        } else if (r < 0) {
-            r += den;
-            --n;
-        }
+        carry();
     }
 }
 

@@ -10,6 +10,19 @@ namespace {
 int Index(ViewImage image) {
     return static_cast<int>(image);
 }
+
+// Calls piece(tx, ty, first, last) for each stretch of the run that lies in one tile, tile
+// (tx, ty), pixels first..last along the run.
+template <typename Piece>
+void ForEachTilePiece(const TileDamage::Run& run, Piece piece) {
+    for (int first = run.first; first <= run.last;) {
+        const int last = std::min(run.last, first | (TileDamage::kTileSize - 1));
+        const int tx = (run.vertical ? run.at : first) >> TileDamage::kTileShift;
+        const int ty = (run.vertical ? first : run.at) >> TileDamage::kTileShift;
+        piece(tx, ty, first, last);
+        first = last + 1;
+    }
+}
 }  // namespace
 
 QtViewSurfaces::QtViewSurfaces() {
@@ -95,14 +108,10 @@ void QtViewSurfaces::CopyGridToWave() {
     auto tile = [&](int tx, int ty) { return static_cast<std::size_t>(ty) * tilesX + tx; };
     for (const TileDamage::Run& run : runs) {
         // Pixels of the run per tile it crosses.
-        for (int first = run.first; first <= run.last;) {
-            const int last = std::min(run.last, (first | (kTile - 1)));
-            const int tx = (run.vertical ? run.at : first) >> TileDamage::kTileShift;
-            const int ty = (run.vertical ? first : run.at) >> TileDamage::kTileShift;
+        ForEachTilePiece(run, [&](int tx, int ty, int first, int last) {
             std::uint16_t& n = runPixels_[tile(tx, ty)];
             n = static_cast<std::uint16_t>(std::min(n + (last - first + 1), 0xFFFF));
-            first = last + 1;
-        }
+        });
     }
     for (int ty = 0; ty < tilesY; ++ty) {
         for (int tx = 0; tx < tilesX; ++tx) {
@@ -136,25 +145,21 @@ void QtViewSurfaces::CopyGridToWave() {
     auto* target = reinterpret_cast<std::uint32_t*>(to);
     const std::size_t words = stride / 4;
     for (const TileDamage::Run& run : runs) {
-        for (int first = run.first; first <= run.last;) {
-            const int last = std::min(run.last, (first | (kTile - 1)));
-            const int tx = (run.vertical ? run.at : first) >> TileDamage::kTileShift;
-            const int ty = (run.vertical ? first : run.at) >> TileDamage::kTileShift;
-            if (!copyTile_[tile(tx, ty)]) {
-                if (run.vertical) {
-                    std::size_t at =
-                        static_cast<std::size_t>(first) * words + static_cast<std::size_t>(run.at);
-                    for (int y = first; y <= last; ++y, at += words)
-                        target[at] = gridRow(y)[run.at];
-                } else {
-                    const std::size_t at =
-                        static_cast<std::size_t>(run.at) * words + static_cast<std::size_t>(first);
-                    std::memcpy(target + at, gridRow(run.at) + first,
-                                static_cast<std::size_t>(last - first + 1) * 4);
-                }
+        ForEachTilePiece(run, [&](int tx, int ty, int first, int last) {
+            if (copyTile_[tile(tx, ty)])
+                return;
+            if (run.vertical) {
+                std::size_t at =
+                    static_cast<std::size_t>(first) * words + static_cast<std::size_t>(run.at);
+                for (int y = first; y <= last; ++y, at += words)
+                    target[at] = gridRow(y)[run.at];
+            } else {
+                const std::size_t at =
+                    static_cast<std::size_t>(run.at) * words + static_cast<std::size_t>(first);
+                std::memcpy(target + at, gridRow(run.at) + first,
+                            static_cast<std::size_t>(last - first + 1) * 4);
             }
-            first = last + 1;
-        }
+        });
     }
     waveDamage_.Clean();
     gridChanged_ = false;
