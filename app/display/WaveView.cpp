@@ -94,6 +94,11 @@ int WaveView::ZeroLineY(const ViewSettings& s, int trace) const {
 
 namespace {
 
+// The bar scrolls the spectrum in front, or a record wider than the screen.
+bool ScrollEnabled(const ViewSettings& s, int points, int screen) {
+    return s.SpectrumInFront() || points != screen;
+}
+
 // CodeToY with the per-channel constants worked out once; the arithmetic per code is the
 // same whichever way it is called.
 struct YMapping {
@@ -445,7 +450,7 @@ void WaveView::RecomputeViewWindow(const ViewSettings& s) {
             sp.SpecLeftBlank = a < 0 ? static_cast<int>(-a) : 0;
     }
 
-    h.scrollEnabled = !(!s.SpectrumInFront() && points == screen);
+    h.scrollEnabled = ScrollEnabled(s, points, screen);
     h.scrollPosition = ViewScrollPosition(s, h, sp);
 }
 
@@ -470,7 +475,7 @@ void WaveView::CentreOnTrigger(const ViewSettings& s) {
     h.StartPhase = 0.0;
     h.ViewOffset = 0;
     h.TrigMarkerFraction = -1.0;
-    h.scrollEnabled = points > h.ScreenSamples;
+    h.scrollEnabled = ScrollEnabled(s, points, h.ScreenSamples);
     h.scrollPosition = ViewScrollPosition(s, h, spectrum_);
     h.viewOffsetComputed = false;
     BeginTrace(s);
