@@ -407,28 +407,18 @@ class TFormMain::RemoteTarget final : public RemoteInstrument {
             out.yOrigin = (500 - form_.acqTracePosition_[ch]) * 2.048;
             return RemoteStatus::Ok();
         }
-        // MATH is computed as the view draws it: each operand in mV from the
-        // scale its record was taken with, combined, then placed on the MATH
-        // trace's own scale and position.
+        // MATH is computed as the view draws it (its mapping of each word to a value), then
+        // placed on the MATH trace's own scale and position.
         const MathSettings& math = record.math;
         if (math.mathScale <= 0) {
             return RemoteStatus::Fail(kSettingsConflict, "the MATH scale is not set");
         }
-        std::array<std::array<double, kCodeCount>, 2> millivolts{};
-        for (std::size_t ch = 0; ch < 2; ++ch) {
-            for (int code = 0; code < kCodeCount; ++code) {
-                millivolts[ch][static_cast<std::size_t>(code)] =
-                    math.groundCoupled[ch]
-                        ? 0.0
-                        : MathChannelMillivolts(code, form_.acqVoltsPerDivMv_[ch],
-                                                s.probeFactor[ch], form_.acqTracePosition_[ch]);
-            }
-        }
+        const MathMapping mapping(form_.CurrentViewSettings(), ViewGeometry{}, math);
         out.yIncrement = math.mathScale / 1000.0 * 10.0 / kCodeCount;
         out.yOrigin = (500 - s.tracePosition[kTraceMath]) * 2.048;
         const double codesPerMv = kCodesPerDivision / math.mathScale;
-        const int first = math.firstSource == 1 ? 1 : 0;
-        const int second = math.secondSource == 1 ? 1 : 0;
+        const int first = mapping.FirstSource();
+        const int second = mapping.SecondSource();
         out.codes.resize(points);
         for (std::size_t i = 0; i < points; ++i) {
             const SampleWord w = words[i];
@@ -436,12 +426,7 @@ class TFormMain::RemoteTarget final : public RemoteInstrument {
                 out.codes[i] = kRemoteNoSample;
                 continue;
             }
-            const MathResult r = CombineMath(
-                millivolts[static_cast<std::size_t>(first)]
-                          [static_cast<std::size_t>(DecodeCode(w, ChannelShift(first)))],
-                millivolts[static_cast<std::size_t>(second)]
-                          [static_cast<std::size_t>(DecodeCode(w, ChannelShift(second)))],
-                math.op);
+            const MathResult r = mapping.Value(w);
             if (r.divideByZero) {
                 out.codes[i] = kRemoteNoSample;
                 continue;
