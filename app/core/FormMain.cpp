@@ -944,7 +944,7 @@ void ClearUnderline(QWidget* edit) {
 }  // namespace
 
 std::optional<long double> TFormMain::TypedDelayNs() const {
-    return ParseTimeNs(EditDelay->text().toStdString(), LabelDelayUt->text().toStdString());
+    return ParseTimeNs(EditDelay->text().toStdString(), shownDelayUnit_);
 }
 
 void TFormMain::ShowDelay() {

@@ -25,7 +25,6 @@ class PanelController {
     // taken from their stored values: what the edits show belongs to the
     // settings before the restore.
     void SetReplaying(bool replaying) { replaying_ = replaying; }
-    bool Replaying() const { return replaying_; }
 
     void VoltsPerDivChosen(int ch, bool probeChange);
     void ProbeChosen(int ch);
