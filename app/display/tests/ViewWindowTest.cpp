@@ -111,6 +111,18 @@ TEST_F(DisplayViewWindow, FirstLayoutCentresTheTriggerPoint) {
     s.displayInitialised = false;
     view.CentreOnTrigger(s);
     EXPECT_EQ(h().ViewStart, 30000);
+
+    // The spectrum in front (saved so): its bar scrolls even over a record on one screen, as
+    // the view window's recomputation has it.
+    SetUp();
+    s.fftOn = true;
+    s.traceOrder[kTraceFft] = 1;
+    s.memoryPoints = 10000;
+    h().ScreenSamples = 10000;
+    view.CentreOnTrigger(s);
+    EXPECT_TRUE(h().scrollEnabled);
+    view.RecomputeViewWindow(s);
+    EXPECT_TRUE(h().scrollEnabled);
 }
 
 TEST_F(DisplayViewWindow, SpectrumWindowIsPlacedAroundItsCentreBin) {
