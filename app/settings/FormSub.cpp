@@ -2,9 +2,8 @@
 #include "app/settings/FormSub.h"
 
 #include <functional>
-#include <tuple>
-
 #include <initializer_list>
+#include <tuple>
 
 #include <QAction>
 #include <QActionGroup>
@@ -948,10 +947,10 @@ void TFormSub::ApplyDefaults() {
     ApplyDefaultValues(settings_);
     panel_ = DefaultPanelState(*lists_);
     ShowPanelState();
-    for (PanelEdit* edit : {EditDelay, EditPulse}) {
-        edit->setText(edit == EditDelay ? QStringLiteral("0") : QStringLiteral("10"));
-        edit->setPending(false);
-    }
+    EditDelay->setText(QStringLiteral("0"));
+    EditDelay->setPending(false);
+    EditPulse->setText(QStringLiteral("10"));
+    EditPulse->setPending(false);
     SetShowHint(panel_.Flag(PanelFlag::Hint));
     for (int item = 0; item < kDisplayItemCount; ++item) {
         SetDisplayColor(item, settings_.DisplayColor(item));
