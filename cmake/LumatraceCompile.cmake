@@ -15,6 +15,13 @@ if(LUMATRACE_SANITIZE)
   add_link_options(${_san})
 endif()
 
+# libFuzzer steers by the coverage of the code a fuzz target reaches, and nearly all of that
+# code sits in the project's libraries: instrument every target for coverage, not only the
+# fuzz targets' own sources (which lumatrace_add_fuzzer links against the fuzzer runtime).
+if(LUMATRACE_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(LUMATRACE_TSAN)
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
   add_link_options(-fsanitize=thread)
