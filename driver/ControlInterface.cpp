@@ -92,16 +92,19 @@ NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
 /*
  * DispatchSystemControl - WMI requests go to the lower driver unchanged; once the device is
  * removed there is no lower driver to take them and they fail with STATUS_DELETE_PENDING.
+ * As with PnP and power requests, the hold ends as the driver lets go of the request (in
+ * PassDown's completion routine, or before completing it here), so that a request sent right
+ * after this one completed never finds the device still held by it.
  * Returns the lower driver's status. IRQL: PASSIVE_LEVEL.
  */
 NTSTATUS NTAPI DispatchSystemControl(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     PDEVICE_EXTENSION ext = Extension(DeviceObject);
     AcquireHold(ext);
-    NTSTATUS status = (ReadStateFlags(ext) & kRemoved)
-                          ? CompleteRequest(Irp, STATUS_DELETE_PENDING, 0)
-                          : PassDown(ext, Irp);
-    ReleaseHold(ext);
-    return status;
+    if (ReadStateFlags(ext) & kRemoved) {
+        ReleaseHold(ext);
+        return CompleteRequest(Irp, STATUS_DELETE_PENDING, 0);
+    }
+    return PassDown(ext, Irp);
 }
 
 /*

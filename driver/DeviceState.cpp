@@ -298,11 +298,29 @@ NTSTATUS ForwardAndWait(PDEVICE_EXTENSION Ext, PIRP Irp) {
 }
 
 /*
- * PassDown - hands a request to the lower driver unchanged. Returns what the lower driver
- * returns. IRQL: <= DISPATCH_LEVEL.
+ * HoldEndsOnCompletion - completion routine of a request passed down unchanged with its hold:
+ * the lower drivers have completed it, so its hold ends here, before whoever sent it hears of
+ * it. Up to here the hold kept the lower device the request went to from being detached by a
+ * removal.
+ * Context: the device extension. Returns STATUS_SUCCESS. IRQL: <= DISPATCH_LEVEL.
+ */
+NTSTATUS NTAPI HoldEndsOnCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
+    UNREFERENCED_PARAMETER(DeviceObject);
+    if (Irp->PendingReturned)
+        IoMarkIrpPending(Irp);
+    ReleaseHold(static_cast<PDEVICE_EXTENSION>(Context));
+    return STATUS_SUCCESS;
+}
+
+/*
+ * PassDown - hands a request to the lower driver unchanged; its hold ends in
+ * HoldEndsOnCompletion. The caller touches neither the request nor the device's state
+ * afterwards: whoever sent the request may act the moment it completes.
+ * Consumes the caller's hold. Returns what the lower driver returns. IRQL: <= DISPATCH_LEVEL.
  */
 NTSTATUS PassDown(PDEVICE_EXTENSION Ext, PIRP Irp) {
-    IoSkipCurrentIrpStackLocation(Irp);
+    IoCopyCurrentIrpStackLocationToNext(Irp);
+    IoSetCompletionRoutine(Irp, HoldEndsOnCompletion, Ext, TRUE, TRUE, TRUE);
     return IoCallDriver(Ext->LowerDevice, Irp);
 }
 

@@ -12,30 +12,6 @@ namespace lumatrace::driver {
 namespace {
 
 /*
- * PnpRequestDone - completion routine of a PnP request passed down unchanged: the lower drivers
- * have completed it, so its hold ends here, before the PnP manager hears of it.
- * Context: the device extension. Returns STATUS_SUCCESS. IRQL: <= DISPATCH_LEVEL.
- */
-NTSTATUS NTAPI PnpRequestDone(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
-    UNREFERENCED_PARAMETER(DeviceObject);
-    if (Irp->PendingReturned)
-        IoMarkIrpPending(Irp);
-    ReleaseHold(static_cast<PDEVICE_EXTENSION>(Context));
-    return STATUS_SUCCESS;
-}
-
-/*
- * PassPnpDown - hands a PnP request to the lower driver unchanged; its hold ends in
- * PnpRequestDone. The caller touches neither the request nor the device's state afterwards.
- * Returns what the lower driver returns. IRQL: PASSIVE_LEVEL.
- */
-NTSTATUS PassPnpDown(PDEVICE_EXTENSION Ext, PIRP Irp) {
-    IoCopyCurrentIrpStackLocationToNext(Irp);
-    IoSetCompletionRoutine(Irp, PnpRequestDone, Ext, TRUE, TRUE, TRUE);
-    return IoCallDriver(Ext->LowerDevice, Irp);
-}
-
-/*
  * FinishPnpRequest - ends the request's hold and completes the request with Status. The caller
  * touches the device's state no more.
  * Returns Status. IRQL: PASSIVE_LEVEL.
@@ -81,7 +57,7 @@ NTSTATUS HandleQueryRemoveDevice(PDEVICE_EXTENSION Ext, PIRP Irp) {
         return FinishPnpRequest(Ext, Irp, STATUS_DEVICE_BUSY);
     WaitForOtherRequests(Ext);
     Irp->IoStatus.Status = STATUS_SUCCESS;
-    return PassPnpDown(Ext, Irp);
+    return PassDown(Ext, Irp);
 }
 
 /*
@@ -112,7 +88,7 @@ NTSTATUS HandleRemoveDevice(PDEVICE_EXTENSION Ext, PIRP Irp) {
     WaitForOtherRequests(Ext);
     ReleaseUsbResources(Ext);
     Irp->IoStatus.Status = STATUS_SUCCESS;
-    NTSTATUS status = PassPnpDown(Ext, Irp);
+    NTSTATUS status = PassDown(Ext, Irp);
     IoDetachDevice(Ext->LowerDevice);
     Ext->LowerDevice = NULL;
     if (Ext->LinkCreated)
@@ -145,7 +121,7 @@ NTSTATUS HandleQueryStopDevice(PDEVICE_EXTENSION Ext, PIRP Irp) {
     if (busy)
         return FinishPnpRequest(Ext, Irp, STATUS_DEVICE_BUSY);
     Irp->IoStatus.Status = STATUS_SUCCESS;
-    return PassPnpDown(Ext, Irp);
+    return PassDown(Ext, Irp);
 }
 
 /*
@@ -173,7 +149,7 @@ NTSTATUS HandleStopDevice(PDEVICE_EXTENSION Ext, PIRP Irp) {
     if (!started)
         return FinishPnpRequest(Ext, Irp, STATUS_SUCCESS);
     Irp->IoStatus.Status = STATUS_SUCCESS;
-    return PassPnpDown(Ext, Irp);
+    return PassDown(Ext, Irp);
 }
 
 /*
@@ -185,7 +161,7 @@ NTSTATUS HandleSurpriseRemoval(PDEVICE_EXTENSION Ext, PIRP Irp) {
     ChangeStateFlags(Ext, kSurpriseRemoved, kStarted | kStopPending | kRemovePending);
     FailHeldRequests(Ext, STATUS_DELETE_PENDING);
     Irp->IoStatus.Status = STATUS_SUCCESS;
-    return PassPnpDown(Ext, Irp);
+    return PassDown(Ext, Irp);
 }
 
 }  // namespace
@@ -217,7 +193,7 @@ NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
         case IRP_MN_SURPRISE_REMOVAL:
             return HandleSurpriseRemoval(ext, Irp);
         default:
-            return PassPnpDown(ext, Irp);
+            return PassDown(ext, Irp);
     }
 }
 

@@ -67,29 +67,15 @@ DEVICE_POWER_STATE DeviceStateFor(PDEVICE_EXTENSION Ext, SYSTEM_POWER_STATE Syst
 }
 
 /*
- * PowerRequestDone - completion routine of a power request passed down unchanged: the lower
- * drivers have completed it, so its hold ends here, before the power manager hears of it. Up to
- * here the hold kept the lower device the request went to from being detached by a removal.
- * Context: the device extension. Returns STATUS_SUCCESS. IRQL: <= DISPATCH_LEVEL.
- */
-NTSTATUS NTAPI PowerRequestDone(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
-    UNREFERENCED_PARAMETER(DeviceObject);
-    if (Irp->PendingReturned)
-        IoMarkIrpPending(Irp);
-    ReleaseHold(static_cast<PDEVICE_EXTENSION>(Context));
-    return STATUS_SUCCESS;
-}
-
-/*
  * PassPowerDown - tells the power manager the next power request may start and hands the
- * request to the lower driver unchanged; its hold ends in PowerRequestDone. The caller touches
- * neither the request nor the device afterwards.
+ * request to the lower driver unchanged; its hold ends in HoldEndsOnCompletion. The caller
+ * touches neither the request nor the device afterwards.
  * Returns what the lower driver returns. IRQL: <= DISPATCH_LEVEL.
  */
 NTSTATUS PassPowerDown(PDEVICE_EXTENSION Ext, PIRP Irp) {
     PoStartNextPowerIrp(Irp);
     IoCopyCurrentIrpStackLocationToNext(Irp);
-    IoSetCompletionRoutine(Irp, PowerRequestDone, Ext, TRUE, TRUE, TRUE);
+    IoSetCompletionRoutine(Irp, HoldEndsOnCompletion, Ext, TRUE, TRUE, TRUE);
     return PoCallDriver(Ext->LowerDevice, Irp);
 }
 

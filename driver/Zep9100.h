@@ -112,6 +112,7 @@ VOID FailHeldRequests(PDEVICE_EXTENSION Ext, NTSTATUS Status);
 VOID CancelHeldRequestsOfFile(PDEVICE_EXTENSION Ext, PFILE_OBJECT FileObject);
 NTSTATUS ForwardAndWait(PDEVICE_EXTENSION Ext, PIRP Irp);
 NTSTATUS NTAPI SignalEvent(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context);
+NTSTATUS NTAPI HoldEndsOnCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context);
 NTSTATUS PassDown(PDEVICE_EXTENSION Ext, PIRP Irp);
 
 // ---- Plug and play (Pnp.cpp) ----

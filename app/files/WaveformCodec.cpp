@@ -899,6 +899,8 @@ bool ReadDataBlock(LineCursor& file, ChannelsOn channels, std::span<SampleWord> 
     // Rows of the writer's own form take the quick way; the careful one
     // reads any other row, and the last ones (too near the end of the text
     // to look ahead).
+    // With one channel on, its code goes to its half of the word and the
+    // other half is empty.
     const int shift = channels.ch1 ? 0 : 16;
     const SampleWord empty = channels.ch1 ? 0xFFFF0000u : 0xFFFFu;
     for (int j = 0; j < kRowsPerFile; ++j) {
@@ -927,10 +929,8 @@ bool ReadDataBlock(LineCursor& file, ChannelsOn channels, std::span<SampleWord> 
                 return false;
             }
             out[j] = (b << 16) | a;
-        } else if (channels.ch1) {
-            out[j] = 0xFFFF0000u | a;
         } else {
-            out[j] = (a << 16) | 0xFFFFu;
+            out[j] = a << shift | empty;
         }
         // The volt columns are not read.
         p = AfterLineEnd(p, end);

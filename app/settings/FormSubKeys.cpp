@@ -65,14 +65,6 @@ FocusKind KindOf(const QWidget* target) {
                                                     : FocusKind::Other;
 }
 
-// A key that puts a character into an edit. With Ctrl held a key is a
-// command, even where the platform hands it over with its letter as text.
-bool IsTypedText(const QKeyEvent* event) {
-    const QString text = event->text();
-    return !text.isEmpty() && text.at(0).isPrint() &&
-           !event->modifiers().testAnyFlags(Qt::ControlModifier | Qt::MetaModifier);
-}
-
 }  // namespace
 
 bool TFormSub::InThisForm(QObject* object) const {
@@ -96,7 +88,7 @@ bool TFormSub::eventFilter(QObject* watched, QEvent* event) {
             }
             // A character the edit refuses is not "typing": the menu's own
             // shortcuts (Shift+T, ...) keep working in the edits.
-            if (qobject_cast<PanelEdit*>(widget) && IsTypedText(key) &&
+            if (qobject_cast<PanelEdit*>(widget) && IsTypedCharacter(key) &&
                 !EditAcceptsCharacter(static_cast<char32_t>(key->text().at(0).unicode()))) {
                 event->ignore();
                 return true;
@@ -164,7 +156,7 @@ bool TFormSub::HandleKeyPress(QWidget* target, QKeyEvent* event) {
         // A consumed key still types its character (a capital letter into an
         // edit), Tab still moves between pages and controls, and an edit
         // still copies, cuts, pastes and selects.
-        if (!IsTypedText(event) && key != kKeyTab && !EditOwnsKey(kind, key, mods)) {
+        if (!IsTypedCharacter(event) && key != kKeyTab && !EditOwnsKey(kind, key, mods)) {
             return true;
         }
     }

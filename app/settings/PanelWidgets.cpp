@@ -130,13 +130,15 @@ void PanelEdit::setPending(bool pending) {
     setFont(f);
 }
 
-void PanelEdit::keyPressEvent(QKeyEvent* event) {
-    // Ctrl keys are commands (copy, paste, ...), never typed characters, even
-    // where the platform hands them over with their letter as text.
-    const bool command = event->modifiers().testAnyFlags(Qt::ControlModifier | Qt::MetaModifier);
+bool IsTypedCharacter(const QKeyEvent* event) {
     const QString text = event->text();
-    if (!command && !text.isEmpty() && text.at(0).isPrint() &&
-        !EditAcceptsCharacter(static_cast<char32_t>(text.at(0).unicode()))) {
+    return !text.isEmpty() && text.at(0).isPrint() &&
+           !event->modifiers().testAnyFlags(Qt::ControlModifier | Qt::MetaModifier);
+}
+
+void PanelEdit::keyPressEvent(QKeyEvent* event) {
+    if (IsTypedCharacter(event) &&
+        !EditAcceptsCharacter(static_cast<char32_t>(event->text().at(0).unicode()))) {
         event->accept();  // discarded
         return;
     }

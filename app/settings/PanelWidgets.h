@@ -82,6 +82,11 @@ class SpeedButton : public QToolButton {
     std::uint32_t captionColor_ = 0;
 };
 
+// Whether a key press puts a character into an edit: printable text with
+// neither Ctrl nor Meta held. With them a key is a command (copy, paste, ...),
+// even where the platform hands it over with its letter as text.
+bool IsTypedCharacter(const QKeyEvent* event);
+
 // The delay and pulse edits: only the characters the value syntax uses get
 // in, the text stays selected-as-is when the edit takes the focus, and a value
 // typed but not yet applied is shown underlined.
