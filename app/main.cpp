@@ -1,6 +1,7 @@
 // Program entry: one running instance per user, the main window, and the
 // options for unattended runs (a picture of the window, a timed close, remote
-// control over SCPI, no window at all).
+// control over SCPI, no window at all). SIGTERM, SIGINT and SIGHUP close the
+// program as closing its window does.
 #include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "app/core/FormMain.h"
+#include "app/platform/PosixTerminationSignals.h"
 #include "app/platform/QtMessageBox.h"
 #include "app/platform/SingleInstance.h"
 #include "app/remote/RemoteAddress.h"
@@ -184,6 +186,40 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+    // From here on a request to end (kill, Ctrl+C, a closed terminal) closes
+    // the window from the event loop, as the user does: the parameter file is
+    // written, the instrument closed, the server stopped and the lock given
+    // back on the ordinary way out. Before the window exists it is kept and
+    // carried out once the window is up.
+    lumatrace::PosixTerminationSignals terminationSignals;
+    bool endRequested = false;
+    bool closeQueued = false;
+    const auto closeForSignal = [&mainWindow, &closeQueued] {
+        if (closeQueued) {
+            return;
+        }
+        closeQueued = true;
+        // Queued: the loop that carries it out is the main one (a close before
+        // exec() would leave nobody to quit).
+        QMetaObject::invokeMethod(
+            mainWindow,
+            [window = mainWindow] {
+                // A window that agrees to close ends the program even when
+                // another window of it is still open.
+                if (window->close()) {
+                    QCoreApplication::quit();
+                }
+            },
+            Qt::QueuedConnection);
+    };
+    terminationSignals.SetHandler([&](int signalNumber) {
+        std::fprintf(stderr, "lumatrace: %s: closing\n", ::strsignal(signalNumber));
+        endRequested = true;
+        if (mainWindow) {
+            closeForSignal();
+        }
+    });
+
     QApplication::setApplicationDisplayName("Lumatrace");
     lumatrace::MainServices services;
     // Unattended runs have nobody to close a message box: messages go to the
@@ -237,6 +273,9 @@ int main(int argc, char* argv[]) {
         form.setAttribute(Qt::WA_DontShowOnScreen);
     }
     form.show();
+    if (endRequested) {
+        closeForSignal();  // a request that came while the window was being made
+    }
 
     RemoteControl control;
     if (remoteEndpoint) {

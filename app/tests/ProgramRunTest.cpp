@@ -1,19 +1,26 @@
 // The built program in unattended runs: started as a script starts it, with
 // its own settings folder, home and runtime folder on the offscreen platform.
 // Whatever it has to say at start-up, it must end by itself and leave the
-// picture it was asked for.
+// picture it was asked for; asked to end by a signal, it must end as a closed
+// window does.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <stdlib.h>
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QTcpSocket>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 namespace {
@@ -51,7 +58,7 @@ struct ProgramRun : ::testing::Test {
         std::string errors;  // standard error
     };
 
-    Outcome Run(const fs::path& program, const QString& instrument) {
+    QProcessEnvironment Environment(const QString& instrument) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("APPDATA", Q(AppData()));
         env.insert("HOME", Q(root / "home"));
@@ -60,8 +67,12 @@ struct ProgramRun : ::testing::Test {
         env.insert("ZEP9100_VIRTUAL", instrument);
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
+        return env;
+    }
+
+    Outcome Run(const fs::path& program, const QString& instrument) {
         QProcess process;
-        process.setProcessEnvironment(env);
+        process.setProcessEnvironment(Environment(instrument));
         process.setWorkingDirectory(Q(root));
         process.start(Q(program), {"--quit-after", "2", "--screenshot", Q(Picture())});
         Outcome out;
@@ -124,6 +135,125 @@ TEST_F(ProgramRun, MissingLibraryEndsAnUnattendedRun) {
     EXPECT_EQ(out.exitCode, 1) << out.errors;
     EXPECT_NE(out.errors.find("のロードに失敗しました。"), std::string::npos) << out.errors;
     EXPECT_FALSE(fs::exists(Picture()));
+}
+
+// The program under remote control, talked to as a script does.
+struct RemoteRun {
+    QProcess process;
+    QTcpSocket socket;
+    std::string errors;  // standard error so far
+
+    // Starts the program and connects once it says where it listens.
+    bool Start(const QProcessEnvironment& env, const QString& folder, const QStringList& args) {
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(folder);
+        process.start(LUMATRACE_PROGRAM, args);
+        if (!process.waitForStarted(kRunBoundMs)) {
+            return false;
+        }
+        const QRegularExpression listening(QStringLiteral("remote control on \\S+ port (\\d+)"));
+        QDeadlineTimer bound(kRunBoundMs);
+        while (!bound.hasExpired() && process.state() == QProcess::Running) {
+            process.waitForReadyRead(100);
+            errors += process.readAllStandardError().toStdString();
+            const auto match = listening.match(QString::fromStdString(errors));
+            if (match.hasMatch()) {
+                socket.connectToHost(QStringLiteral("127.0.0.1"), match.captured(1).toUShort());
+                return socket.waitForConnected(kRunBoundMs);
+            }
+        }
+        return false;
+    }
+
+    // One query line and its response line, without the newline.
+    std::optional<std::string> Query(const std::string& line) {
+        socket.write((line + "\n").c_str());
+        std::string answer;
+        QDeadlineTimer bound(kRunBoundMs);
+        while (!bound.hasExpired()) {
+            if (!socket.canReadLine() && !socket.waitForReadyRead(100)) {
+                continue;
+            }
+            if (socket.canReadLine()) {
+                answer = socket.readLine().toStdString();
+                answer.pop_back();
+                return answer;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Sends `signalNumber` and waits for the end; the exit code, or -1 when
+    // the program did not end by itself or crashed.
+    int EndBy(int signalNumber) {
+        ::kill(static_cast<pid_t>(process.processId()), signalNumber);
+        const bool finished = process.waitForFinished(kRunBoundMs);
+        errors += process.readAllStandardError().toStdString();
+        if (!finished) {
+            process.kill();
+            process.waitForFinished();
+            return -1;
+        }
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+};
+
+// SIGTERM, SIGINT and SIGHUP end the program as closing its window does: it
+// exits normally, a setting changed over the remote port is in the parameter
+// file (the next start comes up with it), and the single-instance lock is
+// given back. With and without a window.
+TEST_F(ProgramRun, TerminationSignalsCloseTheProgramInOrder) {
+    struct Case {
+        const char* what;
+        int signalNumber;
+        bool headless;
+        double timePerDiv;  // set in this run, expected at the start of the next
+    };
+    const Case cases[] = {
+        {"SIGTERM, no window", SIGTERM, true, 2e-3},
+        {"SIGINT, no window", SIGINT, true, 5e-3},
+        {"SIGHUP, window", SIGHUP, false, 10e-3},
+        {"SIGTERM, window", SIGTERM, false, 20e-3},
+    };
+    const fs::path lock = root / "runtime" / "MtxZep9100.lock";
+    std::optional<double> previous;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoteRun run;
+        QStringList args{"--remote", "127.0.0.1:0"};
+        if (c.headless) {
+            args << "--headless";
+        }
+        QProcessEnvironment env = Environment(QStringLiteral("seed = 1"));
+        if (c.headless) {
+            env.remove("QT_QPA_PLATFORM");  // --headless chooses it
+        }
+        ASSERT_TRUE(run.Start(env, Q(root), args)) << run.errors;
+        EXPECT_TRUE(fs::exists(lock));
+        if (previous) {
+            const auto read = run.Query(":TIMebase:SCALe?");
+            ASSERT_TRUE(read) << run.errors;
+            EXPECT_NEAR(std::stod(*read), *previous, *previous * 1e-9) << *read;
+        }
+        const std::string set = ":TIMebase:SCALe " + std::to_string(c.timePerDiv) + ";*OPC?";
+        ASSERT_EQ(run.Query(set), std::optional<std::string>("1")) << run.errors;
+        ASSERT_EQ(run.Query(":SYSTem:ERRor?"), std::optional<std::string>("0,\"No error\""));
+        fs::remove(ParamFile());
+        EXPECT_EQ(run.EndBy(c.signalNumber), 0) << run.errors;
+        EXPECT_NE(run.errors.find("closing"), std::string::npos) << run.errors;
+        EXPECT_TRUE(fs::exists(ParamFile())) << run.errors;
+        EXPECT_FALSE(fs::exists(lock));
+        previous = c.timePerDiv;
+    }
+    // The last run's setting, read back by one more start.
+    RemoteRun last;
+    QProcessEnvironment env = Environment(QStringLiteral("seed = 1"));
+    env.remove("QT_QPA_PLATFORM");
+    ASSERT_TRUE(last.Start(env, Q(root), {"--headless", "--remote", "127.0.0.1:0"})) << last.errors;
+    const auto read = last.Query(":TIMebase:SCALe?");
+    ASSERT_TRUE(read) << last.errors;
+    EXPECT_NEAR(std::stod(*read), *previous, *previous * 1e-9) << *read;
+    EXPECT_EQ(last.EndBy(SIGTERM), 0) << last.errors;
 }
 
 }  // namespace
