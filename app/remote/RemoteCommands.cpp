@@ -872,7 +872,7 @@ void RemoteCommands::AddWaveform() {
         c.Respond(FormatPreamble(record, waveFormat_));
     });
     recordQuery(":WAVeform:DATA?", [this](ScpiCall& c, const RemoteRecord& record) {
-        AppendWaveformBlock(c.ResponseUnit(), record, waveFormat_);
+        AppendWaveformBlock(c.ResponseUnitMessage(), record, waveFormat_);
     });
 }
 

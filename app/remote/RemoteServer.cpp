@@ -1,5 +1,8 @@
 #include "app/remote/RemoteServer.h"
 
+#include <sys/socket.h>
+#include <sys/uio.h>
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QHostAddress>
@@ -7,6 +10,7 @@
 #include <QTcpSocket>
 
 #include <atomic>
+#include <cerrno>
 #include <future>
 #include <memory>
 #include <utility>
@@ -23,9 +27,11 @@ constexpr qint64 kReadChunk = 64 * 1024;
 // How often messages waiting for the instrument look again.
 constexpr int kPollMs = 10;
 
-// Accepted sockets write straight to the system as far as it takes the
-// data; only the rest is copied into Qt's buffer. A buffered socket would
-// copy every response (megabytes for a record) before sending any of it.
+// Pieces of output handed to the system in one call.
+constexpr int kGatherPieces = 16;
+
+// Accepted sockets read from the system only when asked to (see Accept).
+// Their output does not go through Qt at all.
 class UnbufferedTcpServer : public QTcpServer {
   protected:
     void incomingConnection(qintptr descriptor) override {
@@ -51,6 +57,7 @@ std::atomic<std::uint64_t> nextClientId{1};
 RemoteSocketWorker::~RemoteSocketWorker() {
     delete server_;
     for (auto& [id, client] : clients_) {
+        delete client->writable;
         client->socket->disconnect(this);
         client->socket->abort();
         delete client->socket;
@@ -84,10 +91,15 @@ void RemoteSocketWorker::Accept() {
         // Unbuffered, Qt reads from the system only when we do: a client that
         // floods us while its message runs is held back by TCP itself.
         socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        auto client = std::make_unique<Client>(
-            Client{socket, ScpiInputFramer(limits_.maxMessageBytes), false});
+        auto client = std::make_unique<Client>(socket, limits_.maxMessageBytes);
+        client->writable = new QSocketNotifier(socket->socketDescriptor(), QSocketNotifier::Write);
+        client->writable->setEnabled(false);
         connect(socket, &QTcpSocket::readyRead, this, [this, id] { Pump(id); });
-        connect(socket, &QTcpSocket::bytesWritten, this, [this, id] { Pump(id); });
+        connect(client->writable, &QSocketNotifier::activated, this, [this, id] {
+            if (Flush(id)) {
+                Pump(id);
+            }
+        });
         connect(socket, &QTcpSocket::disconnected, this, [this, id] { Drop(id); });
         connect(socket, &QTcpSocket::errorOccurred, this, [this, id] { Drop(id); });
         clients_.emplace(id, std::move(client));
@@ -102,8 +114,8 @@ void RemoteSocketWorker::Pump(std::uint64_t id) {
     }
     Client& c = *it->second;
     while (!c.busy) {
-        if (static_cast<std::size_t>(c.socket->bytesToWrite()) > limits_.maxPendingOutput) {
-            return;  // bytesWritten brings us back
+        if (c.unsent > limits_.maxPendingOutput) {
+            return;  // the socket's turning writable brings us back
         }
         if (!c.framer.HasMessage()) {
             if (c.socket->bytesAvailable() <= 0) {
@@ -122,17 +134,73 @@ void RemoteSocketWorker::Pump(std::uint64_t id) {
     }
 }
 
-void RemoteSocketWorker::Deliver(std::uint64_t client, const std::string& response) {
+void RemoteSocketWorker::Deliver(std::uint64_t client, ScpiResponseMessage response) {
     const auto it = clients_.find(client);
     if (it == clients_.end()) {
         return;  // gone while its message ran
     }
     Client& c = *it->second;
-    if (!response.empty()) {
-        c.socket->write(response.data(), static_cast<qint64>(response.size()));
-    }
     c.busy = false;
+    if (!response.empty()) {
+        c.unsent += response.size();
+        c.output.push_back(std::move(response));
+        if (c.output.size() == 1 && !Flush(client)) {
+            return;
+        }
+    }
     Pump(client);
+}
+
+bool RemoteSocketWorker::Flush(std::uint64_t id) {
+    const auto it = clients_.find(id);
+    if (it == clients_.end()) {
+        return false;
+    }
+    Client& c = *it->second;
+    const int fd = static_cast<int>(c.socket->socketDescriptor());
+    while (!c.output.empty()) {
+        // The unsent bytes, from where the system stopped taking them last.
+        iovec pieces[kGatherPieces];
+        int count = 0;
+        std::size_t skip = c.sent;
+        for (const ScpiResponseMessage& m : c.output) {
+            for (const std::span<const char> bytes : m.Pieces()) {
+                if (count == kGatherPieces) {
+                    break;
+                }
+                if (skip >= bytes.size()) {
+                    skip -= bytes.size();
+                    continue;
+                }
+                pieces[count++] = {const_cast<char*>(bytes.data() + skip), bytes.size() - skip};
+                skip = 0;
+            }
+        }
+        msghdr message{};
+        message.msg_iov = pieces;
+        message.msg_iovlen = static_cast<std::size_t>(count);
+        const ssize_t n = ::sendmsg(fd, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                c.writable->setEnabled(true);
+                return true;
+            }
+            // Gone, or broken: what it had asked for goes nowhere.
+            Drop(id);
+            return false;
+        }
+        c.unsent -= static_cast<std::size_t>(n);
+        c.sent += static_cast<std::size_t>(n);
+        while (!c.output.empty() && c.sent >= c.output.front().size()) {
+            c.sent -= c.output.front().size();
+            c.output.pop_front();
+        }
+    }
+    c.writable->setEnabled(false);
+    return true;
 }
 
 void RemoteSocketWorker::Drop(std::uint64_t id) {
@@ -141,6 +209,10 @@ void RemoteSocketWorker::Drop(std::uint64_t id) {
         return;
     }
     QTcpSocket* socket = it->second->socket;
+    // Before the socket gives up its descriptor. Possibly called from the
+    // notifier's own signal: deleted once that has returned.
+    it->second->writable->setEnabled(false);
+    it->second->writable->deleteLater();
     clients_.erase(it);
     socket->disconnect(this);
     socket->abort();
@@ -199,7 +271,7 @@ bool RemoteServer::Listen(const RemoteEndpoint& endpoint, QString* error) {
                     loop.quit();
                     return;
                 }
-                worker.Deliver(a.client, a.response);
+                worker.Deliver(a.client, std::move(a.response));
             }
         });
         started->set_value(s);
@@ -263,7 +335,7 @@ void RemoteServer::Execute(std::uint64_t client, std::string message) {
     Answer(client, std::move(c.response));
 }
 
-void RemoteServer::Answer(std::uint64_t client, std::string response) {
+void RemoteServer::Answer(std::uint64_t client, ScpiResponseMessage response) {
     // The response moves to the socket thread as it is: a record of
     // megabytes is not copied on the way.
     answers_.Post({false, client, std::move(response)});

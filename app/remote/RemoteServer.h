@@ -14,7 +14,11 @@
 // previous one has answered; a message that waits for the instrument
 // (*OPC?, *WAI during a Single run) holds back only its own client. A
 // client that never reads its answers stops being read once its unsent
-// output passes a limit, so memory stays bounded.
+// output passes a limit, so memory stays bounded. Answers go from the
+// command thread to the socket thread by moving them, and from there to the
+// system with gather writes straight from the answer's memory; what the
+// system does not take at once waits in the answer itself until the socket
+// is writable again.
 #pragma once
 
 #include <QObject>
@@ -31,6 +35,7 @@
 
 #include "app/remote/RemoteAddress.h"
 #include "app/remote/ScpiInterpreter.h"
+#include "app/remote/ScpiResponse.h"
 #include "app/remote/ThreadMailbox.h"
 
 namespace lumatrace {
@@ -56,7 +61,7 @@ struct RemoteSocketEvent {
 struct RemoteAnswer {
     bool stop = false;  // end the socket thread
     std::uint64_t client = 0;
-    std::string response;  // "" when the message had no queries
+    ScpiResponseMessage response;  // empty when the message had no queries
 };
 
 class RemoteServer : public QObject {
@@ -87,7 +92,7 @@ class RemoteServer : public QObject {
     void Execute(std::uint64_t client, std::string message);
     void Forget(std::uint64_t client);
     void ResumeWaiting();
-    void Answer(std::uint64_t client, std::string response);
+    void Answer(std::uint64_t client, ScpiResponseMessage response);
 
     ScpiInterpreter& interpreter_;
     RemoteServerLimits limits_;

@@ -251,8 +251,12 @@ void ScpiCall::Respond(std::string_view data) {
 }
 
 std::string& ScpiCall::ResponseUnit() {
+    return ResponseUnitMessage().Text();
+}
+
+ScpiResponseMessage& ScpiCall::ResponseUnitMessage() {
     if (!response_.empty()) {
-        response_ += ';';
+        response_.Text() += ';';
     }
     return response_;
 }

@@ -21,6 +21,7 @@
 
 #include "app/remote/ScpiErrors.h"
 #include "app/remote/ScpiParser.h"
+#include "app/remote/ScpiResponse.h"
 
 namespace lumatrace {
 
@@ -53,7 +54,7 @@ struct ScpiNumberSpec {
 class ScpiCall {
   public:
     ScpiCall(const ScpiUnit& unit, std::span<const int> suffixes, ScpiStatus& status,
-             std::string& response)
+             ScpiResponseMessage& response)
         : unit_(unit), suffixes_(suffixes), status_(status), response_(response) {}
 
     bool query() const { return unit_.header.query; }
@@ -86,9 +87,11 @@ class ScpiCall {
 
     // Appends one response unit (formatted response data).
     void Respond(std::string_view data);
-    // Starts a response unit and hands out the response to append it to in
-    // place (a large block is then written once, not copied).
+    // Starts a response unit and hands out the response text to append it to.
     std::string& ResponseUnit();
+    // Starts a response unit and hands out the whole response message, for a
+    // large block to be written once, in place.
+    ScpiResponseMessage& ResponseUnitMessage();
 
     // The unit cannot finish yet (it waits for an operation of the
     // instrument): the interpreter runs it again later, from scratch.
@@ -101,7 +104,7 @@ class ScpiCall {
     const ScpiUnit& unit_;
     std::span<const int> suffixes_;
     ScpiStatus& status_;
-    std::string& response_;
+    ScpiResponseMessage& response_;
     bool commandError_ = false;
     bool failed_ = false;
     bool deferred_ = false;

@@ -80,7 +80,7 @@ ScpiInterpreter::Outcome ScpiInterpreter::Run(ScpiConversation& c) {
         }
     }
     if (!c.response.empty()) {
-        c.response += '\n';
+        c.response.Text() += '\n';
     }
     c.waiting = false;
     c.next = c.message.size();

@@ -21,6 +21,7 @@
 
 #include "app/remote/ScpiCommandTable.h"
 #include "app/remote/ScpiErrors.h"
+#include "app/remote/ScpiResponse.h"
 
 namespace lumatrace {
 
@@ -29,7 +30,7 @@ struct ScpiConversation {
     std::string message;
     std::size_t next = 0;           // offset of the unit to run next
     std::vector<std::string> path;  // compound-header path in force there
-    std::string response;           // response units so far
+    ScpiResponseMessage response;   // response units so far
     bool waiting = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace lumatrace {
 
@@ -56,6 +57,62 @@ std::string DefiniteBlockHeader(std::size_t length) {
 void AppendDefiniteBlock(std::string& out, std::string_view bytes) {
     out += DefiniteBlockHeader(bytes.size());
     out.append(bytes);
+}
+
+std::string& ScpiResponseMessage::Text() {
+    if (pieces_.empty() || pieces_.back().memory) {
+        pieces_.emplace_back();
+    }
+    return pieces_.back().text;
+}
+
+char* ScpiResponseMessage::AppendForOverwrite(std::size_t size) {
+    if (size < kOwnMemoryBytes) {
+        // Clearing a few bytes costs nothing; a piece of their own would.
+        std::string& text = Text();
+        const std::size_t start = text.size();
+        text.resize(start + size);
+        return text.data() + start;
+    }
+    Piece& piece = pieces_.emplace_back();
+    piece.memory = std::make_unique_for_overwrite<char[]>(size);
+    piece.memorySize = size;
+    return piece.memory.get();
+}
+
+std::size_t ScpiResponseMessage::size() const {
+    std::size_t total = 0;
+    for (const Piece& p : pieces_) {
+        total += p.memory ? p.memorySize : p.text.size();
+    }
+    return total;
+}
+
+void ScpiResponseMessage::clear() {
+    pieces_.clear();
+}
+
+std::vector<std::span<const char>> ScpiResponseMessage::Pieces() const {
+    std::vector<std::span<const char>> out;
+    out.reserve(pieces_.size());
+    for (const Piece& p : pieces_) {
+        const std::span<const char> bytes =
+            p.memory ? std::span<const char>(p.memory.get(), p.memorySize)
+                     : std::span<const char>(p.text);
+        if (!bytes.empty()) {
+            out.push_back(bytes);
+        }
+    }
+    return out;
+}
+
+std::string ScpiResponseMessage::str() const {
+    std::string out;
+    out.reserve(size());
+    for (const std::span<const char> bytes : Pieces()) {
+        out.append(bytes.data(), bytes.size());
+    }
+    return out;
 }
 
 }  // namespace lumatrace

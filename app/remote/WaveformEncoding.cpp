@@ -1,5 +1,9 @@
 #include "app/remote/WaveformEncoding.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 
 #include "app/remote/ScpiResponse.h"
@@ -32,9 +36,25 @@ void ForEachCode(const RemoteRecord& record, Put put) {
 
 namespace {
 
+// The codes of lent words as little-endian 16-bit values.
 void PackWordCodes(const std::uint32_t* __restrict words, std::size_t n, unsigned shift,
                    unsigned char* __restrict out) {
-    for (std::size_t i = 0; i < n; ++i) {
+    std::size_t i = 0;
+#if defined(__SSE2__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // Eight words at a time. The code is the low half of the shifted word;
+    // moved to the top and back with the sign it becomes a signed 16-bit
+    // value, which the saturating pack then keeps exactly. (The compiler's
+    // own loop moves single bytes about and takes twice as long.)
+    const __m128i count = _mm_cvtsi32_si128(static_cast<int>(shift));
+    for (; i + 8 <= n; i += 8) {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + i));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + i + 4));
+        a = _mm_srai_epi32(_mm_slli_epi32(_mm_srl_epi32(a, count), 16), 16);
+        b = _mm_srai_epi32(_mm_slli_epi32(_mm_srl_epi32(b, count), 16), 16);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 2 * i), _mm_packs_epi32(a, b));
+    }
+#endif
+    for (; i < n; ++i) {
         const std::uint32_t code = (words[i] >> shift) & 0xFFFFu;
         out[2 * i] = static_cast<unsigned char>(code & 0xFF);
         out[2 * i + 1] = static_cast<unsigned char>(code >> 8);
@@ -44,18 +64,15 @@ void PackWordCodes(const std::uint32_t* __restrict words, std::size_t n, unsigne
 }  // namespace
 
 // Binary formats are written straight into the response: the header first,
-// as their length is known, then the samples in place.
-void AppendWaveformBlock(std::string& out, const RemoteRecord& record, RemoteWaveFormat format) {
+// as their length is known, then the samples in place, in memory not cleared
+// before.
+void AppendWaveformBlock(ScpiResponseMessage& out, const RemoteRecord& record,
+                         RemoteWaveFormat format) {
     const std::size_t n = record.size();
     switch (format) {
         case RemoteWaveFormat::kWord: {
-            const std::string header = DefiniteBlockHeader(n * 2);
-            // Room for the response's newline too: no second copy to add it.
-            out.reserve(out.size() + header.size() + n * 2 + 1);
-            out += header;
-            const std::size_t start = out.size();
-            out.resize(start + n * 2);
-            char* p = out.data() + start;
+            out.Text() += DefiniteBlockHeader(n * 2);
+            char* p = out.AppendForOverwrite(n * 2);
             if (!record.words.empty()) {
                 // The common case, a channel's lent words: a loop the compiler
                 // can vectorise (the per-sample byte writes of the general path
@@ -71,12 +88,8 @@ void AppendWaveformBlock(std::string& out, const RemoteRecord& record, RemoteWav
             break;
         }
         case RemoteWaveFormat::kByte: {
-            const std::string header = DefiniteBlockHeader(n);
-            out.reserve(out.size() + header.size() + n + 1);
-            out += header;
-            const std::size_t start = out.size();
-            out.resize(start + n);
-            char* p = out.data() + start;
+            out.Text() += DefiniteBlockHeader(n);
+            char* p = out.AppendForOverwrite(n);
             ForEachCode(record, [&p](std::uint16_t code) {
                 *p++ = static_cast<char>(
                     code == kRemoteNoSample
@@ -100,7 +113,7 @@ void AppendWaveformBlock(std::string& out, const RemoteRecord& record, RemoteWav
                     text += FormatNr3((code - record.yOrigin) * record.yIncrement);
                 }
             });
-            AppendDefiniteBlock(out, text);
+            AppendDefiniteBlock(out.Text(), text);
             break;
         }
     }

@@ -21,13 +21,15 @@
 #include <string>
 
 #include "app/remote/RemoteInstrument.h"
+#include "app/remote/ScpiResponse.h"
 
 namespace lumatrace {
 
 enum class RemoteWaveFormat { kByte = 0, kWord = 1, kAscii = 2 };
 
 // Appends the whole definite-length block, header and bytes.
-void AppendWaveformBlock(std::string& out, const RemoteRecord& record, RemoteWaveFormat format);
+void AppendWaveformBlock(ScpiResponseMessage& out, const RemoteRecord& record,
+                         RemoteWaveFormat format);
 
 // The preamble's response data.
 std::string FormatPreamble(const RemoteRecord& record, RemoteWaveFormat format);

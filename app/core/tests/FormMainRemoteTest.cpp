@@ -57,7 +57,7 @@ struct FormMainRemote : FormMainTest {
             outcome = interpreter->Resume(c);
         }
         EXPECT_EQ(outcome, ScpiInterpreter::Outcome::kDone) << message;
-        std::string r = c.response;
+        std::string r = c.response.str();
         if (!r.empty() && r.back() == '\n') {
             r.pop_back();
         }

@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::abort();
             }
         }
-        const std::string& r = conversation.response;
+        const std::string r = conversation.response.str();
         if (!r.empty() && r.back() != '\n') {
             std::abort();
         }

@@ -23,7 +23,7 @@ class RemoteCommandsFixture : public ::testing::Test {
   protected:
     std::string Send(std::string message) {
         interpreter.Execute(conversation, std::move(message));
-        return conversation.response;
+        return conversation.response.str();
     }
     std::vector<int> Errors() {
         std::vector<int> codes;
@@ -434,13 +434,13 @@ TEST_F(RemoteCommandsFixture, OperationCompleteWaitsForASingleRun) {
     EXPECT_EQ(interpreter.Resume(conversation), ScpiInterpreter::Outcome::kWaiting);
     fake.FinishSingle();
     ASSERT_EQ(interpreter.Resume(conversation), ScpiInterpreter::Outcome::kDone);
-    EXPECT_EQ(conversation.response, "1;STOP\n");
+    EXPECT_EQ(conversation.response.str(), "1;STOP\n");
 
     EXPECT_EQ(interpreter.Execute(conversation, ":SING;*WAI;:TRIG:STAT?"),
               ScpiInterpreter::Outcome::kWaiting);
     fake.FinishSingle();
     ASSERT_EQ(interpreter.Resume(conversation), ScpiInterpreter::Outcome::kDone);
-    EXPECT_EQ(conversation.response, "STOP\n");
+    EXPECT_EQ(conversation.response.str(), "STOP\n");
 
     // *OPC sets the event bit once the run has ended.
     Send("*ESR?");

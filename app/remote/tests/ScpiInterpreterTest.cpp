@@ -47,7 +47,7 @@ class InterpreterFixture : public ::testing::Test {
 
     std::string Run(std::string message) {
         interpreter.Execute(conversation, std::move(message));
-        return conversation.response;
+        return conversation.response.str();
     }
     std::vector<int> Errors() {
         std::vector<int> codes;
@@ -177,14 +177,14 @@ TEST_F(InterpreterFixture, ADeferredUnitResumesWhereItStopped) {
     ASSERT_EQ(interpreter.Resume(conversation), ScpiInterpreter::Outcome::kDone);
     // The path after :WAIT is the root, so SLOP is undefined and ends the message.
     EXPECT_EQ(log, (std::vector<std::string>{":TRIGger:LEVel[](1)", "waited"}));
-    EXPECT_EQ(conversation.response, "42\n");
+    EXPECT_EQ(conversation.response.str(), "42\n");
     EXPECT_EQ(Errors(), std::vector<int>{-113});
 
     busy = true;
     interpreter.Execute(conversation, ":TRIG:LEV 1;*CLS;:WAIT;:ASK?");
     busy = false;
     interpreter.Resume(conversation);
-    EXPECT_EQ(conversation.response, "42\n");
+    EXPECT_EQ(conversation.response.str(), "42\n");
     // Resuming a finished conversation does nothing.
     EXPECT_EQ(interpreter.Resume(conversation), ScpiInterpreter::Outcome::kDone);
 }
