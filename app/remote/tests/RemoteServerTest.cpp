@@ -18,6 +18,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/remote/RemoteCommands.h"
 #include "app/remote/RemoteServer.h"
@@ -32,10 +33,14 @@ namespace {
 // fails the test instead of hanging it.
 class Client {
   public:
-    explicit Client(quint16 port) {
+    // A small receive buffer (bytes) makes the server's writes stop short.
+    explicit Client(quint16 port, int receiveBuffer = 0) {
         fd_ = socket(AF_INET, SOCK_STREAM, 0);
         timeval timeout{10, 0};
         setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        if (receiveBuffer > 0) {
+            setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        }
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_port = htons(port);
@@ -189,6 +194,43 @@ TEST_F(RemoteServerFixture, ARecordArrivesAsOneBlock) {
                                (static_cast<unsigned char>(data[2 * i + 1]) << 8);
         ASSERT_EQ(value, codes[i]) << i;
     }
+}
+
+// A client that reads slowly gets its records (lent words, the fast encoding)
+// whole and in order, however the system took them piece by piece, and the
+// answers after them too.
+TEST_F(RemoteServerFixture, ARecordForASlowReaderArrivesWholeAndInOrder) {
+    std::vector<std::uint32_t> words(1000003);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const auto ch1 = static_cast<std::uint32_t>(i % 1021);
+        const auto ch2 = (i % 89 == 0) ? 0xFFFFu : static_cast<std::uint32_t>((i * 7) % 1024);
+        words[i] = ch1 | (ch2 << 16);
+    }
+    RemoteRecord record = Ramp(0);
+    record.codes.clear();
+    record.words = words;
+    record.shift = 16;
+    fake.records[RemoteSource::kCh2] = record;
+    Start();
+    std::string first;
+    std::string second;
+    WithClients([&] {
+        Client c(port, 4096);
+        c.Send(":WAV:SOUR CH2;FORM WORD;:WAV:DATA?\n:WAV:DATA?\n*IDN?\n");
+        // Reads nothing for a while: the server's writes stop short.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        first = c.ReadBlock();
+        second = c.ReadBlock();
+        EXPECT_EQ(c.ReadLine(), "ORVEX,ZEP-9100,0,2.20");
+    });
+    // The plain reference: each word's code, low byte first.
+    std::string expected;
+    for (const std::uint32_t w : words) {
+        expected += static_cast<char>((w >> 16) & 0xFF);
+        expected += static_cast<char>(w >> 24);
+    }
+    EXPECT_TRUE(first == expected) << first.size() << " bytes";
+    EXPECT_TRUE(second == expected) << second.size() << " bytes";
 }
 
 TEST_F(RemoteServerFixture, AnOverlongLineIsAnErrorAndTheConnectionStaysUsable) {

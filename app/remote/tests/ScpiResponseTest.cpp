@@ -68,6 +68,30 @@ TEST(ScpiResponse, StringsAndBlocks) {
     EXPECT_EQ(out, std::string("x#12\0\n", 6));
 }
 
+// Text and blocks of memory of their own read back as one message, in order.
+TEST(ScpiResponseMessage, PiecesMakeTheMessageInOrder) {
+    ScpiResponseMessage m;
+    EXPECT_TRUE(m.empty());
+    EXPECT_TRUE(m.Pieces().empty());
+    m.Text() += "1;#6200000";
+    const std::size_t large = ScpiResponseMessage::kOwnMemoryBytes + 3;
+    std::memset(m.AppendForOverwrite(large), 'x', large);
+    m.Text() += ';';
+    std::memcpy(m.AppendForOverwrite(3), "abc", 3);  // small: into the text
+    m.Text() += '\n';
+    const std::string expected = "1;#6200000" + std::string(large, 'x') + ";abc\n";
+    EXPECT_EQ(m.size(), expected.size());
+    EXPECT_EQ(m.str(), expected);
+    EXPECT_EQ(m.Pieces().size(), 3u);
+
+    ScpiResponseMessage moved = std::move(m);
+    EXPECT_EQ(moved.str(), expected);
+    EXPECT_TRUE(m.empty());  // NOLINT(bugprone-use-after-move): moved-from is empty
+    moved.clear();
+    EXPECT_TRUE(moved.empty());
+    EXPECT_EQ(moved.str(), "");
+}
+
 TEST(ScpiErrorQueue, OldestFirstThenNoError) {
     ScpiStatus status(4);
     status.Push(-113, "FOO");
