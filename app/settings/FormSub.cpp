@@ -619,10 +619,12 @@ void TFormSub::BuildBaseMain() {
         QFont small = bar->font();
         small.setPointSize(7);
         bar->setFont(small);
-        // The bar is 44 pixels high: image, caption and a thin border.
+        // The bar is 44 pixels high: image, caption and a thin border. The
+        // buttons are as narrow as their captions allow, so that all twelve
+        // fit beside the panel in the smallest window, in either language.
         bar->setStyleSheet(QStringLiteral(
             "QToolBar { border: 0px; padding: 0px; spacing: 1px; }"
-            "QToolButton { padding: 0px 2px 0px 2px; margin: 0px; min-width: 40px; }"));
+            "QToolButton { padding: 0px 1px 0px 1px; margin: 0px; min-width: 34px; }"));
     }
     bars->addWidget(ToolBarBtn);
     bars->addWidget(ToolBarOther, 1);

@@ -2,12 +2,16 @@
 // whatever the locale; English when the translation is installed before the
 // window is built; the same bytes in every file either way; and the language
 // item of the options menu, which keeps the choice in the preferences file.
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QRadioButton>
+#include <QToolBar>
+#include <QToolButton>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -44,6 +48,62 @@ std::vector<std::string> MenuTitles(const TFormMain& form) {
     return titles;
 }
 
+// Captions and buttons given less room than their text needs, and tool bar
+// buttons that did not find room on their bar, with the window at its
+// smallest (its captions are widest there compared with the room they have)
+// and on each page of the panel.
+std::vector<std::string> CutOff(TFormMain& form) {
+    std::vector<std::string> cut;
+    const auto check = [&](const std::string& where) {
+        for (QWidget* w : form.findChildren<QWidget*>()) {
+            if (!w->isVisibleTo(&form)) {
+                continue;
+            }
+            QString text;
+            int need = 0;
+            if (const auto* tool = qobject_cast<QToolButton*>(w)) {
+                // A tool button's hint holds the style's margins too: the
+                // caption itself must fit.
+                text = tool->text();
+                need = tool->fontMetrics().horizontalAdvance(QString(text).remove('&')) + 2;
+            } else if (const auto* label = qobject_cast<QLabel*>(w)) {
+                text = label->text();
+                need = w->sizeHint().width();
+            } else if (const auto* button = qobject_cast<QAbstractButton*>(w)) {
+                text = button->text();
+                need = w->sizeHint().width();
+            }
+            if (text.isEmpty() || need <= w->width()) {
+                continue;
+            }
+            cut.push_back(where + w->objectName().toStdString() + " \"" + text.toStdString() +
+                          "\" " + std::to_string(w->width()) + " < " + std::to_string(need));
+        }
+        for (QToolBar* bar : {form.ToolBarBtn, form.ToolBarExec}) {
+            for (QAction* action : bar->actions()) {
+                if (action->isSeparator()) {
+                    continue;
+                }
+                QWidget* button = bar->widgetForAction(action);
+                const QRect inBar = button ? button->geometry() : QRect();
+                const QRect onPanel(bar->mapTo(form.PanelToolBar, inBar.topLeft()), inBar.size());
+                if (!button || !button->isVisibleTo(bar) ||
+                    !form.PanelToolBar->rect().contains(onPanel)) {
+                    cut.push_back(where + "tool bar: " + action->objectName().toStdString());
+                }
+            }
+        }
+    };
+    form.resize(form.minimumSize());
+    for (int page = 0; page < 3; ++page) {
+        form.PageControlBtn->setCurrentIndex(page);
+        QCoreApplication::processEvents();
+        check("page " + std::to_string(page + 1) + ": ");
+    }
+    form.PageControlBtn->setCurrentIndex(0);
+    return cut;
+}
+
 struct LanguageWindow : FormMainTest {
     FixedClock clock;
     LanguageWindow() { wallClock = &clock; }
@@ -74,6 +134,7 @@ TEST_F(LanguageWindow, WithoutAChoiceTheWindowIsJapanese) {
     EXPECT_EQ(language->title().toStdString(), "言語(&L)");
     EXPECT_TRUE(form->findChild<QAction*>("M_Lang_ja")->isChecked());
     EXPECT_FALSE(form->findChild<QAction*>("M_Lang_en")->isChecked());
+    EXPECT_EQ(CutOff(*form), std::vector<std::string>{});
 
     dialogs.answers.push_back(Chosen(appData / "missing.zep", 1));
     dialogs.answers.push_back(std::nullopt);
@@ -107,6 +168,7 @@ TEST_F(LanguageWindow, TheEnglishWindow) {
     ASSERT_NE(language, nullptr);
     EXPECT_EQ(language->title().toStdString(), "&Language");
     EXPECT_TRUE(form->findChild<QAction*>("M_Lang_en")->isChecked());
+    EXPECT_EQ(CutOff(*form), std::vector<std::string>{});
 
     dialogs.answers.push_back(Chosen(appData / "missing.zep", 1));
     dialogs.answers.push_back(std::nullopt);
