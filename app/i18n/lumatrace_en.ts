@@ -610,7 +610,7 @@ Turn FFT off.</translation>
     </message>
     <message>
         <source>目盛り(&amp;M)</source>
-        <translation>Sc&amp;ale</translation>
+        <translation>&amp;Scale</translation>
     </message>
     <message>
         <source>目盛り表示</source>

@@ -104,6 +104,36 @@ std::vector<std::string> CutOff(TFormMain& form) {
     return cut;
 }
 
+// Keyboard accelerators that two visible items of one menu share (the menu
+// bar counting as a menu), as "menu: letter".
+std::vector<std::string> SharedAccelerators(const QList<QAction*>& items, const QString& where) {
+    std::vector<std::string> shared;
+    QString seen;
+    for (QAction* item : items) {
+        if (!item->isVisible() || item->isSeparator()) {
+            continue;
+        }
+        const QString text = item->text();
+        for (qsizetype i = text.indexOf('&'); i >= 0 && i + 1 < text.size();
+             i = text.indexOf('&', i + 2)) {
+            if (text[i + 1] == '&') {
+                continue;
+            }
+            const QChar key = text[i + 1].toLower();
+            if (seen.contains(key)) {
+                shared.push_back(where.toStdString() + ": " + QString(key).toStdString());
+            }
+            seen += key;
+            break;
+        }
+        if (QMenu* sub = item->menu()) {
+            const auto inner = SharedAccelerators(sub->actions(), text);
+            shared.insert(shared.end(), inner.begin(), inner.end());
+        }
+    }
+    return shared;
+}
+
 struct LanguageWindow : FormMainTest {
     FixedClock clock;
     LanguageWindow() { wallClock = &clock; }
@@ -169,6 +199,8 @@ TEST_F(LanguageWindow, TheEnglishWindow) {
     EXPECT_EQ(language->title().toStdString(), "&Language");
     EXPECT_TRUE(form->findChild<QAction*>("M_Lang_en")->isChecked());
     EXPECT_EQ(CutOff(*form), std::vector<std::string>{});
+    EXPECT_EQ(SharedAccelerators(form->MainMenu1->actions(), "menu bar"),
+              std::vector<std::string>{});
 
     dialogs.answers.push_back(Chosen(appData / "missing.zep", 1));
     dialogs.answers.push_back(std::nullopt);
