@@ -18,8 +18,12 @@
 #include <vector>
 
 #include "app/core/FormMain.h"
+#include "app/i18n/Language.h"
+#include "app/i18n/QtLanguage.h"
+#include "app/platform/FileStore.h"
 #include "app/platform/PosixTerminationSignals.h"
 #include "app/platform/QtMessageBox.h"
+#include "app/platform/SettingsFolder.h"
 #include "app/platform/SingleInstance.h"
 #include "app/remote/RemoteAddress.h"
 #include "app/remote/RemoteCommands.h"
@@ -121,12 +125,18 @@ int main(int argc, char* argv[]) {
         "[address:]port");
     const QCommandLineOption headless(
         "headless", "Run without showing a window (with --remote, for lab servers and CI).");
+    const QCommandLineOption language(
+        "lang",
+        "Show the program in <language>: ja (Japanese, the default) or en (English). "
+        "Overrides LUMATRACE_LANG and the choice of the options menu for this run.",
+        "language");
     parser.addOption(autoRun);
     parser.addOption(screenshot);
     parser.addOption(quitAfter);
     parser.addOption(triggerItems);
     parser.addOption(remote);
     parser.addOption(headless);
+    parser.addOption(language);
     parser.addPositionalArgument("file", "Waveform file (.zep) to open.", "[file]");
     const QStringList arguments = NormaliseRemoteOption(QApplication::arguments());
     parser.process(arguments);
@@ -140,6 +150,33 @@ int main(int argc, char* argv[]) {
             return 2;
         }
         remoteEndpoint = parsed.endpoint;
+    }
+
+    // The language: --lang, else LUMATRACE_LANG, else the choice kept in the
+    // preferences file, else Japanese. Files are written the same in all.
+    {
+        std::optional<std::string> option;
+        if (parser.isSet(language)) {
+            option = parser.value(language).toStdString();
+        }
+        std::optional<lumatrace::Language> saved;
+        if (const auto file = lumatrace::PreferencesFile(lumatrace::ProcessEnvironment())) {
+            lumatrace::LocalFileStore files;
+            saved = lumatrace::LoadPreferences(files, *file).preferences.language;
+        }
+        const lumatrace::LanguageChoice choice = lumatrace::ChooseLanguage(
+            option, lumatrace::ProcessEnvironment()(lumatrace::kLanguageVariable), saved);
+        if (!choice.error.empty()) {
+            std::fprintf(stderr, "lumatrace: %s\n", choice.error.c_str());
+            return 2;
+        }
+        if (!choice.warning.empty()) {
+            std::fprintf(stderr, "lumatrace: %s\n", choice.warning.c_str());
+        }
+        if (!lumatrace::InstallLanguage(choice.language)) {
+            std::fprintf(stderr,
+                         "lumatrace: the English translation is missing; showing Japanese\n");
+        }
     }
 
     bool quitOk = true;
@@ -161,7 +198,8 @@ int main(int argc, char* argv[]) {
     instance.SetArgumentsHandler([&](const QStringList& arguments) {
         // Only the file it was given counts, not its unattended options.
         QCommandLineParser forwarded;
-        forwarded.addOptions({autoRun, screenshot, quitAfter, triggerItems, remote, headless});
+        forwarded.addOptions(
+            {autoRun, screenshot, quitAfter, triggerItems, remote, headless, language});
         forwarded.parse(arguments);
         const QStringList rest = forwarded.positionalArguments();
         if (mainWindow && mainWindow->FirstLayoutDone()) {

@@ -9,6 +9,8 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   # program
   qt6-base-dev libgl-dev libjpeg62-turbo-dev
+  # the English translation: lupdate/lrelease and their CMake package (Qt6LinguistTools)
+  qt6-l10n-tools qt6-tools-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
   # fuzzing and sanitizers

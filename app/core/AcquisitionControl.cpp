@@ -5,6 +5,7 @@
 #include <span>
 
 #include "app/core/TraceAssembly.h"
+#include "app/platform/UiText.h"
 #include "app/settings/ValueTables.h"
 
 namespace lumatrace {
@@ -326,8 +327,8 @@ void AcquisitionControl::ReportDeviceError(std::string_view operation) {
     // Read after the stop: the text is the code word current now.
     host_.SetErrorStatusText(session_.LastErrorText());
     std::string text = "[ ";
-    text += operation;
-    text += "エラー ]\r\nサンプリングを停止します。";
+    text += UiText("Messages", operation);
+    text += UiText("Messages", "エラー ]\r\nサンプリングを停止します。");
     messages_.Show(MessageIcon::Error, kTitle, text);
 }
 

@@ -14,15 +14,16 @@
 #include "app/core/ModeRecord.h"
 #include "app/core/TimeBase.h"
 #include "app/platform/MessageBox.h"
+#include "app/platform/UiText.h"
 #include "app/settings/SettingsModel.h"
 
 namespace lumatrace {
 
 // Names of the failed steps in the error report.
-inline constexpr std::string_view kOpDataRead = "データ取得";
-inline constexpr std::string_view kOpStart = "サンプリング開始";
-inline constexpr std::string_view kOpMode = "サンプリング動作モード設定";
-inline constexpr std::string_view kOpStatus = "ステータス取得";
+inline constexpr std::string_view kOpDataRead = UI_TEXT_NOOP("Messages", "データ取得");
+inline constexpr std::string_view kOpStart = UI_TEXT_NOOP("Messages", "サンプリング開始");
+inline constexpr std::string_view kOpMode = UI_TEXT_NOOP("Messages", "サンプリング動作モード設定");
+inline constexpr std::string_view kOpStatus = UI_TEXT_NOOP("Messages", "ステータス取得");
 
 inline constexpr int kTrigModeAuto = 0;
 inline constexpr int kTrigModeNormal = 1;

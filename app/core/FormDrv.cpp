@@ -1,5 +1,6 @@
 #include "app/core/FormDrv.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -21,7 +22,7 @@ TFormDrv::TFormDrv(QWidget* parent) : QDialog(parent) {
     setWindowTitle("FormDrv");
     setWindowFlag(Qt::Tool, true);
     setFixedSize(394, 418);
-    setToolTip(QString::fromUtf8("デバッグ画面表示切替(Shift+F12)"));
+    setToolTip(QCoreApplication::translate("DriverForm", "デバッグ画面表示切替(Shift+F12)"));
 
     MemoDLog = new QPlainTextEdit(this);
     MemoDLog->setObjectName("MemoDLog");

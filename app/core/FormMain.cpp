@@ -181,6 +181,7 @@ void TFormMain::FormCreate() {
     SetAnalysisMarkerLayer(&markers_);
     CreateFileServices();
     CreateMeasurePanel();
+    CreateLanguageMenu();
 
     // 6. Splash.
     std::unique_ptr<TFormSplash> splash;

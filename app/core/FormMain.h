@@ -27,6 +27,7 @@
 #include "app/display/ViewSpectrum.h"
 #include "app/display/WaveView.h"
 #include "app/files/WaveformCodec.h"
+#include "app/i18n/Language.h"
 #include "app/platform/Clock.h"
 #include "app/platform/Dialogs.h"
 #include "app/platform/FileStore.h"
@@ -461,6 +462,10 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     MeasurePanel* measurePanel_ = nullptr;
     QDockWidget* measureDock_ = nullptr;
     QAction* measureItem_ = nullptr;
+
+    // The language item of the options menu (FormMainLanguage.cpp).
+    void CreateLanguageMenu();
+    void SelectLanguage(Language language);
     bool recordPending_ = false;         // a new record is on show, not yet measured
     double acqIntervalSeconds_ = 10e-9;  // time between samples as the record was taken
 };

@@ -17,6 +17,7 @@
 #include "app/files/SettingsMirrors.h"
 #include "app/files/WaveformFiles.h"
 #include "app/platform/QtDialogs.h"
+#include "app/platform/UiText.h"
 #include "app/settings/FormSetup.h"
 #include "app/settings/ImageExport.h"
 
@@ -107,7 +108,7 @@ void TFormMain::OpenWaveFile(const std::string& fileName) {
     if (!loaded) {
         BringToFront();
         fileLoading_ = false;
-        Messages().Show(MessageIcon::Error, kOpenTitle, message);
+        Messages().Show(MessageIcon::Error, UiText("Files", kOpenTitle), message);
         RedrawAll();
         return;
     }

@@ -3,6 +3,7 @@
 // Hidden (the default), it leaves the window, its menus and its files as they
 // are without it, and measuring costs nothing but keeping the frame.
 #include <QAction>
+#include <QCoreApplication>
 #include <QDockWidget>
 #include <QKeySequence>
 #include <QLayout>
@@ -43,12 +44,12 @@ void TFormMain::CreateMeasurePanel() {
     QMenu* view = findChild<QMenu*>("M_View");
     if (view) {
         view->addSeparator();
-        measureItem_ = view->addAction(QString::fromUtf8("測定(&E)"));
+        measureItem_ = view->addAction(QCoreApplication::translate("Menu", "測定(&E)"));
         measureItem_->setObjectName("M_Measure");
         measureItem_->setCheckable(true);
         measureItem_->setChecked(measurePanel_->Shown());
         measureItem_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-        measureItem_->setToolTip(QString::fromUtf8("自動測定パネル表示"));
+        measureItem_->setToolTip(QCoreApplication::translate("Measure", "自動測定パネル表示"));
         connect(measureItem_, &QAction::toggled, this,
                 [this](bool checked) { ShowMeasurePanel(checked); });
     }

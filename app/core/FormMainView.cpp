@@ -20,6 +20,7 @@
 #include "app/display/Readouts.h"
 #include "app/display/ScrollMapping.h"
 #include "app/display/TraceStacking.h"
+#include "app/i18n/QtLanguage.h"
 
 namespace lumatrace {
 
@@ -133,7 +134,7 @@ void TFormMain::BuildViewInteraction() {
             [this](int action) { ScrollBarAction(action); });
     connect(ScrollBar1, &QAbstractSlider::valueChanged, this, [this] { ScrollBarMoved(); });
     connect(ScrollBar1, &QAbstractSlider::sliderReleased, this, [this] { ScrollBarReleased(); });
-    ScrollBar1->setToolTip(Text(kScrollHintTime));
+    ScrollBar1->setToolTip(TrText("Display", kScrollHintTime));
 }
 
 PaintBox* TFormMain::BoxOf(PointerSurface surface) const {

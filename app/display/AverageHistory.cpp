@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/display/AverageKernels.h"
+#include "app/platform/UiText.h"
 #include "app/settings/InstrumentTypes.h"
 
 namespace lumatrace {
@@ -142,8 +143,9 @@ bool AverageHistory::Allocate(int points, int n) {
 
 void AverageHistory::ReportNoMemory() {
     host_.StopAcquisition();
-    host_.Messages().Show(MessageIcon::Error, "Lumatrace",
-                          "[ アベレージ演算エラー ]\r\n波形取り込み回数を変更してください。");
+    host_.Messages().Show(
+        MessageIcon::Error, "Lumatrace",
+        UiText("Messages", "[ アベレージ演算エラー ]\r\n波形取り込み回数を変更してください。"));
 }
 
 bool AverageHistory::PrepareAverage(const AverageConditions& c, bool& averageResize) {

@@ -45,7 +45,8 @@ bool SpectrumAnalyzer::ChangeMemorySize(int memoryPoints, bool fftOn, SpectrumHo
     if (InitSpectrum())
         return true;
     host.StopAcquisition();
-    messages.Show(MessageIcon::Error, kSpectrumMessageTitle, kFftInitFailureText);
+    messages.Show(MessageIcon::Error, kSpectrumMessageTitle,
+                  UiText("Messages", kFftInitFailureText));
     return false;
 }
 
@@ -143,7 +144,8 @@ bool SpectrumAnalyzer::ReportPendingFailure(SpectrumHost& host, MessageBoxServic
     if (!failurePending_.exchange(false))
         return false;
     host.StopAcquisition();
-    messages.Show(MessageIcon::Error, kSpectrumMessageTitle, kFftCalcFailureText);
+    messages.Show(MessageIcon::Error, kSpectrumMessageTitle,
+                  UiText("Messages", kFftCalcFailureText));
     return true;
 }
 

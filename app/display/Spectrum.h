@@ -16,6 +16,7 @@
 #include "app/display/FftThread.h"
 #include "app/display/WaveBuffers.h"
 #include "app/platform/MessageBox.h"
+#include "app/platform/UiText.h"
 #include "fft/include/zep9100fft.h"
 
 namespace lumatrace {
@@ -42,8 +43,9 @@ FftParams MakeFftParams(const SpectrumSource& source);
 
 inline constexpr const char* kSpectrumMessageTitle = "Lumatrace";
 inline constexpr const char* kFftInitFailureText =
-    "FFT演算初期化処理エラー\r\nFFT演算をOFFにしてください。";
-inline constexpr const char* kFftCalcFailureText = "FFT演算エラー\r\nFFT演算をOFFにしてください。";
+    UI_TEXT_NOOP("Messages", "FFT演算初期化処理エラー\r\nFFT演算をOFFにしてください。");
+inline constexpr const char* kFftCalcFailureText =
+    UI_TEXT_NOOP("Messages", "FFT演算エラー\r\nFFT演算をOFFにしてください。");
 
 class SpectrumAnalyzer {
   public:

@@ -122,7 +122,7 @@ void StackingChanged(const ViewSettings& view, InteractionHost& host) {
     const bool spectrum = view.SpectrumInFront();
     host.SetScrollSpectrumMode(spectrum);
     host.SetTrigPosControlsEnabled(!spectrum && !view.RollRunning());
-    host.SetScrollHint(spectrum ? kScrollHintSpectrum : kScrollHintTime);
+    host.SetScrollHint(UiText("Display", spectrum ? kScrollHintSpectrum : kScrollHintTime));
     host.RefreshReadout(Readout::CursorT);
 }
 

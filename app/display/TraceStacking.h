@@ -6,15 +6,16 @@
 #include <string_view>
 
 #include "app/display/InteractionHost.h"
+#include "app/platform/UiText.h"
 
 namespace lumatrace {
 
 using TraceOrder = std::array<int, kTraceCount>;
 
 inline constexpr std::string_view kScrollHintTime =
-    "波形表示位置移動(Ctrl+←/→/PageUp/PageDown/Home/End)";
+    UI_TEXT_NOOP("Display", "波形表示位置移動(Ctrl+←/→/PageUp/PageDown/Home/End)");
 inline constexpr std::string_view kScrollHintSpectrum =
-    "波形表示位置移動(Ctrl+←/→/PageUp/PageDown/Insert/Home/End)";
+    UI_TEXT_NOOP("Display", "波形表示位置移動(Ctrl+←/→/PageUp/PageDown/Insert/Home/End)");
 
 // The third member of the stack: FFT when the FFT switch is on, else MATH.
 inline int ThirdTrace(bool fftOn) {

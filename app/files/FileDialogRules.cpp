@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include "app/platform/UiText.h"
 
 namespace lumatrace {
 
 namespace {
 
-constexpr std::string_view kOpenTitle = "ファイルを開く";
-constexpr std::string_view kSaveAsTitle = "名前を付けて保存";
+constexpr std::string_view kOpenTitle = UI_TEXT_NOOP("Files", "ファイルを開く");
+constexpr std::string_view kSaveAsTitle = UI_TEXT_NOOP("Files", "名前を付けて保存");
 
 std::size_t NameStart(std::string_view path) {
     const std::size_t slash = path.find_last_of("/\\");
@@ -63,10 +64,10 @@ OpenDialogCheck CheckOpenDialog(std::string_view fileName, FileStore& files,
         check.close = true;
         return check;
     }
-    messages.Show(MessageIcon::Warning, kOpenTitle,
-                  check.path +
-                      "\r\nファイルが見つかりません。\r\n"
-                      "指定したファイル名が正しいかどうか確認してください。");
+    messages.Show(MessageIcon::Warning, UiText("Files", kOpenTitle),
+                  check.path + UiText("Files",
+                                      "\r\nファイルが見つかりません。\r\n"
+                                      "指定したファイル名が正しいかどうか確認してください。"));
     return check;
 }
 
@@ -84,15 +85,17 @@ SaveDialogCheck CheckSaveDialog(std::string_view fileName, int filterIndex, File
     const std::filesystem::path target = std::filesystem::path(check.path);
     if (files.Exists(target)) {
         if (files.IsReadOnly(target)) {
-            messages.Show(MessageIcon::Warning, kSaveAsTitle,
-                          check.path +
-                              "\r\nこのファイルは読み取り専用属性が設定されています。\r\n"
-                              "別のファイル名を使用してください。");
+            messages.Show(
+                MessageIcon::Warning, UiText("Files", kSaveAsTitle),
+                check.path + UiText("Files",
+                                    "\r\nこのファイルは読み取り専用属性が設定されています。\r\n"
+                                    "別のファイル名を使用してください。"));
             return check;
         }
-        const MessageButton answer = messages.Show(
-            MessageIcon::Warning, kSaveAsTitle,
-            check.path + " は既に存在します。\r\n上書きしますか？", MessageButtons::YesNoDefaultNo);
+        const MessageButton answer =
+            messages.Show(MessageIcon::Warning, UiText("Files", kSaveAsTitle),
+                          check.path + UiText("Files", " は既に存在します。\r\n上書きしますか？"),
+                          MessageButtons::YesNoDefaultNo);
         if (answer != MessageButton::Yes) {
             return check;
         }

@@ -13,16 +13,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kCannotCreate = "\r\nファイルを作成できません。";
-constexpr std::string_view kWriteError = "ファイル書き込み中にエラーが発生しました。";
-constexpr std::string_view kWrongExtension = "拡張子がZEPのファイルを指定してください。";
-constexpr std::string_view kCannotOpen = "\r\nファイルを開けません。";
-constexpr std::string_view kIndexFormat =
-    "\r\nファイル形式が合いません。\r\n指定したファイルの内容を確認してください。";
-constexpr std::string_view kCsvMissing =
-    "\r\nファイルを開けません。\r\nCSVファイルが削除されていないか確認してください。";
-constexpr std::string_view kCsvFormat =
-    "\r\nファイル形式が合いません。\r\nCSVファイルの内容を確認してください。";
+constexpr std::string_view kCannotCreate = UI_TEXT_NOOP("Files", "\r\nファイルを作成できません。");
+constexpr std::string_view kWriteError =
+    UI_TEXT_NOOP("Files", "ファイル書き込み中にエラーが発生しました。");
+constexpr std::string_view kWrongExtension =
+    UI_TEXT_NOOP("Files", "拡張子がZEPのファイルを指定してください。");
+constexpr std::string_view kCannotOpen = UI_TEXT_NOOP("Files", "\r\nファイルを開けません。");
+constexpr std::string_view kIndexFormat = UI_TEXT_NOOP(
+    "Files", "\r\nファイル形式が合いません。\r\n指定したファイルの内容を確認してください。");
+constexpr std::string_view kCsvMissing = UI_TEXT_NOOP(
+    "Files", "\r\nファイルを開けません。\r\nCSVファイルが削除されていないか確認してください。");
+constexpr std::string_view kCsvFormat = UI_TEXT_NOOP(
+    "Files", "\r\nファイル形式が合いません。\r\nCSVファイルの内容を確認してください。");
 
 // Files of a set are far smaller; anything larger is not one.
 constexpr std::size_t kMaxIndexBytes = 1 << 20;
@@ -105,7 +107,7 @@ SaveResult SaveWaveformFile(FileStore& files, MessageBoxService& messages, const
                             const WaveformFileSettings& settings,
                             std::span<const SampleWord> record, std::string_view stamp) {
     const auto show = [&](const std::string& text) {
-        messages.Show(MessageIcon::Error, kSaveTitle, text);
+        messages.Show(MessageIcon::Error, UiText("Files", kSaveTitle), text);
     };
     const std::string base = BaseName(fileName);
     // The index names the CSV files in CP932; a name without that form could
@@ -113,11 +115,11 @@ SaveResult SaveWaveformFile(FileStore& files, MessageBoxService& messages, const
     const std::optional<std::string> prefix = Utf8ToCp932("zep_" + base + "\\" + base + "_");
 
     if (files.IsReadOnly(fileName)) {
-        show(fileName.string() + std::string(kCannotCreate) + "(ﾗｲﾄﾌﾟﾛﾃｸﾄ)");
+        show(fileName.string() + UiText("Files", kCannotCreate) + UiText("Files", "(ﾗｲﾄﾌﾟﾛﾃｸﾄ)"));
         return SaveResult::NotSaved;
     }
     if (!prefix || !files.WriteAtomically(fileName, {}).ok()) {
-        show(fileName.string() + std::string(kCannotCreate) + "(Some error)");
+        show(fileName.string() + UiText("Files", kCannotCreate) + "(Some error)");
         return SaveResult::NotSaved;
     }
     const fs::path folder = WaveformSetFolder(fileName);
@@ -144,7 +146,7 @@ SaveResult SaveWaveformFile(FileStore& files, MessageBoxService& messages, const
             // over like the surplus files of an earlier, longer set. One message
             // per save: a CSV failure already reported says enough.
             if (!failed) {
-                show(fileName.string() + "\r\n" + std::string(kWriteError));
+                show(fileName.string() + "\r\n" + UiText("Files", kWriteError));
             }
             failed = true;
             return false;
@@ -155,12 +157,12 @@ SaveResult SaveWaveformFile(FileStore& files, MessageBoxService& messages, const
     for (std::size_t k = 0; k < count; ++k) {
         const fs::path csvPath = WaveformSetCsvFile(fileName, static_cast<int>(k));
         if (files.IsReadOnly(csvPath)) {
-            show(csvPath.string() + std::string(kCannotCreate));
+            show(csvPath.string() + UiText("Files", kCannotCreate));
             failed = true;
             break;
         }
         if (!settingsBlock) {
-            show(std::string(kWriteError));
+            show(UiText("Files", kWriteError));
             failed = true;
             break;
         }
@@ -169,10 +171,10 @@ SaveResult SaveWaveformFile(FileStore& files, MessageBoxService& messages, const
         const FileStatus written = files.WriteAtomically(csvPath, Bytes(csv));
         if (!written.ok()) {
             if (written.code == FileStatus::Code::CreateFailed) {
-                show(csvPath.string() + std::string(kCannotCreate));
+                show(csvPath.string() + UiText("Files", kCannotCreate));
             } else {
                 files.Remove(csvPath);
-                show(std::string(kWriteError));
+                show(UiText("Files", kWriteError));
             }
             failed = true;
             break;
@@ -211,20 +213,20 @@ bool LoadWaveformFile(FileStore& files, const fs::path& fileName, SettingsRestor
         *info = {};
     }
     if (!HasZepExtension(fileName)) {
-        message = kWrongExtension;
+        message = UiText("Files", kWrongExtension);
         return false;
     }
     const std::string indexName = fileName.string();
     std::vector<std::uint8_t> indexBytes;
     if (!files.ReadAll(fileName, indexBytes, kMaxIndexBytes).ok()) {
-        message = indexName + std::string(kCannotOpen);
+        message = indexName + UiText("Files", kCannotOpen);
         return false;
     }
     LineCursor index(
         std::string_view(reinterpret_cast<const char*>(indexBytes.data()), indexBytes.size()));
     std::string_view line;
     if (!index.Next(line) || line.find("ZEP-9100") == std::string_view::npos) {
-        message = indexName + std::string(kIndexFormat);
+        message = indexName + UiText("Files", kIndexFormat);
         return false;
     }
     index.Next(line);
@@ -249,7 +251,7 @@ bool LoadWaveformFile(FileStore& files, const fs::path& fileName, SettingsRestor
         }
         if (!first || *first < 0 || *first % kRowsPerFile != 0 ||
             static_cast<std::size_t>(*first) + kRowsPerFile > record.size() || !inside) {
-            message = indexName + std::string(kIndexFormat);
+            message = indexName + UiText("Files", kIndexFormat);
             return false;
         }
         const fs::path csvPath = fileName.parent_path() / *inside;
@@ -257,7 +259,7 @@ bool LoadWaveformFile(FileStore& files, const fs::path& fileName, SettingsRestor
         if (!read.ok()) {
             message =
                 csvPath.string() +
-                std::string(read.code == FileStatus::Code::TooLarge ? kCsvFormat : kCsvMissing);
+                UiText("Files", read.code == FileStatus::Code::TooLarge ? kCsvFormat : kCsvMissing);
             return false;
         }
         LineCursor csv(
@@ -268,7 +270,7 @@ bool LoadWaveformFile(FileStore& files, const fs::path& fileName, SettingsRestor
         ApplyRestoreSteps(steps, host);
         if (!settingsRead ||
             !ReadDataBlock(csv, channels, record, static_cast<std::size_t>(*first))) {
-            message = csvPath.string() + std::string(kCsvFormat);
+            message = csvPath.string() + UiText("Files", kCsvFormat);
             return false;
         }
         if (info) {

@@ -13,11 +13,12 @@
 #include "app/files/WaveformCodec.h"
 #include "app/platform/FileStore.h"
 #include "app/platform/MessageBox.h"
+#include "app/platform/UiText.h"
 
 namespace lumatrace {
 
-inline constexpr std::string_view kSaveTitle = "ファイル保存";
-inline constexpr std::string_view kOpenTitle = "ファイルを開く";
+inline constexpr std::string_view kSaveTitle = UI_TEXT_NOOP("Files", "ファイル保存");
+inline constexpr std::string_view kOpenTitle = UI_TEXT_NOOP("Files", "ファイルを開く");
 
 // The folder beside the index file, and CSV file k inside it.
 std::filesystem::path WaveformSetFolder(const std::filesystem::path& indexFile);

@@ -72,7 +72,7 @@ bool TFormPrm::ReadParameters(std::string& message) {
             }
             // Sound as a file but not for this panel: as damaged as any other.
             files_->Remove(file_);
-            loaded.message = kParamReadErrorMessage;
+            loaded.message = UiText("Files", kParamReadErrorMessage);
             loaded.detail = std::move(problem);
             break;
         }
@@ -88,7 +88,8 @@ bool TFormPrm::ReadParameters(std::string& message) {
 
 bool TFormPrm::WriteParameters() {
     if (file_.empty()) {
-        messages_->Show(MessageIcon::Error, kParamWriteErrorTitle, kParamWriteErrorMessage);
+        messages_->Show(MessageIcon::Error, kParamWriteErrorTitle,
+                        UiText("Files", kParamWriteErrorMessage));
         return false;
     }
     return StoreParameterFile(*files_, *messages_, file_, TakeSnapshot());

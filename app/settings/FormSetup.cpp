@@ -1,5 +1,6 @@
 #include "app/settings/FormSetup.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -18,11 +19,16 @@ struct SetupRow {
 };
 
 constexpr SetupRow kRows[kDisplayItemCount] = {
-    {"グラフの線 (CH&1)", "PanelCh1"},   {"グラフの線 (CH&2)", "PanelCh2"},
-    {"グラフの線 (&MATH)", "PanelMath"}, {"グラフの線 (&FFT)", "PanelFft"},
-    {"グラフの背景(&B)", "PanelBack"},   {"グラフの目盛り(&S)", "PanelScale"},
-    {"トリガレベル(&L)", "PanelLevel"},  {"トリガポジション(&P)", "PanelPos"},
-    {"Δ &T カーソル", "PanelDt"},        {"Δ &V カーソル", "PanelDv"},
+    {QT_TRANSLATE_NOOP("ColourDialog", "グラフの線 (CH&1)"), "PanelCh1"},
+    {QT_TRANSLATE_NOOP("ColourDialog", "グラフの線 (CH&2)"), "PanelCh2"},
+    {QT_TRANSLATE_NOOP("ColourDialog", "グラフの線 (&MATH)"), "PanelMath"},
+    {QT_TRANSLATE_NOOP("ColourDialog", "グラフの線 (&FFT)"), "PanelFft"},
+    {QT_TRANSLATE_NOOP("ColourDialog", "グラフの背景(&B)"), "PanelBack"},
+    {QT_TRANSLATE_NOOP("ColourDialog", "グラフの目盛り(&S)"), "PanelScale"},
+    {QT_TRANSLATE_NOOP("ColourDialog", "トリガレベル(&L)"), "PanelLevel"},
+    {QT_TRANSLATE_NOOP("ColourDialog", "トリガポジション(&P)"), "PanelPos"},
+    {QT_TRANSLATE_NOOP("ColourDialog", "Δ &T カーソル"), "PanelDt"},
+    {QT_TRANSLATE_NOOP("ColourDialog", "Δ &V カーソル"), "PanelDv"},
 };
 
 // Client-area layout (pixels).
@@ -131,7 +137,7 @@ TFormSetup::TFormSetup(DisplayColorTarget& target, ColorDialogService& picker, Q
       target_(target),
       picker_(picker) {
     setObjectName(QStringLiteral("FormSetup"));
-    setWindowTitle(QStringLiteral("表示色の変更"));
+    setWindowTitle(QCoreApplication::translate("ColourDialog", "表示色の変更"));
     setFont(PanelFont());
     setFixedSize(kClientSize, kClientSize);
     setModal(true);
@@ -155,7 +161,7 @@ TFormSetup::TFormSetup(DisplayColorTarget& target, ColorDialogService& picker, Q
         connect(swatch, &ColorSwatch::Released, this, &TFormSetup::SwatchReleased);
         swatches[static_cast<std::size_t>(i)] = swatch;
 
-        auto* label = new QLabel(QString::fromUtf8(kRows[i].label), this);
+        auto* label = new QLabel(QCoreApplication::translate("ColourDialog", kRows[i].label), this);
         label->setGeometry(kLabelLeft, top, kLabelWidth, kSwatchHeight);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         // The buddy draws the mnemonic underlined; the key itself is taken
@@ -175,15 +181,17 @@ TFormSetup::TFormSetup(DisplayColorTarget& target, ColorDialogService& picker, Q
     PanelDv = swatches[9];
 
     auto button = [this](const char* name, const char* text, int left, int top, int width) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
+        auto* b = new QPushButton(QCoreApplication::translate("ColourDialog", text), this);
         b->setObjectName(QString::fromUtf8(name));
         b->setGeometry(left, top, width, kButtonHeight);
         return b;
     };
     ButtonOk = button("ButtonOk", "&OK", kButtonLeft, 8, kButtonWidth);
     ButtonCancel = button("ButtonCancel", "&Cancel", kButtonLeft, 38, kButtonWidth);
-    ButtonApply = button("ButtonApply", "適用(&A)", kButtonLeft, 68, kButtonWidth);
-    ButtonReset = button("ButtonReset", "デフォルトの色に戻す(&R)", kLabelLeft,
+    ButtonApply = button("ButtonApply", QT_TRANSLATE_NOOP("ColourDialog", "適用(&A)"), kButtonLeft,
+                         68, kButtonWidth);
+    ButtonReset = button("ButtonReset",
+                         QT_TRANSLATE_NOOP("ColourDialog", "デフォルトの色に戻す(&R)"), kLabelLeft,
                          kRowTop + kDisplayItemCount * kRowStep + 8, kClientSize - 2 * kLabelLeft);
     ButtonOk->setDefault(true);
     ButtonOk->setAutoDefault(true);

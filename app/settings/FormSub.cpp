@@ -25,6 +25,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "app/i18n/QtLanguage.h"
 #include "app/platform/QtDesktop.h"
 #include "app/platform/QtMessageBox.h"
 #include "app/settings/FormVer.h"
@@ -367,8 +368,10 @@ void TFormSub::BuildPageVertical(QWidget* page) {
     {
         auto* cond = new QHBoxLayout(PanelPCond);
         cond->setContentsMargins(0, 0, 0, 0);
-        RdBtnUnder = MakeRadio(PanelPCond, "RdBtnUnder", QStringLiteral("未満"));
-        RdBtnAbove = MakeRadio(PanelPCond, "RdBtnAbove", QStringLiteral("以上"));
+        RdBtnUnder =
+            MakeRadio(PanelPCond, "RdBtnUnder", QCoreApplication::translate("Panel", "未満"));
+        RdBtnAbove =
+            MakeRadio(PanelPCond, "RdBtnAbove", QCoreApplication::translate("Panel", "以上"));
         cond->addWidget(RdBtnUnder);
         cond->addWidget(RdBtnAbove);
         cond->addStretch(1);
@@ -616,10 +619,12 @@ void TFormSub::BuildBaseMain() {
         QFont small = bar->font();
         small.setPointSize(7);
         bar->setFont(small);
-        // The bar is 44 pixels high: image, caption and a thin border.
+        // The bar is 44 pixels high: image, caption and a thin border. The
+        // buttons are as narrow as their captions allow, so that all twelve
+        // fit beside the panel in the smallest window, in either language.
         bar->setStyleSheet(QStringLiteral(
             "QToolBar { border: 0px; padding: 0px; spacing: 1px; }"
-            "QToolButton { padding: 0px 2px 0px 2px; margin: 0px; min-width: 40px; }"));
+            "QToolButton { padding: 0px 1px 0px 1px; margin: 0px; min-width: 34px; }"));
     }
     bars->addWidget(ToolBarBtn);
     bars->addWidget(ToolBarOther, 1);
@@ -762,15 +767,15 @@ void TFormSub::BuildActions() {
                            &A_Grid, &A_Cur,  &A_XY,   &A_Fft,  &A_Dtc,    &A_Dvc,    &A_Setup};
     std::size_t i = 0;
     for (const ActionEntry& entry : PanelActions()) {
-        auto* action = new QAction(Utf8(entry.caption), this);
+        auto* action = new QAction(TrText("Panel", entry.caption), this);
         action->setObjectName(Utf8(entry.name));
-        action->setToolTip(Utf8(entry.hint));
+        action->setToolTip(TrText("Panel", entry.hint));
         action->setProperty("category", Utf8(entry.category));
         if (!entry.shortcut.empty()) {
             action->setShortcut(QKeySequence(Utf8(entry.shortcut)));
         }
         if (!entry.toolText.empty()) {
-            action->setIconText(Utf8(entry.toolText));
+            action->setIconText(TrText("Panel", entry.toolText));
             action->setIcon(ToolIcon(entry.name));
         }
         // The display actions toggle their own check mark.
@@ -822,7 +827,7 @@ void TFormSub::BuildMenu() {
                         menu->addAction(actions.at(node.name));
                         break;
                     case MenuNode::Kind::Submenu: {
-                        QMenu* child = menu->addMenu(QString::fromStdString(node.caption));
+                        QMenu* child = menu->addMenu(TrText("Menu", node.caption));
                         child->setObjectName(QString::fromStdString(node.name));
                         child->menuAction()->setObjectName(QString::fromStdString(node.name));
                         menuItems_[node.name] = child->menuAction();
@@ -830,7 +835,7 @@ void TFormSub::BuildMenu() {
                         break;
                     }
                     case MenuNode::Kind::Item: {
-                        QAction* item = menu->addAction(QString::fromStdString(node.caption));
+                        QAction* item = menu->addAction(TrText("Menu", node.caption));
                         item->setObjectName(QString::fromStdString(node.name));
                         item->setCheckable(node.checkable);
                         if (!node.shortcut.empty()) {
@@ -852,7 +857,7 @@ void TFormSub::BuildMenu() {
             }
         };
     for (const MenuNode& top : MainMenuLayout()) {
-        QMenu* menu = MainMenu1->addMenu(QString::fromStdString(top.caption));
+        QMenu* menu = MainMenu1->addMenu(TrText("Menu", top.caption));
         menu->setObjectName(QString::fromStdString(top.name));
         menu->menuAction()->setObjectName(QString::fromStdString(top.name));
         menuItems_[top.name] = menu->menuAction();
@@ -868,7 +873,7 @@ QAction* TFormSub::MenuItem(const std::string& name) const {
 void TFormSub::ApplyHints() {
     for (const HintEntry& entry : PanelHints()) {
         if (QWidget* w = findChild<QWidget*>(Utf8(entry.control))) {
-            w->setToolTip(Utf8(entry.hint));
+            w->setToolTip(TrText("Panel", entry.hint));
         }
     }
 }

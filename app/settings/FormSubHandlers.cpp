@@ -1025,7 +1025,8 @@ void TFormSub::M_HelpClick() {
             hint = kManualNoViewerHint;
             break;
     }
-    messages_->Show(MessageIcon::Error, "Lumatrace", std::string(kManualOpenFailed) + hint);
+    messages_->Show(MessageIcon::Error, "Lumatrace",
+                    UiText("Panel", kManualOpenFailed) + UiText("Panel", hint));
 }
 
 void TFormSub::M_VersionClick() {

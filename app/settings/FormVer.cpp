@@ -1,5 +1,6 @@
 #include "app/settings/FormVer.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -25,7 +26,7 @@ constexpr int kPanelHeight = 60;
 
 TFormVer::TFormVer(VersionSource* source, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FormVer"));
-    setWindowTitle(QStringLiteral("バージョン情報"));
+    setWindowTitle(QCoreApplication::translate("VersionDialog", "バージョン情報"));
     setFont(PanelFont());
     setFixedSize(kClientWidth, kClientHeight);
     setModal(true);
@@ -81,7 +82,9 @@ TFormVer::TFormVer(VersionSource* source, QWidget* parent) : QDialog(parent) {
     }
 
     LabelNotice =
-        new QLabel(QStringLiteral("ZEP-9100 デジタルストレージオシロスコープ用ソフトウェア"), this);
+        new QLabel(QCoreApplication::translate(
+                       "VersionDialog", "ZEP-9100 デジタルストレージオシロスコープ用ソフトウェア"),
+                   this);
     LabelNotice->setObjectName(QStringLiteral("LabelNotice"));
     LabelNotice->setGeometry(12, 164, kClientWidth - 24, 16);
     LabelNotice->setAlignment(Qt::AlignCenter);

@@ -249,7 +249,8 @@ bool ImageExporter::Export(const ImageExportRequest& request) {
 }
 
 bool ImageExporter::Fail() {
-    messages_.Show(MessageIcon::Error, kImageSaveCaption, kImageWriteErrorText);
+    messages_.Show(MessageIcon::Error, UiText("Files", kImageSaveCaption),
+                   UiText("Files", kImageWriteErrorText));
     return false;
 }
 

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QLocale>
 
+#include "app/platform/UiText.h"
 #include "app/settings/ImageCaption.h"
 #include "app/settings/WallClock.h"
 
@@ -22,7 +23,7 @@ class MessageBoxService;
 
 inline constexpr std::string_view kImageWriteErrorText =
     "ファイル書き込み中にエラーが発生しました。";
-inline constexpr std::string_view kImageSaveCaption = "ファイル保存";
+inline constexpr std::string_view kImageSaveCaption = UI_TEXT_NOOP("Files", "ファイル保存");
 
 // The view's off-screen pictures, as they are at the moment of saving.
 struct ViewPictures {

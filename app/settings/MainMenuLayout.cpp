@@ -1,5 +1,6 @@
 #include "app/settings/MainMenuLayout.h"
 
+#include "app/platform/UiText.h"
 #include "app/settings/ValueTables.h"
 
 namespace lumatrace {
@@ -174,23 +175,25 @@ MenuNode FftMenu() {
 
 std::vector<MenuNode> BuildLayout() {
     return {
-        Sub("M_File", "ファイル(&F)",
-            {Act("A_Open"), Act("A_Save"), Sep(), Item("M_Exit", "終了(&X)")}),
-        Sub("M_Run", "実行(&X)",
+        Sub("M_File", UI_TEXT_NOOP("Menu", "ファイル(&F)"),
+            {Act("A_Open"), Act("A_Save"), Sep(),
+             Item("M_Exit", UI_TEXT_NOOP("Menu", "終了(&X)"))}),
+        Sub("M_Run", UI_TEXT_NOOP("Menu", "実行(&X)"),
             {Act("A_Auto"), Act("A_Stop"), Sep(), Act("A_Single"), Act("A_Normal")}),
-        Sub("M_Set", "設定(&S)",
+        Sub("M_Set", UI_TEXT_NOOP("Menu", "設定(&S)"),
             {ChannelMenu(1), ChannelMenu(2), TriggerMenu(), HorizontalMenu(), BandWidthMenu(),
              AcquireMenu(), MathMenu(), FftMenu()}),
-        Sub("M_View", "表示(&V)",
+        Sub("M_View", UI_TEXT_NOOP("Menu", "表示(&V)"),
             {Check("M_Ch1", "CH&1", "Ctrl+1"), Check("M_Ch2", "CH&2", "Ctrl+2"), Sep(),
-             Act("A_Scale"), Act("A_Grid"), Check("M_Dt", "Δ&T カーソル", "Shift+T"),
-             Check("M_Dv", "Δ&V カーソル", "Shift+V"), Sep(), Act("A_XY"), Sep(),
-             Check("M_Math", "M&ATH", "Ctrl+A"), Act("A_Fft"), Sep(),
-             Check("M_Hint", "ヘルプヒント(&H)", "Ctrl+H")}),
-        Sub("M_Option", "オプション(&O)", {Act("A_Setup")}),
-        Sub("M_HelpMenu", "ヘルプ(&H)",
-            {Item("M_Help", "ユーザーズマニュアル(&PDF)", "F1"), Sep(),
-             Item("M_Version", "バージョン情報(&V)...")}),
+             Act("A_Scale"), Act("A_Grid"),
+             Check("M_Dt", UI_TEXT_NOOP("Menu", "Δ&T カーソル"), "Shift+T"),
+             Check("M_Dv", UI_TEXT_NOOP("Menu", "Δ&V カーソル"), "Shift+V"), Sep(), Act("A_XY"),
+             Sep(), Check("M_Math", "M&ATH", "Ctrl+A"), Act("A_Fft"), Sep(),
+             Check("M_Hint", UI_TEXT_NOOP("Menu", "ヘルプヒント(&H)"), "Ctrl+H")}),
+        Sub("M_Option", UI_TEXT_NOOP("Menu", "オプション(&O)"), {Act("A_Setup")}),
+        Sub("M_HelpMenu", UI_TEXT_NOOP("Menu", "ヘルプ(&H)"),
+            {Item("M_Help", UI_TEXT_NOOP("Menu", "ユーザーズマニュアル(&PDF)"), "F1"), Sep(),
+             Item("M_Version", UI_TEXT_NOOP("Menu", "バージョン情報(&V)..."))}),
     };
 }
 

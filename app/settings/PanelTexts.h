@@ -4,6 +4,7 @@
 
 #include <span>
 #include <string_view>
+#include "app/platform/UiText.h"
 
 namespace lumatrace {
 
@@ -38,10 +39,10 @@ inline constexpr std::string_view kProgramVersionText = "Version 2.20";
 // Messages of the Help command.
 inline constexpr std::string_view kManualFileName = "zep9100_man.pdf";
 inline constexpr std::string_view kManualOpenFailed =
-    "ユーザーズマニュアル zep9100_man.pdf を開けません。\r\n";
+    UI_TEXT_NOOP("Panel", "ユーザーズマニュアル zep9100_man.pdf を開けません。\r\n");
 inline constexpr std::string_view kManualMissingHint =
-    "ファイルが移動または削除されていないか確認してください。";
+    UI_TEXT_NOOP("Panel", "ファイルが移動または削除されていないか確認してください。");
 inline constexpr std::string_view kManualNoViewerHint =
-    "PDFファイル閲覧ソフトがインストールされているか確認してください。";
+    UI_TEXT_NOOP("Panel", "PDFファイル閲覧ソフトがインストールされているか確認してください。");
 
 }  // namespace lumatrace

@@ -697,7 +697,7 @@ ParamLoadResult LoadParameterFile(FileStore& files, const std::filesystem::path&
     }
     files.Remove(file);
     result.status = ParamLoadStatus::Corrupt;
-    result.message = kParamReadErrorMessage;
+    result.message = UiText("Files", kParamReadErrorMessage);
     result.detail = std::move(problem);
     return result;
 }
@@ -709,7 +709,8 @@ bool StoreParameterFile(FileStore& files, MessageBoxService& messages,
     }
     const auto bytes = EncodeParamFile(snapshot);
     if (!bytes) {
-        messages.Show(MessageIcon::Error, kParamWriteErrorTitle, kParamWriteErrorMessage);
+        messages.Show(MessageIcon::Error, kParamWriteErrorTitle,
+                      UiText("Files", kParamWriteErrorMessage));
         return false;
     }
     const FileStatus written = files.WriteAtomically(file, *bytes);
@@ -722,7 +723,8 @@ bool StoreParameterFile(FileStore& files, MessageBoxService& messages,
         messages.Show(MessageIcon::Error, kProgramTitle,
                       "Cannot create file " + Quoted(file.string()) + ". " + written.error);
     } else {
-        messages.Show(MessageIcon::Error, kParamWriteErrorTitle, kParamWriteErrorMessage);
+        messages.Show(MessageIcon::Error, kParamWriteErrorTitle,
+                      UiText("Files", kParamWriteErrorMessage));
     }
     return false;
 }

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/platform/UiText.h"
 #include "app/settings/Extended80.h"
 #include "app/settings/WindowPlacement.h"
 
@@ -27,11 +28,11 @@ inline constexpr std::size_t kParamHeaderSize = 184;     // version > 1
 inline constexpr std::size_t kParamOldHeaderSize = 160;  // version <= 1
 
 inline constexpr char kParamReadErrorTitle[] = "Lumatrace";
-inline constexpr char kParamReadErrorMessage[] =
-    "パラメータファイル読み込み中にエラーが発生しました。\r\nデフォルト値を設定します。";
+inline constexpr char kParamReadErrorMessage[] = UI_TEXT_NOOP(
+    "Files", "パラメータファイル読み込み中にエラーが発生しました。\r\nデフォルト値を設定します。");
 inline constexpr char kParamWriteErrorTitle[] = "ZEP-9100";
 inline constexpr char kParamWriteErrorMessage[] =
-    "パラメータファイル書き込み中にエラーが発生しました。";
+    UI_TEXT_NOOP("Files", "パラメータファイル書き込み中にエラーが発生しました。");
 
 // The version every file is written with: the extended value nearest to 2.1.
 Extended80 ParamFileVersion();

@@ -20,6 +20,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 
@@ -58,7 +59,7 @@ struct ProgramRun : ::testing::Test {
         std::string errors;  // standard error
     };
 
-    QProcessEnvironment Environment(const QString& instrument) const {
+    QProcessEnvironment Environment(const QString& instrument, const QString& language = {}) const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("APPDATA", Q(AppData()));
         env.insert("HOME", Q(root / "home"));
@@ -67,14 +68,20 @@ struct ProgramRun : ::testing::Test {
         env.insert("ZEP9100_VIRTUAL", instrument);
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
+        env.remove("LUMATRACE_LANG");
+        if (!language.isEmpty()) {
+            env.insert("LUMATRACE_LANG", language);
+        }
         return env;
     }
 
-    Outcome Run(const fs::path& program, const QString& instrument) {
+    Outcome Run(const fs::path& program, const QString& instrument, const QStringList& options = {},
+                const QString& language = {}) {
         QProcess process;
-        process.setProcessEnvironment(Environment(instrument));
+        process.setProcessEnvironment(Environment(instrument, language));
         process.setWorkingDirectory(Q(root));
-        process.start(Q(program), {"--quit-after", "2", "--screenshot", Q(Picture())});
+        process.start(Q(program),
+                      QStringList{"--quit-after", "2", "--screenshot", Q(Picture())} + options);
         Outcome out;
         if (!process.waitForStarted(kRunBoundMs)) {
             return out;
@@ -122,6 +129,51 @@ TEST_F(ProgramRun, StartUpMessagesDoNotHoldUpAnUnattendedRun) {
         EXPECT_GT(picture.width(), 400);
         EXPECT_GT(picture.height(), 300);
     }
+}
+
+// English by the option or the environment (the option first), the same
+// parameter file as in Japanese, and a wrong language is a wrong command line.
+TEST_F(ProgramRun, EnglishByOptionOrEnvironment) {
+    struct Case {
+        const char* what;
+        QStringList options;
+        const char* variable;
+        const char* message;  // the damaged parameter file's message
+    };
+    const Case cases[] = {
+        {"Japanese", {}, "", "パラメータファイル読み込み中にエラーが発生しました。"},
+        {"option", {"--lang", "en"}, "", "An error occurred while reading the parameter file."},
+        {"variable", {}, "en", "An error occurred while reading the parameter file."},
+        {"option over variable",
+         {"--lang", "ja"},
+         "en",
+         "パラメータファイル読み込み中にエラーが発生しました。"},
+    };
+    std::string japaneseParameters;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream(ParamFile(), std::ios::binary) << "TPF0\x07garbage, not a panel";
+        const Outcome out = Run(LUMATRACE_PROGRAM, QStringLiteral("seed = 1"), c.options,
+                                QString::fromUtf8(c.variable));
+        ASSERT_TRUE(out.finished) << "the run did not end by itself";
+        EXPECT_EQ(out.exitCode, 0) << out.errors;
+        EXPECT_NE(out.errors.find(c.message), std::string::npos) << out.errors;
+        std::ifstream written(ParamFile(), std::ios::binary);
+        const std::string parameters{std::istreambuf_iterator<char>(written), {}};
+        ASSERT_FALSE(parameters.empty());
+        if (japaneseParameters.empty()) {
+            japaneseParameters = parameters;
+        }
+        EXPECT_TRUE(parameters == japaneseParameters);
+        // A run's language is no choice to keep.
+        EXPECT_FALSE(fs::exists(AppData() / "ORVEX" / "ZEP-9100" / "Lumatrace.ini"));
+    }
+
+    const Outcome wrong = Run(LUMATRACE_PROGRAM, QStringLiteral("seed = 1"), {"--lang", "fr"});
+    ASSERT_TRUE(wrong.finished);
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_NE(wrong.errors.find("--lang: unknown language \"fr\""), std::string::npos)
+        << wrong.errors;
 }
 
 // Without its libraries the program ends at once with its message, also

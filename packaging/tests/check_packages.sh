@@ -118,6 +118,13 @@ if [ -x "$root/usr/bin/lumatrace" ]; then
   done
   [ -f "$tmp/home/.config/ORVEX/ZEP-9100/Zep9100.prm" ] ||
     fail "lumatrace did not close in order (no parameter file written)"
+
+  # The English translation is built into the program, so the unpacked one has it: its message
+  # for the missing manual comes in English (on standard error, as the run is unattended).
+  out=$(run env LUMATRACE_LANG=en "$root/usr/bin/lumatrace" --trigger M_Help --quit-after 1 2>&1) ||
+    fail "LUMATRACE_LANG=en lumatrace --trigger M_Help --quit-after 1 failed: $out"
+  grep -qF "The user's manual zep9100_man.pdf cannot be opened." <<<"$out" ||
+    fail "lumatrace in English did not show the English message: $out"
 fi
 
 # Desktop entry and metainfo, by Debian's validators; the entry opens a waveform set.

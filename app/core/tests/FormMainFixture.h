@@ -38,6 +38,7 @@ struct FormMainTest : ::testing::Test {
     testing::RecordingMessageBox messages;
     testing::ScriptedFileDialogs dialogs;
     testing::ScriptedColorDialog colors;
+    WallClock* wallClock = nullptr;  // the real clock unless a test sets one
     std::filesystem::path appData;
     std::unique_ptr<TFormMain> form;
 
@@ -78,6 +79,7 @@ struct FormMainTest : ::testing::Test {
         services.fileDialogs = &dialogs;
         services.colorDialogs = &colors;
         services.loader = loader;
+        services.wallClock = wallClock;
         services.splashMs = 0;
         // Room to grow: the offscreen screen is small.
         services.form.workArea = [] { return WorkArea{0, 0, 1600, 1000}; };

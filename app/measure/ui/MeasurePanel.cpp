@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -38,13 +39,14 @@ MeasurePanel::MeasurePanel(MeasurePanelServices services, QWidget* parent)
     ComboBoxMeasureSrc->setObjectName(QStringLiteral("ComboBoxMeasureSrc"));
     for (int s = 0; s < kMeasureSourceCount; ++s)
         ComboBoxMeasureSrc->addItem(Utf8(SourceName(static_cast<MeasureSource>(s))));
-    ComboBoxMeasureSrc->setToolTip(QStringLiteral("測定する波形"));
+    ComboBoxMeasureSrc->setToolTip(QCoreApplication::translate("Measure", "測定する波形"));
 
     ComboBoxMeasureGate = new QComboBox(this);
     ComboBoxMeasureGate->setObjectName(QStringLiteral("ComboBoxMeasureGate"));
     for (const char* title : kGateTitles)
         ComboBoxMeasureGate->addItem(QString::fromLatin1(title));
-    ComboBoxMeasureGate->setToolTip(QStringLiteral("測定範囲 (記録全体/画面/ΔTカーソル間)"));
+    ComboBoxMeasureGate->setToolTip(
+        QCoreApplication::translate("Measure", "測定範囲 (記録全体/画面/ΔTカーソル間)"));
 
     selectMenu_ = new QMenu(this);
     for (int i = 0; i < kMeasureCount; ++i) {
@@ -68,13 +70,13 @@ MeasurePanel::MeasurePanel(MeasurePanelServices services, QWidget* parent)
     BtnMeasureSelect = new QToolButton(this);
     BtnMeasureSelect->setObjectName(QStringLiteral("BtnMeasureSelect"));
     BtnMeasureSelect->setText(QStringLiteral("Select"));
-    BtnMeasureSelect->setToolTip(QStringLiteral("表示する測定項目の選択"));
+    BtnMeasureSelect->setToolTip(QCoreApplication::translate("Measure", "表示する測定項目の選択"));
     BtnMeasureSelect->setPopupMode(QToolButton::InstantPopup);
     BtnMeasureSelect->setMenu(selectMenu_);
 
     BtnMeasureReset = new QPushButton(QStringLiteral("Reset"), this);
     BtnMeasureReset->setObjectName(QStringLiteral("BtnMeasureReset"));
-    BtnMeasureReset->setToolTip(QStringLiteral("統計のリセット"));
+    BtnMeasureReset->setToolTip(QCoreApplication::translate("Measure", "統計のリセット"));
     connect(BtnMeasureReset, &QPushButton::clicked, this, [this] { ResetStatistics(); });
 
     TableMeasure = new QTableWidget(0, kColumns, this);

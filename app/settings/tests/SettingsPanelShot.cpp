@@ -1,11 +1,15 @@
-// Renders the control panel (each page), the version dialog and the splash
-// window into PNG files, to look at the layout without a display:
-//   QT_QPA_PLATFORM=offscreen SettingsPanelShot <folder>
+// Renders the control panel (each page), the version dialog, the colour
+// dialog and the splash window into PNG files, to look at the layout without
+// a display, in Japanese or in English (QT_SCALE_FACTOR scales them all):
+//   QT_QPA_PLATFORM=offscreen SettingsPanelShot <folder> [ja|en]
 #include <QApplication>
 #include <QDir>
 #include <QPainter>
 #include <QTabWidget>
 
+#include "app/i18n/QtLanguage.h"
+#include "app/platform/testing/ScriptedDialogs.h"
+#include "app/settings/FormSetup.h"
 #include "app/settings/FormSplash.h"
 #include "app/settings/FormSub.h"
 #include "app/settings/FormVer.h"
@@ -34,11 +38,24 @@ class ViewStandIn : public QWidget {
     }
 };
 
+// The colours the colour dialog shows: the defaults.
+class ColorStandIn final : public lumatrace::DisplayColorTarget {
+  public:
+    std::uint32_t GetDisplayColor(int) const override { return 0x808080; }
+    void SetDisplayColor(int, std::uint32_t) override {}
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    if (argc > 2) {
+        const auto language = lumatrace::LanguageByCode(argv[2]);
+        if (!language || !lumatrace::InstallLanguage(*language)) {
+            return 2;
+        }
+    }
     lumatrace::TFormSub form;
     form.SetWaveView(new ViewStandIn);
     form.ApplyDefaults();
@@ -56,6 +73,12 @@ int main(int argc, char** argv) {
     version.show();
     app.processEvents();
     version.grab().save(QDir(folder).filePath(QStringLiteral("version.png")));
+    ColorStandIn colors;
+    lumatrace::testing::ScriptedColorDialog picker;
+    lumatrace::TFormSetup setup(colors, picker, &form);
+    setup.show();
+    app.processEvents();
+    setup.grab().save(QDir(folder).filePath(QStringLiteral("colours.png")));
     lumatrace::TFormSplash splash;
     splash.show();
     app.processEvents();
