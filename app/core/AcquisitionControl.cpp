@@ -430,6 +430,7 @@ void AcquisitionControl::OnDataArrival() {
         }
     }
     if (!dropped) {
+        ++recordsTaken;
         if (host_.SpectrumShown()) {
             host_.RaiseSpectrumRequest();
         }
@@ -510,6 +511,7 @@ void AcquisitionControl::TimerRollTick() {
     }
     session_.sampleCount = n;
     session_.ReadData();
+    ++recordsTaken;
     dataValid = true;
     recordSinceStart = true;
     if (host_.SpectrumShown()) {

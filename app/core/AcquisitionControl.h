@@ -66,6 +66,9 @@ class AcquisitionControl {
     bool recordSinceStart = false;  // a record arrived since sampling was last (re)started
     bool averageResize = false;
     int passCount = 0;
+    // Records taken in since start-up (data arrivals and roll reads), never reset: what a
+    // look at the program's pace counts.
+    std::uint64_t recordsTaken = 0;
     ZoomState zoom;
     bool firstLayoutDone = false;
     long double prevTimePerDiv = 200000.0L;  // T/div of the last time/div handler run

@@ -669,9 +669,14 @@ void TFormMain::RedrawAll() {
         std::lock_guard<std::mutex> lock(WaveBufferMutex);
         view_.RedrawAll(v, surfaces_);
     }
+    ++framesDrawn_;
     ReportSpectrumFailure();
     RefreshReadouts();
     MeasureAfterRedraw();
+}
+
+TFormMain::RunCounts TFormMain::Counts() const {
+    return {acq_ ? acq_->recordsTaken : 0, framesDrawn_};
 }
 
 void TFormMain::RecomputeViewWindow() {

@@ -151,6 +151,13 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     // The measurements panel, docked below the wave area (FormMainMeasure.cpp).
     MeasurePanel* Measurements() const { return measurePanel_; }
     QDockWidget* MeasurementsDock() const { return measureDock_; }
+    // Records taken in and pictures of the wave area drawn since start-up: the
+    // program's pace, which a run with LUMATRACE_RUN_COUNTS set reports.
+    struct RunCounts {
+        std::uint64_t records = 0;
+        std::uint64_t frames = 0;
+    };
+    RunCounts Counts() const;
 
     // AcquisitionHost.
     void SetTriggerStatusText(std::string_view text) override;
@@ -429,6 +436,7 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     std::string shownDelayUnit_ = "ns";  // what LabelDelayUt shows
     bool waveformChanging_ = false;
     bool closed_ = false;
+    std::uint64_t framesDrawn_ = 0;
     bool resizing_ = false;
     bool resizeQueued_ = false;
     int minWidthExtra_ = 0;
