@@ -402,10 +402,11 @@ void AcquisitionControl::OnDataArrival() {
             ClearRecord(EquBuffer);
             ResetRequest = false;
         }
+        // ReadData cleared the whole fetch buffer before it fetched n words.
         if (settings_.equivalentActive == 0) {
-            TakeRecord(session_.Fetch(), WaveBuffer);
+            TakeFetchedRecord(session_.Fetch(), static_cast<std::size_t>(n), WaveBuffer);
         } else if (session_.deviceStatus == 10 || session_.deviceStatus == 11) {
-            TakeRecord(session_.Fetch(), WaveBuffer);
+            TakeFetchedRecord(session_.Fetch(), static_cast<std::size_t>(n), WaveBuffer);
             equivalentAsRealTime = true;
         } else {
             if (equivalentAsRealTime) {
@@ -436,7 +437,7 @@ void AcquisitionControl::OnDataArrival() {
         }
         AfterRecord();
         host_.RecordOnShow();
-        host_.RedrawAll();
+        host_.RedrawRecord();
         ++passCount;
         if (settings_.runMode == kRunSingle &&
             SingleRunComplete(settings_.equivalentActive != 0, settings_.waveformMode,
@@ -537,7 +538,7 @@ void AcquisitionControl::TimerRollTick() {
     double whole = 0.0;
     host_.SetStartPhase(std::modf(static_cast<double>(n) * p + host_.StartPhase(), &whole));
     ResetZoomState();
-    host_.RedrawAll();
+    host_.RedrawRecord();
 }
 
 }  // namespace lumatrace

@@ -1,5 +1,6 @@
 #include "app/display/WaveBuffers.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace lumatrace {
@@ -12,8 +13,38 @@ SampleBuffer FftInputSnapshot{};
 XyPlotFlags XyPlotMap{};
 std::mutex WaveBufferMutex;
 
+namespace {
+
+// Words compared (and, where they differ, written) in one go: small enough that the
+// comparison's block stays in the nearest cache, large enough for the library's compare.
+constexpr std::size_t kClearChunk = 1024;
+
+void ClearFrom(SampleBuffer& buffer, std::size_t first) {
+    static const std::array<SampleWord, kClearChunk> kEmpty = [] {
+        std::array<SampleWord, kClearChunk> a;
+        a.fill(NoSample);
+        return a;
+    }();
+    for (std::size_t i = first; i < buffer.size(); i += kClearChunk) {
+        const std::size_t bytes = sizeof(SampleWord) * std::min(kClearChunk, buffer.size() - i);
+        if (std::memcmp(buffer.data() + i, kEmpty.data(), bytes) != 0) {
+            std::memset(buffer.data() + i, 0xFF, bytes);
+        }
+    }
+}
+
+}  // namespace
+
 void ClearRecord(SampleBuffer& buffer) {
-    std::memset(buffer.data(), 0xFF, sizeof(SampleWord) * buffer.size());
+    ClearFrom(buffer, 0);
+}
+
+void TakeFetchedRecord(const SampleBuffer& from, std::size_t words, SampleBuffer& to) {
+    words = std::min(words, to.size());
+    if (&from != &to) {
+        std::memcpy(to.data(), from.data(), sizeof(SampleWord) * words);
+    }
+    ClearFrom(to, words);
 }
 
 void TakeRecord(const SampleBuffer& from, SampleBuffer& to) {

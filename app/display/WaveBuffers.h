@@ -39,11 +39,16 @@ constexpr std::size_t XyPlotIndex(int ch1Code, int ch2Code) {
 // another thread always sees a whole record.
 extern std::mutex WaveBufferMutex;
 
-// Fills all 1,000,001 words with NoSample.
+// Fills all 1,000,001 words with NoSample. Stretches already NoSample are read, not written
+// again: past a short record most of a buffer is, and reading costs far less than writing.
 void ClearRecord(SampleBuffer& buffer);
 
 // Copies all 1,000,001 words, whatever the record length.
 void TakeRecord(const SampleBuffer& from, SampleBuffer& to);
+
+// TakeRecord for a `from` that holds NoSample past its first `words` words (a record just
+// fetched into a cleared buffer): copies those and clears the rest of `to` as ClearRecord does.
+void TakeFetchedRecord(const SampleBuffer& from, std::size_t words, SampleBuffer& to);
 
 // Copies `wave` into `snapshot` under WaveBufferMutex.
 void SnapshotForSpectrum(const SampleBuffer& wave, SampleBuffer& snapshot);

@@ -39,6 +39,7 @@ struct FormMainTest : ::testing::Test {
     testing::ScriptedFileDialogs dialogs;
     testing::ScriptedColorDialog colors;
     std::filesystem::path appData;
+    Clock* clock = nullptr;  // the window's clock when set before Start
     std::unique_ptr<TFormMain> form;
 
     void TearDown() override {
@@ -78,6 +79,7 @@ struct FormMainTest : ::testing::Test {
         services.fileDialogs = &dialogs;
         services.colorDialogs = &colors;
         services.loader = loader;
+        services.clock = clock;
         services.splashMs = 0;
         // Room to grow: the offscreen screen is small.
         services.form.workArea = [] { return WorkArea{0, 0, 1600, 1000}; };

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -113,6 +115,35 @@ TEST_F(DisplayBuffers, ClearAndTakeCoverAllWords) {
     TakeRecord(*a, *b);
     EXPECT_EQ(*a, *b);
     EXPECT_EQ((*b)[1000000], 7000000u);
+}
+
+// Clearing skips stretches that are already empty: a lone word anywhere, the last one
+// included, is still cleared; the fetched-record copy leaves what the whole copy leaves.
+TEST_F(DisplayBuffers, ClearingAndTheFetchedCopyLeaveWhatTheWholeOnesLeave) {
+    const std::size_t lone[] = {0, 1023, 1024, 4097, 500000, 999424, 1000000};
+    for (std::size_t at : lone) {
+        SCOPED_TRACE(at);
+        a->fill(NoSample);
+        (*a)[at] = 0x00120034u;
+        ClearRecord(*a);
+        EXPECT_EQ(std::count(a->begin(), a->end(), NoSample), static_cast<long>(a->size()));
+    }
+
+    // The plain reference: the fetched record and its cleared tail, copied whole.
+    auto reference = std::make_unique<SampleBuffer>();
+    for (std::size_t words :
+         {std::size_t{0}, std::size_t{10000}, std::size_t{1000000}, std::size_t{1000001}}) {
+        SCOPED_TRACE(words);
+        a->fill(NoSample);
+        for (std::size_t i = 0; i < words; ++i)
+            (*a)[i] = static_cast<SampleWord>(i * 3 + 1);
+        // What the record before left in the target, here and there past this one.
+        for (std::size_t i = 0; i < b->size(); ++i)
+            (*b)[i] = i % 3000 == 7 ? static_cast<SampleWord>(i) : NoSample;
+        std::memcpy(reference->data(), a->data(), sizeof(SampleBuffer));
+        TakeFetchedRecord(*a, words, *b);
+        EXPECT_EQ(*b, *reference);
+    }
 }
 
 TEST_F(DisplayBuffers, GroundFillWritesTheZeroCodeIntoEveryWordOfTheChannel) {
