@@ -399,14 +399,18 @@ void AcquisitionControl::OnDataArrival() {
         if (ResetRequest) {
             passCount = 0;
             ClearRecord(WaveBuffer);
+            waveExtent_ = 0;
             ClearRecord(EquBuffer);
             ResetRequest = false;
         }
         // ReadData cleared the whole fetch buffer before it fetched n words.
+        const auto taken = static_cast<std::size_t>(n);
         if (settings_.equivalentActive == 0) {
-            TakeFetchedRecord(session_.Fetch(), static_cast<std::size_t>(n), WaveBuffer);
+            TakeFetchedRecord(session_.Fetch(), taken, WaveBuffer, waveExtent_);
+            waveExtent_ = taken;
         } else if (session_.deviceStatus == 10 || session_.deviceStatus == 11) {
-            TakeFetchedRecord(session_.Fetch(), static_cast<std::size_t>(n), WaveBuffer);
+            TakeFetchedRecord(session_.Fetch(), taken, WaveBuffer, waveExtent_);
+            waveExtent_ = taken;
             equivalentAsRealTime = true;
         } else {
             if (equivalentAsRealTime) {
@@ -418,6 +422,7 @@ void AcquisitionControl::OnDataArrival() {
             // A pass whose phase cannot be read has no place in the
             // interleave: it is left out (not drawn, not counted) and the
             // next pass is started.
+            waveExtent_ = kBufferWords;
             dropped = !MergeEquivalentPass(session_.Fetch(), EquBuffer, WaveBuffer, n,
                                            settings_.trigPosition, session_.equPhase);
         }
@@ -533,6 +538,7 @@ void AcquisitionControl::TimerRollTick() {
             ApplyGroundCoupling(std::span<SampleWord>(session_.Fetch().data(), n), ground);
         }
         RollAppend(WaveBuffer, RollScratch, session_.Fetch(), static_cast<int>(n), total);
+        waveExtent_ = kBufferWords;
     }
     host_.RecordOnShow();
     double whole = 0.0;

@@ -163,6 +163,10 @@ class AcquisitionControl {
 
     InstrumentSettings& settings_;
     DeviceSession& session_;
+    // WaveBuffer words at or past it hold NoSample, as far as the data path
+    // knows: set when it clears the buffer for a new run and kept by its
+    // real-time records; the whole buffer after anything else wrote it.
+    std::size_t waveExtent_ = kBufferWords;
     AcquisitionHost& host_;
     MessageBoxService& messages_;
     std::optional<bool> triggerGroup_;

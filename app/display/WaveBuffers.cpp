@@ -19,14 +19,15 @@ namespace {
 // comparison's block stays in the nearest cache, large enough for the library's compare.
 constexpr std::size_t kClearChunk = 1024;
 
-void ClearFrom(SampleBuffer& buffer, std::size_t first) {
+void ClearBetween(SampleBuffer& buffer, std::size_t first, std::size_t end) {
     static const std::array<SampleWord, kClearChunk> kEmpty = [] {
         std::array<SampleWord, kClearChunk> a;
         a.fill(NoSample);
         return a;
     }();
-    for (std::size_t i = first; i < buffer.size(); i += kClearChunk) {
-        const std::size_t bytes = sizeof(SampleWord) * std::min(kClearChunk, buffer.size() - i);
+    end = std::min(end, buffer.size());
+    for (std::size_t i = first; i < end; i += kClearChunk) {
+        const std::size_t bytes = sizeof(SampleWord) * std::min(kClearChunk, end - i);
         if (std::memcmp(buffer.data() + i, kEmpty.data(), bytes) != 0) {
             std::memset(buffer.data() + i, 0xFF, bytes);
         }
@@ -36,15 +37,20 @@ void ClearFrom(SampleBuffer& buffer, std::size_t first) {
 }  // namespace
 
 void ClearRecord(SampleBuffer& buffer) {
-    ClearFrom(buffer, 0);
+    ClearBetween(buffer, 0, buffer.size());
 }
 
-void TakeFetchedRecord(const SampleBuffer& from, std::size_t words, SampleBuffer& to) {
+void ClearRecordBelow(SampleBuffer& buffer, std::size_t extent) {
+    ClearBetween(buffer, 0, extent);
+}
+
+void TakeFetchedRecord(const SampleBuffer& from, std::size_t words, SampleBuffer& to,
+                       std::size_t toExtent) {
     words = std::min(words, to.size());
     if (&from != &to) {
         std::memcpy(to.data(), from.data(), sizeof(SampleWord) * words);
     }
-    ClearFrom(to, words);
+    ClearBetween(to, words, toExtent);
 }
 
 void TakeRecord(const SampleBuffer& from, SampleBuffer& to) {

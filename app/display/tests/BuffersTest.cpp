@@ -129,19 +129,39 @@ TEST_F(DisplayBuffers, ClearingAndTheFetchedCopyLeaveWhatTheWholeOnesLeave) {
         EXPECT_EQ(std::count(a->begin(), a->end(), NoSample), static_cast<long>(a->size()));
     }
 
-    // The plain reference: the fetched record and its cleared tail, copied whole.
+    // Below an extent: what lies before it is cleared, and nothing at or past it is written.
+    for (std::size_t extent :
+         {std::size_t{0}, std::size_t{1}, std::size_t{10000}, std::size_t{1000001}}) {
+        SCOPED_TRACE(extent);
+        a->fill(0x00120034u);
+        ClearRecordBelow(*a, extent);
+        EXPECT_EQ(std::count(a->begin(), a->begin() + static_cast<long>(extent), NoSample),
+                  static_cast<long>(extent));
+        EXPECT_EQ(std::count(a->begin() + static_cast<long>(extent), a->end(), 0x00120034u),
+                  static_cast<long>(a->size() - extent));
+    }
+
+    // The plain reference: the fetched record and its cleared tail, copied whole. The target
+    // holds what the record before left: here and there, up to its extent (the whole buffer
+    // when the extent is not known).
     auto reference = std::make_unique<SampleBuffer>();
-    for (std::size_t words :
-         {std::size_t{0}, std::size_t{10000}, std::size_t{1000000}, std::size_t{1000001}}) {
-        SCOPED_TRACE(words);
+    struct Case {
+        std::size_t words;
+        std::size_t extent;
+    };
+    const Case cases[] = {
+        {0, kBufferWords},  {10000, kBufferWords}, {1000000, kBufferWords}, {1000001, kBufferWords},
+        {10000, 0},         {10000, 10000},        {10000, 100000},         {100000, 1000000},
+        {1000000, 1000000}, {10000, 9000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.words << " words, extent " << c.extent);
         a->fill(NoSample);
-        for (std::size_t i = 0; i < words; ++i)
+        for (std::size_t i = 0; i < c.words; ++i)
             (*a)[i] = static_cast<SampleWord>(i * 3 + 1);
-        // What the record before left in the target, here and there past this one.
         for (std::size_t i = 0; i < b->size(); ++i)
-            (*b)[i] = i % 3000 == 7 ? static_cast<SampleWord>(i) : NoSample;
+            (*b)[i] = i % 3000 == 7 && i < c.extent ? static_cast<SampleWord>(i) : NoSample;
         std::memcpy(reference->data(), a->data(), sizeof(SampleBuffer));
-        TakeFetchedRecord(*a, words, *b);
+        TakeFetchedRecord(*a, c.words, *b, c.extent);
         EXPECT_EQ(*b, *reference);
     }
 }
