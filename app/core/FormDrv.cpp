@@ -48,7 +48,7 @@ TFormDrv::TFormDrv(QWidget* parent) : QDialog(parent) {
     flush_->setSingleShot(true);
     flush_->setInterval(kLogGatherMs);
     connect(flush_, &QTimer::timeout, this, [this] {
-        if (!pending_.isEmpty()) {
+        if (isVisible() && !pending_.isEmpty()) {
             FlushLog();
         }
     });
@@ -64,7 +64,12 @@ void TFormDrv::Write(std::string_view line) {
     if (pending_.size() > kMaxLogLines) {
         pending_.removeFirst();
     }
-    if (!flush_->isActive()) {
+    // Hidden, the window has nobody to read it: after the first line of a
+    // quiet spell (the memo holds the start of the account) the lines wait,
+    // as many as the memo keeps, for the window to be shown. Laying out a
+    // line costs the memo far more than the line, and once the memo is full
+    // it lays out each line it lets go as well.
+    if (!flush_->isActive() && (isVisible() || pending_.size() == 1)) {
         FlushLog();
     }
 }

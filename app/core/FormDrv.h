@@ -24,9 +24,10 @@ class TFormDrv : public QDialog, public DeviceLog {
     QPushButton* ButtonClr;
 
     // A line after a quiet spell goes into the memo at once; lines that follow
-    // it closely are gathered and go in together a moment later. Every line
-    // laid out on its own costs the memo a pass over its widths, which at
-    // several lines per record would cost more than the record.
+    // it closely are gathered and go in together a moment later, or, while
+    // the window is hidden, when it is shown. Every line laid out on its own
+    // costs the memo a pass over its widths, which at several lines per
+    // record would cost more than the record.
     void Write(std::string_view line) override;
     // Puts the gathered lines into the memo now.
     void FlushLog();

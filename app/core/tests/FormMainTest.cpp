@@ -66,6 +66,30 @@ TEST_F(FormMainTest, ComesUpStoppedWithTheWaveAreaSnappedToWholeDivisions) {
     EXPECT_TRUE(form->SessionWindow().MemoDLog->toPlainText().isEmpty());
 }
 
+// The session's log keeps the last lines of the account in order, whether
+// they came while its window was hidden or shown.
+TEST(SessionLog, KeepsTheLastLinesInOrderHiddenOrShown) {
+    TFormDrv log;
+    log.Write("Bind : OK");
+    EXPECT_EQ(log.MemoDLog->toPlainText(), QStringLiteral("Bind : OK"));
+    for (int i = 0; i < 6000; ++i) {
+        log.Write("GetStatus " + std::to_string(i));
+    }
+    log.show();
+    const QStringList lines = log.MemoDLog->toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 5000);
+    EXPECT_EQ(lines.front(), QStringLiteral("GetStatus 1000"));
+    EXPECT_EQ(lines.back(), QStringLiteral("GetStatus 5999"));
+    log.Write("StopSampling : OK");
+    log.Write("GetData count 10000 : OK");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return log.MemoDLog->toPlainText().endsWith(
+                QStringLiteral("StopSampling : OK\nGetData count 10000 : OK"));
+        },
+        kWaitMs));
+}
+
 TEST_F(FormMainTest, ResizingSnapsTheWaveAreaBackToWholeDivisions) {
     Start("seed = 10");
     const int before = form->View().Geometry().WaveWidth;
