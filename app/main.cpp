@@ -337,6 +337,20 @@ int main(int argc, char* argv[]) {
                          [&control] { control.server->Stop(); });
     }
 
+    // A look at the program's pace for scripted runs (bench/run_time.py):
+    // every second, the records taken in and the pictures drawn so far.
+    if (qEnvironmentVariableIsSet("LUMATRACE_RUN_COUNTS")) {
+        auto* counts = new QTimer(&form);
+        QObject::connect(counts, &QTimer::timeout, &form, [&form] {
+            const lumatrace::TFormMain::RunCounts c = form.Counts();
+            std::fprintf(stderr, "lumatrace: run counts: records %llu frames %llu\n",
+                         static_cast<unsigned long long>(c.records),
+                         static_cast<unsigned long long>(c.frames));
+            std::fflush(stderr);
+        });
+        counts->start(1000);
+    }
+
     if (parser.isSet(quitAfter)) {
         const QString shotFile = parser.value(screenshot);
         QTimer::singleShot(static_cast<int>(quitSeconds * 1000.0), &form, [&form, shotFile] {

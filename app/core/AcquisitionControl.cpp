@@ -400,13 +400,18 @@ void AcquisitionControl::OnDataArrival() {
         if (ResetRequest) {
             passCount = 0;
             ClearRecord(WaveBuffer);
+            waveExtent_ = 0;
             ClearRecord(EquBuffer);
             ResetRequest = false;
         }
+        // ReadData cleared the whole fetch buffer before it fetched n words.
+        const auto taken = static_cast<std::size_t>(n);
         if (settings_.equivalentActive == 0) {
-            TakeRecord(session_.Fetch(), WaveBuffer);
+            TakeFetchedRecord(session_.Fetch(), taken, WaveBuffer, waveExtent_);
+            waveExtent_ = taken;
         } else if (session_.deviceStatus == 10 || session_.deviceStatus == 11) {
-            TakeRecord(session_.Fetch(), WaveBuffer);
+            TakeFetchedRecord(session_.Fetch(), taken, WaveBuffer, waveExtent_);
+            waveExtent_ = taken;
             equivalentAsRealTime = true;
         } else {
             if (equivalentAsRealTime) {
@@ -418,6 +423,7 @@ void AcquisitionControl::OnDataArrival() {
             // A pass whose phase cannot be read has no place in the
             // interleave: it is left out (not drawn, not counted) and the
             // next pass is started.
+            waveExtent_ = kBufferWords;
             dropped = !MergeEquivalentPass(session_.Fetch(), EquBuffer, WaveBuffer, n,
                                            settings_.trigPosition, session_.equPhase);
         }
@@ -431,12 +437,13 @@ void AcquisitionControl::OnDataArrival() {
         }
     }
     if (!dropped) {
+        ++recordsTaken;
         if (host_.SpectrumShown()) {
             host_.RaiseSpectrumRequest();
         }
         AfterRecord();
         host_.RecordOnShow();
-        host_.RedrawAll();
+        host_.RedrawRecord();
         ++passCount;
         if (settings_.runMode == kRunSingle &&
             SingleRunComplete(settings_.equivalentActive != 0, settings_.waveformMode,
@@ -511,6 +518,7 @@ void AcquisitionControl::TimerRollTick() {
     }
     session_.sampleCount = n;
     session_.ReadData();
+    ++recordsTaken;
     dataValid = true;
     recordSinceStart = true;
     if (host_.SpectrumShown()) {
@@ -531,12 +539,13 @@ void AcquisitionControl::TimerRollTick() {
             ApplyGroundCoupling(std::span<SampleWord>(session_.Fetch().data(), n), ground);
         }
         RollAppend(WaveBuffer, RollScratch, session_.Fetch(), static_cast<int>(n), total);
+        waveExtent_ = kBufferWords;
     }
     host_.RecordOnShow();
     double whole = 0.0;
     host_.SetStartPhase(std::modf(static_cast<double>(n) * p + host_.StartPhase(), &whole));
     ResetZoomState();
-    host_.RedrawAll();
+    host_.RedrawRecord();
 }
 
 }  // namespace lumatrace

@@ -67,6 +67,9 @@ class AcquisitionControl {
     bool recordSinceStart = false;  // a record arrived since sampling was last (re)started
     bool averageResize = false;
     int passCount = 0;
+    // Records taken in since start-up (data arrivals and roll reads), never reset: what a
+    // look at the program's pace counts.
+    std::uint64_t recordsTaken = 0;
     ZoomState zoom;
     bool firstLayoutDone = false;
     long double prevTimePerDiv = 200000.0L;  // T/div of the last time/div handler run
@@ -161,6 +164,10 @@ class AcquisitionControl {
 
     InstrumentSettings& settings_;
     DeviceSession& session_;
+    // WaveBuffer words at or past it hold NoSample, as far as the data path
+    // knows: set when it clears the buffer for a new run and kept by its
+    // real-time records; the whole buffer after anything else wrote it.
+    std::size_t waveExtent_ = kBufferWords;
     AcquisitionHost& host_;
     MessageBoxService& messages_;
     std::optional<bool> triggerGroup_;

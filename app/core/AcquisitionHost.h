@@ -50,6 +50,10 @@ class AcquisitionHost {
 
     // Waveform view.
     virtual void RedrawAll() = 0;
+    // A record was taken in (a pass or a roll step): its averaging step runs
+    // now, its picture may wait for the display's next frame. Drawn at once by
+    // default.
+    virtual void RedrawRecord() { RedrawAll(); }
     virtual void RecomputeViewWindow() = 0;
     virtual int ScreenSamples() const = 0;
     virtual void SetScreenSamples(int samples) = 0;

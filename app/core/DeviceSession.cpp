@@ -198,7 +198,8 @@ bool DeviceSession::ReadStatus() {
 }
 
 bool DeviceSession::ReadData() {
-    ClearRecord(fetch_);
+    ClearRecordBelow(fetch_, fetchExtent_);
+    fetchExtent_ = 0;
     if (sampleCount > kBufferWords) {
         if (log_ != nullptr) {
             log_->Write(
@@ -206,6 +207,8 @@ bool DeviceSession::ReadData() {
         }
         return false;
     }
+    // The library writes at most the words asked for, whatever its result.
+    fetchExtent_ = sampleCount;
     return Done(library_.GetData(deviceNo, sampleCount, fetch_.data()), "GetData",
                 Format("count %" PRIu32, sampleCount));
 }

@@ -87,7 +87,9 @@ class DeviceSession {
     bool StopSampling();
     bool ReadStatus();
     // Clears the whole fetch buffer, then reads sampleCount words into it. A
-    // count beyond the buffer is refused without calling the library.
+    // count beyond the buffer is refused without calling the library. The
+    // buffer is the session's own: only the words its reads may have reached
+    // are written again, the rest holding NoSample from the clear before.
     bool ReadData();
     // A phase above 99 reads as 99; a failed read leaves 0xFFFFFFFF.
     bool ReadEquPhase();
@@ -107,6 +109,9 @@ class DeviceSession {
     DeviceLibrary& library_;
     Clock& clock_;
     SampleBuffer& fetch_;
+    // Words of fetch_ at or past it hold NoSample since this session's last
+    // clear; the whole buffer until it has cleared it once.
+    std::size_t fetchExtent_ = kBufferWords;
     DeviceLog* log_ = nullptr;
     PostToUi post_;
     Zep9100Notifier notifier_{};

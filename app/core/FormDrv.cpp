@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace lumatrace {
@@ -14,6 +15,9 @@ namespace {
 
 // A service log must not grow without bound over a long session.
 constexpr int kMaxLogLines = 5000;
+// How long lines are gathered after a flush: a few flushes a second keep the
+// account current for whoever watches it.
+constexpr int kLogGatherMs = 200;
 
 }  // namespace
 
@@ -36,7 +40,19 @@ TFormDrv::TFormDrv(QWidget* parent) : QDialog(parent) {
 
     ButtonClr = new QPushButton("Log Clear", this);
     ButtonClr->setObjectName("ButtonClr");
-    connect(ButtonClr, &QPushButton::clicked, MemoDLog, &QPlainTextEdit::clear);
+    connect(ButtonClr, &QPushButton::clicked, this, [this] {
+        pending_.clear();
+        MemoDLog->clear();
+    });
+
+    flush_ = new QTimer(this);
+    flush_->setSingleShot(true);
+    flush_->setInterval(kLogGatherMs);
+    connect(flush_, &QTimer::timeout, this, [this] {
+        if (isVisible() && !pending_.isEmpty()) {
+            FlushLog();
+        }
+    });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -45,7 +61,32 @@ TFormDrv::TFormDrv(QWidget* parent) : QDialog(parent) {
 }
 
 void TFormDrv::Write(std::string_view line) {
-    MemoDLog->appendPlainText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+    pending_.append(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+    if (pending_.size() > kMaxLogLines) {
+        pending_.removeFirst();
+    }
+    // Hidden, the window has nobody to read it: after the first line of a
+    // quiet spell (the memo holds the start of the account) the lines wait,
+    // as many as the memo keeps, for the window to be shown. Laying out a
+    // line costs the memo far more than the line, and once the memo is full
+    // it lays out each line it lets go as well.
+    if (!flush_->isActive() && (isVisible() || pending_.size() == 1)) {
+        FlushLog();
+    }
+}
+
+void TFormDrv::FlushLog() {
+    if (!pending_.isEmpty()) {
+        MemoDLog->appendPlainText(pending_.join('\n'));
+        pending_.clear();
+    }
+    // Lines written within the next moment wait for its end.
+    flush_->start();
+}
+
+void TFormDrv::showEvent(QShowEvent* event) {
+    FlushLog();
+    QDialog::showEvent(event);
 }
 
 void TFormDrv::ShowLog() {

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 #include <functional>
 
 #include "app/core/DeviceSession.h"
 
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 namespace lumatrace {
 
@@ -21,7 +23,14 @@ class TFormDrv : public QDialog, public DeviceLog {
     QPlainTextEdit* MemoDLog;
     QPushButton* ButtonClr;
 
+    // A line after a quiet spell goes into the memo at once; lines that follow
+    // it closely are gathered and go in together a moment later, or, while
+    // the window is hidden, when it is shown. Every line laid out on its own
+    // costs the memo a pass over its widths, which at several lines per
+    // record would cost more than the record.
     void Write(std::string_view line) override;
+    // Puts the gathered lines into the memo now.
+    void FlushLog();
     // Shift+F12 in this window brings the main window forward.
     void SetMainWindowRaiser(std::function<void()> raise) { raiseMain_ = std::move(raise); }
     // Shows the window at its fixed place near the work area's corner.
@@ -29,9 +38,12 @@ class TFormDrv : public QDialog, public DeviceLog {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     std::function<void()> raiseMain_;
+    QStringList pending_;
+    QTimer* flush_ = nullptr;  // running while lines that follow a flush closely are gathered
 };
 
 }  // namespace lumatrace

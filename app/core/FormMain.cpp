@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
 #include <QUrl>
@@ -205,6 +206,10 @@ void TFormMain::FormCreate() {
     TimerRoll->setObjectName("TimerRoll");
     TimerRoll->setInterval(kTimerIntervalMs);
     connect(TimerRoll, &QTimer::timeout, this, [this] { TimerRollTimer(); });
+    frameTimer_ = new QTimer(this);
+    frameTimer_->setSingleShot(true);
+    frameTimer_->setTimerType(Qt::PreciseTimer);
+    connect(frameTimer_, &QTimer::timeout, this, [this] { DrawPendingFrame(); });
 
     // 8. The splash stays up for its while; the window keeps painting.
     if (services_.splashMs > 0) {
@@ -474,6 +479,7 @@ void TFormMain::FormClose() {
     }
     TimerStatus->stop();
     TimerRoll->stop();
+    frameTimer_->stop();
     prm_->WriteParameters();
     formReady_ = false;
     acq_->formReady = false;
@@ -660,19 +666,61 @@ ViewSettings TFormMain::CurrentViewSettings() const {
 }
 
 void TFormMain::RedrawAll() {
+    Redraw(true);
+}
+
+void TFormMain::RedrawRecord() {
     if (!formReady_ || !acq_ || closed_) {
         return;
     }
+    {
+        const ViewSettings v = CurrentViewSettings();
+        std::lock_guard<std::mutex> lock(WaveBufferMutex);
+        view_.AverageRecord(v, surfaces_);
+    }
+    const QScreen* shownOn = screen();
+    framePacer_.SetFrameMs(FramePacer::FrameMsFor(shownOn ? shownOn->refreshRate() : 0.0));
+    const FramePacer::Decision d = framePacer_.Request(clock_->NowMs());
+    switch (d.kind) {
+        case FramePacer::Decision::Kind::DrawNow:
+            Redraw(false);
+            break;
+        case FramePacer::Decision::Kind::DrawLater:
+            frameTimer_->start(d.delayMs);
+            break;
+        case FramePacer::Decision::Kind::AlreadyDue:
+            break;
+    }
+}
+
+void TFormMain::DrawPendingFrame() {
+    if (framePacer_.Due()) {
+        Redraw(false);
+    }
+}
+
+void TFormMain::Redraw(bool averageStep) {
+    if (!formReady_ || !acq_ || closed_) {
+        return;
+    }
+    // Whatever was due is drawn now.
+    frameTimer_->stop();
+    framePacer_.Drawn(clock_->NowMs());
     const ViewSettings v = CurrentViewSettings();
     UpdateAnalysisSettings();
     PrepareMarkers();
     {
         std::lock_guard<std::mutex> lock(WaveBufferMutex);
-        view_.RedrawAll(v, surfaces_);
+        view_.RedrawAll(v, surfaces_, averageStep);
     }
+    ++framesDrawn_;
     ReportSpectrumFailure();
     RefreshReadouts();
     MeasureAfterRedraw();
+}
+
+TFormMain::RunCounts TFormMain::Counts() const {
+    return {acq_ ? acq_->recordsTaken : 0, framesDrawn_};
 }
 
 void TFormMain::RecomputeViewWindow() {

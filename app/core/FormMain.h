@@ -16,6 +16,7 @@
 #include "app/core/DeviceSession.h"
 #include "app/core/DeviceStartup.h"
 #include "app/core/FftLibrary.h"
+#include "app/core/FramePacer.h"
 #include "app/core/PanelController.h"
 #include "app/core/WindowRules.h"
 #include "app/display/InteractionHost.h"
@@ -127,6 +128,8 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     AcquisitionControl& Acquisition() { return *acq_; }
     DeviceSession& Session() { return session_; }
     WaveView& View() { return view_; }
+    // Averaging and the MATH trace of the view.
+    const ViewProcessing& Processing() const { return *processing_; }
     TFormDrv& SessionWindow() { return *drv_; }
     const DeviceStartup& Startup() const { return startup_; }
     // What the version dialog reads from the instrument.
@@ -152,6 +155,13 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     // The measurements panel, docked below the wave area (FormMainMeasure.cpp).
     MeasurePanel* Measurements() const { return measurePanel_; }
     QDockWidget* MeasurementsDock() const { return measureDock_; }
+    // Records taken in and pictures of the wave area drawn since start-up: the
+    // program's pace, which a run with LUMATRACE_RUN_COUNTS set reports.
+    struct RunCounts {
+        std::uint64_t records = 0;
+        std::uint64_t frames = 0;
+    };
+    RunCounts Counts() const;
 
     // AcquisitionHost.
     void SetTriggerStatusText(std::string_view text) override;
@@ -167,6 +177,10 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     void SetRollTimer(bool enabled) override;
     // Shared by AcquisitionHost and InteractionHost.
     void RedrawAll() override;
+    void RedrawRecord() override;
+    // Draws the picture a record is waiting for (at the display's next frame)
+    // now; nothing when none is due.
+    void DrawPendingFrame();
     void RecomputeViewWindow() override;
     int ScreenSamples() const override;
     void SetScreenSamples(int samples) override;
@@ -314,6 +328,9 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
 
   private:
     void FormCreate();
+    // Redraws the view; averageStep false for a record AverageRecord has
+    // taken into the average already.
+    void Redraw(bool averageStep);
     void BuildWaveArea();
     void FormResize();
     void ApplySizeLimits();
@@ -430,6 +447,9 @@ class TFormMain : public TFormSub, public AcquisitionHost, public InteractionHos
     std::string shownDelayUnit_ = "ns";  // what LabelDelayUt shows
     bool waveformChanging_ = false;
     bool closed_ = false;
+    FramePacer framePacer_;
+    QTimer* frameTimer_ = nullptr;
+    std::uint64_t framesDrawn_ = 0;
     bool resizing_ = false;
     bool resizeQueued_ = false;
     int minWidthExtra_ = 0;

@@ -1,6 +1,9 @@
 #include "app/display/FftThread.h"
 
 #include <utility>
+#if defined(__linux__)
+#include <pthread.h>
+#endif
 
 namespace lumatrace {
 
@@ -36,6 +39,10 @@ void TFftThread::WaitFor() {
 }
 
 void TFftThread::Run() {
+#if defined(__linux__)
+    // Named so that a look at the process's threads tells the instrument from the program.
+    pthread_setname_np(pthread_self(), "lt-spectrum");
+#endif
     for (;;) {
         {
             std::lock_guard<std::mutex> lock(mutex_);

@@ -1,5 +1,6 @@
 #include "app/display/WaveBuffers.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace lumatrace {
@@ -12,8 +13,44 @@ SampleBuffer FftInputSnapshot{};
 XyPlotFlags XyPlotMap{};
 std::mutex WaveBufferMutex;
 
+namespace {
+
+// Words compared (and, where they differ, written) in one go: small enough that the
+// comparison's block stays in the nearest cache, large enough for the library's compare.
+constexpr std::size_t kClearChunk = 1024;
+
+void ClearBetween(SampleBuffer& buffer, std::size_t first, std::size_t end) {
+    static const std::array<SampleWord, kClearChunk> kEmpty = [] {
+        std::array<SampleWord, kClearChunk> a;
+        a.fill(NoSample);
+        return a;
+    }();
+    end = std::min(end, buffer.size());
+    for (std::size_t i = first; i < end; i += kClearChunk) {
+        const std::size_t bytes = sizeof(SampleWord) * std::min(kClearChunk, end - i);
+        if (std::memcmp(buffer.data() + i, kEmpty.data(), bytes) != 0) {
+            std::memset(buffer.data() + i, 0xFF, bytes);
+        }
+    }
+}
+
+}  // namespace
+
 void ClearRecord(SampleBuffer& buffer) {
-    std::memset(buffer.data(), 0xFF, sizeof(SampleWord) * buffer.size());
+    ClearBetween(buffer, 0, buffer.size());
+}
+
+void ClearRecordBelow(SampleBuffer& buffer, std::size_t extent) {
+    ClearBetween(buffer, 0, extent);
+}
+
+void TakeFetchedRecord(const SampleBuffer& from, std::size_t words, SampleBuffer& to,
+                       std::size_t toExtent) {
+    words = std::min(words, to.size());
+    if (&from != &to) {
+        std::memcpy(to.data(), from.data(), sizeof(SampleWord) * words);
+    }
+    ClearBetween(to, words, toExtent);
 }
 
 void TakeRecord(const SampleBuffer& from, SampleBuffer& to) {

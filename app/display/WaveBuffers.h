@@ -39,11 +39,22 @@ constexpr std::size_t XyPlotIndex(int ch1Code, int ch2Code) {
 // another thread always sees a whole record.
 extern std::mutex WaveBufferMutex;
 
-// Fills all 1,000,001 words with NoSample.
+// Fills all 1,000,001 words with NoSample. Stretches already NoSample are read, not written
+// again: past a short record most of a buffer is, and reading costs far less than writing.
 void ClearRecord(SampleBuffer& buffer);
 
 // Copies all 1,000,001 words, whatever the record length.
 void TakeRecord(const SampleBuffer& from, SampleBuffer& to);
+
+// ClearRecord for a buffer known to hold NoSample at and past `extent`: fills the words before.
+void ClearRecordBelow(SampleBuffer& buffer, std::size_t extent);
+
+// TakeRecord for a `from` that holds NoSample past its first `words` words (a record just
+// fetched into a cleared buffer) and a `to` known to hold NoSample at and past `toExtent`
+// (kBufferWords: nothing known): copies those words and clears the rest of `to` up to
+// `toExtent`, as ClearRecord does.
+void TakeFetchedRecord(const SampleBuffer& from, std::size_t words, SampleBuffer& to,
+                       std::size_t toExtent = kBufferWords);
 
 // Copies `wave` into `snapshot` under WaveBufferMutex.
 void SnapshotForSpectrum(const SampleBuffer& wave, SampleBuffer& snapshot);

@@ -494,7 +494,18 @@ int ViewScrollPosition(const ViewSettings& s, const HorizontalView& h, const Spe
 
 // ---------------------------------------------------------------- redraw
 
-void WaveView::RedrawAll(const ViewSettings& s, ViewSurfaces& surfaces) {
+void WaveView::AverageRecord(const ViewSettings& s, ViewSurfaces& surfaces) {
+    if (!s.formReady || s.displaySuspended || !AveragesNow(s))
+        return;
+    processing_->AverageStep(Context(s, surfaces));
+}
+
+bool WaveView::AveragesNow(const ViewSettings& s) const {
+    return processing_ && s.Running() && s.recordSinceStart && s.waveformMode == kWaveformAverage &&
+           (!s.equivalentActive || s.equivalentAsRealTime) && !s.rollActive;
+}
+
+void WaveView::RedrawAll(const ViewSettings& s, ViewSurfaces& surfaces, bool averageStep) {
     if (!s.formReady || s.displaySuspended)
         return;
     inRedraw_ = true;
@@ -534,8 +545,7 @@ void WaveView::RedrawAll(const ViewSettings& s, ViewSurfaces& surfaces) {
         }
     }
 
-    if (processing_ && s.Running() && s.recordSinceStart && s.waveformMode == kWaveformAverage &&
-        (!s.equivalentActive || s.equivalentAsRealTime) && !s.rollActive) {
+    if (averageStep && AveragesNow(s)) {
         processing_->AverageStep(ctx);
     }
 

@@ -66,8 +66,13 @@ class WaveView {
     void SetProcessingLayer(ProcessingLayer* layer) { processing_ = layer; }
     void SetSpectrumLayer(SpectrumLayer* layer) { spectrumLayer_ = layer; }
 
-    // The single drawing entry point.
-    void RedrawAll(const ViewSettings& s, ViewSurfaces& surfaces);
+    // The single drawing entry point. It runs the averaging step first, unless
+    // `averageStep` is false: a record whose step AverageRecord has run already.
+    void RedrawAll(const ViewSettings& s, ViewSurfaces& surfaces, bool averageStep = true);
+    // The averaging step alone, under RedrawAll's conditions, for a record that
+    // is taken in now and drawn later: records can arrive faster than pictures
+    // are worth drawing, and every one of them belongs in the average.
+    void AverageRecord(const ViewSettings& s, ViewSurfaces& surfaces);
 
     void DrawGrid(const ViewSettings& s, Canvas& grid) const;
     void DrawScale(const ViewSettings& s, Canvas& grid) const;
@@ -98,6 +103,9 @@ class WaveView {
     void CentreOnTrigger(const ViewSettings& s);
 
   private:
+    // Whether RedrawAll's averaging step applies: running with a record since the start, in
+    // Average, on real-time records, outside roll mode.
+    bool AveragesNow(const ViewSettings& s) const;
     RedrawContext Context(const ViewSettings& s, ViewSurfaces& surfaces) {
         return RedrawContext{*this, s, geometry_, horizontal_, surfaces};
     }

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#if defined(__linux__)
+#include <pthread.h>
+#endif
 
 #include "device/protocol/BulkProtocol.h"
 
@@ -18,6 +21,13 @@ namespace {
 // Record samples the instrument's thread computes in one go, between looks
 // at what else has happened (about a millisecond's work at most).
 constexpr uint32_t kRenderBatch = 65536;
+// While a record fills, its samples are computed once this many have been
+// taken since the last computing, not as each one is: every call computes
+// whole blocks of the grid, so a trickle of a few samples a call (the thread
+// keeping up with the clock) would compute most of them many times over and
+// keep the thread busy for the whole record. A command that needs samples
+// has them computed at once.
+constexpr uint32_t kFillBatch = 8192;
 constexpr std::size_t kMaxEpochs = 32;
 constexpr std::size_t kMaxQueuedEvents = 64;
 
@@ -136,6 +146,10 @@ void VirtualInstrument::detachLocked() {
 }
 
 void VirtualInstrument::threadMain() {
+#if defined(__linux__)
+    // Named so that a look at the process's threads tells the instrument from the program.
+    pthread_setname_np(pthread_self(), "vi-instrument");
+#endif
     std::unique_lock lock(mutex_);
     while (!quit_) {
         const Picoseconds now = clock_->now();
@@ -213,7 +227,7 @@ Picoseconds VirtualInstrument::nextDeadline() const {
             // Keep the memory filling while the record does, so that little
             // is left to compute when it completes.
             if (plan_.firstSample != kNever && renderedWords_ < plan_.length) {
-                const uint32_t next = std::min(renderedWords_ + kRenderBatch, plan_.length);
+                const uint32_t next = std::min(renderedWords_ + kFillBatch, plan_.length);
                 d = std::min(d, plan_.firstSample + plan_.dt * (next - 1));
             }
         }
@@ -251,6 +265,9 @@ std::optional<VirtualInstrument::RenderJob> VirtualInstrument::nextRenderJob(
         return std::nullopt;
     const uint32_t target = renderTargetAt(viewTime(now));
     if (renderedWords_ >= target)
+        return std::nullopt;
+    const uint32_t batchEnd = std::min(renderedWords_ + kFillBatch, plan_.length);
+    if (target < batchEnd && wantedWords_ <= renderedWords_)
         return std::nullopt;
     RenderJob job;
     job.memory = memory_;
@@ -314,11 +331,13 @@ BulkStatus VirtualInstrument::bulkOut(const uint8_t* data, std::size_t length) {
         // the fastest time bases).
         const uint16_t opcode = length >= 2 ? p::getU16(data) : 0;
         while (!detached_ && renderedWords_ < neededFor(opcode, viewTime(now))) {
+            wantedWords_ = neededFor(opcode, viewTime(now));
             wake_.notify_all();
             rendered_.wait(lock);
             now = clock_->now();
             advanceTo(now);
         }
+        wantedWords_ = 0;
         // Unplugged just as the command arrived: it never got there.
         gone = detached_;
         if (!gone)

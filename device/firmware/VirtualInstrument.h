@@ -129,8 +129,9 @@ class VirtualInstrument final : public BulkFunction {
     Memory memory_;
     uint32_t memoryWords_ = 0;
     uint32_t renderedWords_ = 0;
-    uint64_t generation_ = 0;  // moves on whenever computed words are discarded
-    SampleRenderer renderer_;  // the instrument's thread's own
+    uint32_t wantedWords_ = 0;  // what a command waiting for the memory needs computed
+    uint64_t generation_ = 0;   // moves on whenever computed words are discarded
+    SampleRenderer renderer_;   // the instrument's thread's own
 
     std::deque<std::unique_ptr<Outgoing>> out_;
     std::thread thread_;

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <vector>
+#if defined(__linux__)
+#include <pthread.h>
+#endif
 
 #include "device/protocol/BulkProtocol.h"
 
@@ -76,6 +79,10 @@ void DeviceLink::transportFailed(ErrorWord error) {
 }
 
 void DeviceLink::readerMain() {
+#if defined(__linux__)
+    // Named so that a look at the process's threads finds the library's reader.
+    pthread_setname_np(pthread_self(), "zep-link");
+#endif
     // Headers, and payloads nobody (any longer) waits for.
     std::vector<uint8_t> bounce(Transport::kMaxTransfer);
     for (;;) {

@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwctype>
+#if defined(__linux__)
+#include <pthread.h>
+#endif
 
 #include "driver/host/KernelState.h"
 
@@ -143,6 +146,10 @@ void Worker::drain() {
 }
 
 void Worker::run() {
+#if defined(__linux__)
+    // Named so that a look at the process's threads tells the kernel model from the program.
+    pthread_setname_np(pthread_self(), "vi-kernel-work");
+#endif
     std::unique_lock lock(m_);
     for (;;) {
         cv_.wait(lock, [this] { return stopping_ || !queue_.empty(); });

@@ -1,6 +1,9 @@
 // The virtual USB bus of the host model: the bus driver below the function driver, which answers
 // URBs from the device's descriptors and passes bulk transfers to the device's function.
 #include <algorithm>
+#if defined(__linux__)
+#include <pthread.h>
+#endif
 
 #include "driver/host/KernelState.h"
 
@@ -147,6 +150,10 @@ UsbTrafficCounts VirtualUsbDevice::traffic() const {
 }
 
 void VirtualUsbDevice::threadMain() {
+#if defined(__linux__)
+    // Named so that a look at the process's threads tells the bus from the program.
+    pthread_setname_np(pthread_self(), "vi-usb-bus");
+#endif
     std::unique_lock lock(m_);
     for (;;) {
         wake_.wait(lock, [this] { return stopping_ || wakeRequested_; });

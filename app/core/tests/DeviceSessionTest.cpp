@@ -167,6 +167,38 @@ TEST_F(SessionFixture, ReadDataClearsTheWholeBufferFirst) {
     EXPECT_EQ(FetchBuffer[0], NoSample);
 }
 
+// The session clears only as far as its own reads reached: a long record
+// followed by a short one, a failed read and a refused one each leave the
+// buffer as a whole clear would.
+TEST_F(SessionFixture, ReadsAfterLongerOnesLeaveNothingOfThemBehind) {
+    ASSERT_TRUE(session.Bind(loader));
+    ASSERT_TRUE(session.OpenDevice());
+    device.sample = [](std::uint32_t i) { return i + 1; };
+    auto noSampleFrom = [](std::size_t first) {
+        return std::all_of(FetchBuffer.begin() + static_cast<long>(first), FetchBuffer.end(),
+                           [](SampleWord w) { return w == NoSample; });
+    };
+    session.sampleCount = 100000;
+    ASSERT_TRUE(session.ReadData());
+    EXPECT_EQ(FetchBuffer[99999], 100000u);
+    EXPECT_TRUE(noSampleFrom(100000));
+
+    session.sampleCount = 10000;
+    ASSERT_TRUE(session.ReadData());
+    EXPECT_EQ(FetchBuffer[9999], 10000u);
+    EXPECT_TRUE(noSampleFrom(10000));
+
+    device.FailNext("Zep9100GetData", ZEP9100_ERR_TRANSFER_FAIL);
+    EXPECT_FALSE(session.ReadData());
+    EXPECT_TRUE(noSampleFrom(0));
+
+    session.sampleCount = 1000000;
+    ASSERT_TRUE(session.ReadData());
+    session.sampleCount = kBufferWords + 1;
+    EXPECT_FALSE(session.ReadData());
+    EXPECT_TRUE(noSampleFrom(0));
+}
+
 TEST_F(SessionFixture, EquPhaseIsClampedTo99) {
     ASSERT_TRUE(session.Bind(loader));
     struct Case {

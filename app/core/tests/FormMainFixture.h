@@ -40,6 +40,7 @@ struct FormMainTest : ::testing::Test {
     testing::ScriptedColorDialog colors;
     WallClock* wallClock = nullptr;  // the real clock unless a test sets one
     std::filesystem::path appData;
+    Clock* clock = nullptr;  // the window's clock when set before Start
     std::unique_ptr<TFormMain> form;
 
     void TearDown() override {
@@ -80,6 +81,7 @@ struct FormMainTest : ::testing::Test {
         services.colorDialogs = &colors;
         services.loader = loader;
         services.wallClock = wallClock;
+        services.clock = clock;
         services.splashMs = 0;
         // Room to grow: the offscreen screen is small.
         services.form.workArea = [] { return WorkArea{0, 0, 1600, 1000}; };

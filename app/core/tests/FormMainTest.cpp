@@ -13,9 +13,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/core/FormDrv.h"
 #include "app/core/tests/FormMainFixture.h"
@@ -62,6 +64,30 @@ TEST_F(FormMainTest, ComesUpStoppedWithTheWaveAreaSnappedToWholeDivisions) {
     EXPECT_TRUE(form->SessionWindow().isVisible());
     form->SessionWindow().ButtonClr->click();
     EXPECT_TRUE(form->SessionWindow().MemoDLog->toPlainText().isEmpty());
+}
+
+// The session's log keeps the last lines of the account in order, whether
+// they came while its window was hidden or shown.
+TEST(SessionLog, KeepsTheLastLinesInOrderHiddenOrShown) {
+    TFormDrv log;
+    log.Write("Bind : OK");
+    EXPECT_EQ(log.MemoDLog->toPlainText(), QStringLiteral("Bind : OK"));
+    for (int i = 0; i < 6000; ++i) {
+        log.Write("GetStatus " + std::to_string(i));
+    }
+    log.show();
+    const QStringList lines = log.MemoDLog->toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 5000);
+    EXPECT_EQ(lines.front(), QStringLiteral("GetStatus 1000"));
+    EXPECT_EQ(lines.back(), QStringLiteral("GetStatus 5999"));
+    log.Write("StopSampling : OK");
+    log.Write("GetData count 10000 : OK");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return log.MemoDLog->toPlainText().endsWith(
+                QStringLiteral("StopSampling : OK\nGetData count 10000 : OK"));
+        },
+        kWaitMs));
 }
 
 TEST_F(FormMainTest, ResizingSnapsTheWaveAreaBackToWholeDivisions) {
@@ -234,6 +260,46 @@ TEST_F(FormMainTest, FastTimeBaseShowsTheTriggerStatusWhileRunning) {
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return form->PnlStsTrig->text() == QStringLiteral("Trig'd"); }, kWaitMs));
     EXPECT_EQ(form->Session().startFlag, 1u);
+    form->A_Stop->trigger();
+    EXPECT_TRUE(messages.shown.empty());
+}
+
+// Records that come faster than the display's frames are each taken into the
+// average, but share a picture. The window's clock stands still, so every
+// record after the run's first redraw falls within one frame; the records are
+// taken in here, without the event loop, so that the frame's end cannot come.
+TEST_F(FormMainTest, RecordsWithinOneFrameAreEachAveragedAndDrawnOnce) {
+    testing::ManualClock still;
+    clock = &still;
+    Start("seed = 5");
+    Pick(form->ComboBoxWaveForm, 1);  // Average
+    Pick(form->ComboBoxNumber, form->ComboBoxNumber->findText("512"));
+    ASSERT_EQ(form->Settings().acquireCount, 512);
+    form->A_Auto->trigger();
+    const AverageHistory& history = form->Processing().History();
+    ASSERT_TRUE(history.HasData());
+    ASSERT_EQ(history.averageSlot, 1);
+    const std::uint64_t frames = form->Counts().frames;
+
+    constexpr int kRecords = 6;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+    while (Passes() < kRecords && std::chrono::steady_clock::now() < until) {
+        form->Acquisition().HandleDeviceMessage(kMsgDataArrival, kDeviceMessageLParam);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(Passes(), kRecords);
+    EXPECT_EQ(history.averageSlot, 1 + kRecords);  // every record went into the average
+    EXPECT_EQ(form->Counts().records, static_cast<std::uint64_t>(kRecords));
+    EXPECT_EQ(form->Counts().frames, frames);  // none drawn yet: all wait for the frame's end
+
+    // The frame's end: one picture shows the last record, averaged once only.
+    form->DrawPendingFrame();
+    EXPECT_EQ(form->Counts().frames, frames + 1);
+    EXPECT_EQ(history.averageSlot, 1 + kRecords);
+    form->DrawPendingFrame();  // nothing is due any more
+    EXPECT_EQ(form->Counts().frames, frames + 1);
+    const QImage wave = form->WavePicture().copy();
+    EXPECT_GT(CountPixels(wave, form->Settings().DisplayColor(0)), wave.width() / 2);  // CH1
     form->A_Stop->trigger();
     EXPECT_TRUE(messages.shown.empty());
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/core/FramePacer.h"
 #include "app/core/PanelValues.h"
 #include "app/core/TimeBase.h"
 #include "app/core/WindowRules.h"
@@ -9,6 +10,57 @@
 
 namespace lumatrace {
 namespace {
+
+// ---------------------------------------------------------------------------
+// Frames for records
+
+TEST(FramePacer, FrameOfTheDisplaysRefreshRate) {
+    EXPECT_DOUBLE_EQ(FramePacer::FrameMsFor(60.0), 1000.0 / 60.0);
+    EXPECT_DOUBLE_EQ(FramePacer::FrameMsFor(144.0), 1000.0 / 144.0);
+    EXPECT_DOUBLE_EQ(FramePacer::FrameMsFor(0.0), 1000.0 / 60.0);  // the display does not say
+    EXPECT_DOUBLE_EQ(FramePacer::FrameMsFor(-1.0), 1000.0 / 60.0);
+}
+
+// A run of record arrivals and pictures drawn at 60 Hz: what each arrival is told.
+TEST(FramePacer, RecordsWithinAFrameShareThePictureAtItsEnd) {
+    using Kind = FramePacer::Decision::Kind;
+    struct Step {
+        std::uint64_t atMs;
+        bool drawn;  // a picture drawn at atMs (the frame timer, or a redraw for anything else)
+        Kind kind;   // else: what a record arriving at atMs is told
+        int delayMs;
+    };
+    const Step steps[] = {
+        {0, false, Kind::DrawNow, 0},  // the first record ever
+        {0, true, {}, 0},
+        {5, false, Kind::DrawLater, 12},  // 11.7 ms of the frame left, rounded up
+        {9, false, Kind::AlreadyDue, 0},
+        {16, false, Kind::AlreadyDue, 0},
+        {17, true, {}, 0},              // the frame timer: one picture for three records
+        {40, false, Kind::DrawNow, 0},  // after a quiet frame: at once
+        {40, true, {}, 0},
+        {50, true, {}, 0},  // a redraw for a setting starts a frame too
+        {51, false, Kind::DrawLater, 16},
+        {60, true, {}, 0},  // drawn early for something else: nothing is due now
+        {77, false, Kind::DrawNow, 0},
+    };
+    FramePacer pacer;
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.atMs);
+        if (step.drawn) {
+            pacer.Drawn(step.atMs);
+            EXPECT_FALSE(pacer.Due());
+            continue;
+        }
+        const FramePacer::Decision d = pacer.Request(step.atMs);
+        EXPECT_EQ(d.kind, step.kind);
+        EXPECT_EQ(d.delayMs, step.delayMs);
+        EXPECT_EQ(pacer.Due(), step.kind != Kind::DrawNow);
+        if (d.kind == Kind::DrawNow) {
+            pacer.Drawn(step.atMs);
+        }
+    }
+}
 
 // ---------------------------------------------------------------------------
 // Window sizes

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <memory>
 #include <thread>
 
@@ -113,6 +115,55 @@ TEST_F(DisplayBuffers, ClearAndTakeCoverAllWords) {
     TakeRecord(*a, *b);
     EXPECT_EQ(*a, *b);
     EXPECT_EQ((*b)[1000000], 7000000u);
+}
+
+// Clearing skips stretches that are already empty: a lone word anywhere, the last one
+// included, is still cleared; the fetched-record copy leaves what the whole copy leaves.
+TEST_F(DisplayBuffers, ClearingAndTheFetchedCopyLeaveWhatTheWholeOnesLeave) {
+    const std::size_t lone[] = {0, 1023, 1024, 4097, 500000, 999424, 1000000};
+    for (std::size_t at : lone) {
+        SCOPED_TRACE(at);
+        a->fill(NoSample);
+        (*a)[at] = 0x00120034u;
+        ClearRecord(*a);
+        EXPECT_EQ(std::count(a->begin(), a->end(), NoSample), static_cast<long>(a->size()));
+    }
+
+    // Below an extent: what lies before it is cleared, and nothing at or past it is written.
+    for (std::size_t extent :
+         {std::size_t{0}, std::size_t{1}, std::size_t{10000}, std::size_t{1000001}}) {
+        SCOPED_TRACE(extent);
+        a->fill(0x00120034u);
+        ClearRecordBelow(*a, extent);
+        EXPECT_EQ(std::count(a->begin(), a->begin() + static_cast<long>(extent), NoSample),
+                  static_cast<long>(extent));
+        EXPECT_EQ(std::count(a->begin() + static_cast<long>(extent), a->end(), 0x00120034u),
+                  static_cast<long>(a->size() - extent));
+    }
+
+    // The plain reference: the fetched record and its cleared tail, copied whole. The target
+    // holds what the record before left: here and there, up to its extent (the whole buffer
+    // when the extent is not known).
+    auto reference = std::make_unique<SampleBuffer>();
+    struct Case {
+        std::size_t words;
+        std::size_t extent;
+    };
+    const Case cases[] = {
+        {0, kBufferWords},  {10000, kBufferWords}, {1000000, kBufferWords}, {1000001, kBufferWords},
+        {10000, 0},         {10000, 10000},        {10000, 100000},         {100000, 1000000},
+        {1000000, 1000000}, {10000, 9000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.words << " words, extent " << c.extent);
+        a->fill(NoSample);
+        for (std::size_t i = 0; i < c.words; ++i)
+            (*a)[i] = static_cast<SampleWord>(i * 3 + 1);
+        for (std::size_t i = 0; i < b->size(); ++i)
+            (*b)[i] = i % 3000 == 7 && i < c.extent ? static_cast<SampleWord>(i) : NoSample;
+        std::memcpy(reference->data(), a->data(), sizeof(SampleBuffer));
+        TakeFetchedRecord(*a, c.words, *b, c.extent);
+        EXPECT_EQ(*b, *reference);
+    }
 }
 
 TEST_F(DisplayBuffers, GroundFillWritesTheZeroCodeIntoEveryWordOfTheChannel) {
