@@ -46,7 +46,9 @@ struct AverageConditions {
 // therefore touches the record, one ring row and the sums once, whatever N is; the mean is
 // the same integer as summing the N ring entries of the point (unfilled entries count as 0)
 // and truncating the division. The sums are as narrow as N allows: none for N = 2 (the other
-// row is read instead), both in one 32-bit word up to N = 64, two 32-bit lanes beyond.
+// row is read instead), both in one 32-bit word up to N = 64, that word and a plane of their
+// 17th bits up to N = 128 (the ring then keeping 20 bits a point: AverageKernels.h's split
+// layout), two 32-bit lanes beyond.
 class AverageHistory {
   public:
     // Bytes of physical memory the history is checked against: two 32-bit entries per point
@@ -95,15 +97,17 @@ class AverageHistory {
     void Release();
     void Zero();
     void ReportNoMemory();
-    // Bytes of running sums per point for a ring N deep.
-    static std::size_t SumBytes(int n);
+    // Bytes of the running sums of a ring N deep, and of one of its rows.
+    static std::size_t SumBytes(int points, int n);
+    static std::size_t RowBytes(int points, int n);
+    bool Split() const;  // the history uses the split layout
 
     AverageHost& host_;
     const AverageKernel* kernel_ = &BestAverageKernel();
     int points_ = 0;
     int depth_ = 0;
-    std::unique_ptr<std::uint32_t[], FreeDeleter> ring_;  // depth_ rows of points_ packed codes
-    std::unique_ptr<void, FreeDeleter> sums_;             // CH1 sum low, CH2 sum high
+    std::unique_ptr<std::uint8_t[], FreeDeleter> ring_;  // depth_ rows of RowBytes
+    std::unique_ptr<void, FreeDeleter> sums_;            // CH1 sum low, CH2 sum high
 };
 
 }  // namespace lumatrace

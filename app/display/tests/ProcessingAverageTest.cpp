@@ -124,10 +124,27 @@ TEST(ProcessingAverage, MatchesTheLiteralSumOverRandomRecords) {
         int fullScalePercent = 5;  // records of code 1023 on both channels: the largest sums
     };
     const Case cases[] = {
-        {257, 2, 9, 0},        {257, 4, 13, 10},        {200, 8, 30, 25},   {150, 16, 40, 5},
-        {128, 32, 70, 0},      {96, 64, 140, 3},        {64, 128, 270, 50}, {40, 256, 530, 2},
-        {33, 512, 1100, 1},    {1, 2, 5, 30},           {131, 2, 11, 20},   {67, 64, 150, 2, 90},
-        {67, 128, 290, 2, 90}, {35, 512, 1030, 0, 100},
+        {257, 2, 9, 0},
+        {257, 4, 13, 10},
+        {200, 8, 30, 25},
+        {150, 16, 40, 5},
+        {128, 32, 70, 0},
+        {96, 64, 140, 3},
+        {64, 128, 270, 50},
+        {40, 256, 530, 2},
+        {33, 512, 1100, 1},
+        {1, 2, 5, 30},
+        {131, 2, 11, 20},
+        {67, 64, 150, 2, 90},
+        {67, 128, 290, 2, 90},
+        {35, 512, 1030, 0, 100},
+        // Rings 65..128 deep keep 17-bit sums: full-scale records carry them past 16 bits and
+        // back as they leave, with divisors that are and are not powers of two, over enough
+        // points for every vector loop and a tail.
+        {1000, 128, 300, 1, 60},
+        {83, 100, 230, 2, 80},
+        {19, 96, 200, 10, 70},
+        {77, 65, 140, 0, 100},
     };
     // Every build of the inner loops this machine runs, the plain one included.
     for (int k = 0; k < AverageKernelCount(); ++k) {
