@@ -8,6 +8,9 @@
 #if defined(LUMATRACE_DISPLAY_AVX2)
 #include "app/display/AverageKernelsAvx2.h"
 #endif
+#if defined(LUMATRACE_DISPLAY_AVX512)
+#include "app/display/AverageKernelsAvx512.h"
+#endif
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -254,6 +257,11 @@ int SplitSse2(const AverageRows& r, int i, int end) {
 #endif
 
 const AverageKernel kKernels[] = {
+#if defined(LUMATRACE_DISPLAY_AVX512)
+    // Only the split layout gains from the wider registers' masks; the others stay on AVX2.
+    {"avx512", &HasAvx512, &avx2::DirectAvx2, &avx2::PackedAvx2, &avx2::WideAvx2,
+     &avx512::SplitAvx512},
+#endif
 #if defined(LUMATRACE_DISPLAY_AVX2)
     {"avx2", &HasAvx2, &avx2::DirectAvx2, &avx2::PackedAvx2, &avx2::WideAvx2, &avx2::SplitAvx2},
 #endif
