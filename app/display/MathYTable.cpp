@@ -7,6 +7,9 @@
 #if defined(LUMATRACE_DISPLAY_AVX2)
 #include "app/display/MathYTableAvx2.h"
 #endif
+#if defined(LUMATRACE_DISPLAY_AVX512)
+#include "app/display/MathYTableAvx512.h"
+#endif
 
 namespace lumatrace {
 
@@ -89,6 +92,11 @@ void ColumnRangeByScore(const MathYTable& table, const SampleWord* words, int fr
 }
 
 const MathRangeKernel kKernels[] = {
+#if defined(LUMATRACE_DISPLAY_AVX512)
+    // Products gain from 64-bit minimum and maximum; the other loops stay on AVX2.
+    {"avx512", &HasAvx512, &avx2::MathRangeAvx2, &avx2::MathScoreRangeAvx2,
+     &avx2::MathScoreFindAvx2, &avx512::MathProductRangeAvx512, &avx512::MathProductFindAvx512},
+#endif
 #if defined(LUMATRACE_DISPLAY_AVX2)
     {"avx2", &HasAvx2, &avx2::MathRangeAvx2, &avx2::MathScoreRangeAvx2, &avx2::MathScoreFindAvx2,
      &avx2::MathProductRangeAvx2, &avx2::MathProductFindAvx2},
