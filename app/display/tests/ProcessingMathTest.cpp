@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "app/display/MathTrace.h"
@@ -326,6 +327,15 @@ TEST(ProcessingMathTable, ColumnRangeOfEveryKernelMatchesThePlainLoop) {
         }
         // A flat stretch: every word ties for both ends of its column.
         std::fill(words.begin() + 1000, words.begin() + 1300, MakeSampleWord(300, 700));
+        // Stretches near opposite corners, every other word missing: a missing word must
+        // not stand in for a code pair at either end (all bits set reads as codes 1023).
+        for (int i = 1500; i < 2100; ++i) {
+            const int near = static_cast<int>(rng() % 8);
+            words[i] = i % 2 == 0 ? NoSample
+                       : i < 1800 ? MakeSampleWord(900 + near, 100 + near)
+                                  : MakeSampleWord(100 + near, 900 + near);
+        }
+        const std::pair<int, int> corners[] = {{1500, 1800}, {1800, 2100}, {1501, 1799}};
         scored += map.HasScore();
         products += map.HasProduct();
         unscored += !map.HasScore() && !map.HasProduct();
@@ -338,9 +348,11 @@ TEST(ProcessingMathTable, ColumnRangeOfEveryKernelMatchesThePlainLoop) {
             }
             SCOPED_TRACE(kernel.name);
             table.SetKernel(kernel);
-            for (int trial = 0; trial < 200; ++trial) {
-                const int from = static_cast<int>(rng() % words.size());
-                const int to = from + static_cast<int>(rng() % (words.size() - from + 1));
+            for (int trial = 0; trial < 203; ++trial) {
+                int from = static_cast<int>(rng() % words.size());
+                int to = from + static_cast<int>(rng() % (words.size() - from + 1));
+                if (trial >= 200)
+                    std::tie(from, to) = corners[trial - 200];
                 int top = 5000, bottom = -5000;  // what the column held before
                 int wantTop = top, wantBottom = bottom;
                 for (int i = from; i < to; ++i) {
