@@ -125,13 +125,13 @@ AverageHistory::AverageHistory(AverageHost& host) : host_(host) {}
 
 AverageHistory::~AverageHistory() = default;
 
-bool AverageHistory::Split() const {
-    return depth_ > kPackedSumDepth && depth_ <= kSplitDepth;
+bool AverageHistory::SplitLayout(int n, const AverageKernel& kernel) {
+    return n > kPackedSumDepth && n <= kSplitDepth && kernel.split != nullptr;
 }
 
-std::size_t AverageHistory::RowBytes(int points, int n) {
+std::size_t AverageHistory::RowBytes(int points, bool split) {
     const auto p = static_cast<std::size_t>(points);
-    if (n <= kPackedSumDepth || n > kSplitDepth)
+    if (!split)
         return p * sizeof(std::uint32_t);
     const std::size_t bytes = p * sizeof(std::uint16_t) + (p + 1) / 2;
     return (bytes + kRowAlign - 1) / kRowAlign * kRowAlign;
@@ -142,15 +142,16 @@ void AverageHistory::Release() {
     sums_.reset();
     points_ = 0;
     depth_ = 0;
+    split_ = false;
 }
 
-std::size_t AverageHistory::SumBytes(int points, int n) {
+std::size_t AverageHistory::SumBytes(int points, int n, bool split) {
     const auto p = static_cast<std::size_t>(points);
     if (n <= kDirectDepth)
         return 0;
     if (n <= kPackedSumDepth)
         return p * sizeof(std::uint32_t);
-    if (n <= kSplitDepth)
+    if (split)
         return p * sizeof(std::uint32_t) + (p + 3) / 4;
     return p * sizeof(std::uint64_t);
 }
@@ -158,9 +159,9 @@ std::size_t AverageHistory::SumBytes(int points, int n) {
 void AverageHistory::Zero() {
     if (!HasData())
         return;
-    std::memset(ring_.get(), 0, RowBytes(points_, depth_) * static_cast<std::size_t>(depth_));
+    std::memset(ring_.get(), 0, RowBytes(points_, split_) * static_cast<std::size_t>(depth_));
     if (sums_)
-        std::memset(sums_.get(), 0, SumBytes(points_, depth_));
+        std::memset(sums_.get(), 0, SumBytes(points_, depth_, split_));
 }
 
 bool AverageHistory::Allocate(int points, int n) {
@@ -169,9 +170,10 @@ bool AverageHistory::Allocate(int points, int n) {
     if (wait)
         host_.SetWaitCursor(true);
     // calloc: the zero pages of a large history cost nothing until the ring reaches them.
-    ring_.reset(
-        static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(n), RowBytes(points, n))));
-    const std::size_t sumBytes = SumBytes(points, n);
+    const bool split = SplitLayout(n, *kernel_);
+    ring_.reset(static_cast<std::uint8_t*>(
+        std::calloc(static_cast<std::size_t>(n), RowBytes(points, split))));
+    const std::size_t sumBytes = SumBytes(points, n, split);
     if (sumBytes > 0)
         sums_.reset(std::calloc(1, sumBytes));
     if (wait)
@@ -182,6 +184,7 @@ bool AverageHistory::Allocate(int points, int n) {
     }
     points_ = points;
     depth_ = n;
+    split_ = split;
     return true;
 }
 
@@ -239,12 +242,12 @@ void AverageHistory::AverageStep(SampleWord* record, int memoryPoints) {
         averageSlot = 1;
         averageFull = false;
     }
-    const std::size_t rowBytes = RowBytes(points_, depth_);
+    const std::size_t rowBytes = RowBytes(points_, split_);
     std::uint8_t* row = ring_.get() + static_cast<std::size_t>(averageSlot - 1) * rowBytes;
     AverageRows rows;
     rows.record = record;
     rows.sums = sums_.get();
-    if (Split()) {
+    if (split_) {
         rows.rowLow = reinterpret_cast<std::uint16_t*>(row);
         rows.rowHigh = row + static_cast<std::size_t>(points_) * sizeof(std::uint16_t);
         rows.carries = static_cast<std::uint8_t*>(sums_.get()) +
@@ -271,8 +274,9 @@ void AverageHistory::AverageStep(SampleWord* record, int memoryPoints) {
         } else if (depth_ <= kPackedSumDepth) {
             i = kernel_->packed(rows, i, end);
             PackedTail(rows, i, end, magic);
-        } else if (Split()) {
-            i = kernel_->split(rows, i, end);
+        } else if (split_) {
+            if (kernel_->split)
+                i = kernel_->split(rows, i, end);
             SplitTail(rows, i, end, magic);
         } else {
             i = kernel_->wide(rows, i, end);

@@ -65,6 +65,9 @@ struct AverageKernel {
     int (*direct)(const AverageRows& rows, int i, int end);
     int (*packed)(const AverageRows& rows, int i, int end);
     int (*wide)(const AverageRows& rows, int i, int end);
+    // Null in the builds where the split layout does not pay (its plain loop costs more than
+    // the bytes it saves): a history allocated with them keeps the wide layout, and the plain
+    // loop steps a split one.
     int (*split)(const AverageRows& rows, int i, int end);
 };
 
