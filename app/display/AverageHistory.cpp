@@ -20,6 +20,11 @@ constexpr int kDirectDepth = 2;
 // Up to this N a running sum of 10-bit codes stays below 2^16 (64 x 1023 = 65472), so both
 // sums of a point share one 32-bit word, laid out like a sample word.
 constexpr int kPackedSumDepth = 64;
+// Up to this N a sum stays below 2^17 (128 x 1023 = 130944): the split layout, whose ring
+// keeps 20 bits a point and whose sums keep one bit above 16 bits each.
+constexpr int kSplitDepth = 128;
+// Rows of the split layout start on this boundary, so that the vector loops meet whole lines.
+constexpr std::size_t kRowAlign = 64;
 
 // The two codes of a packed pair as two 32-bit lanes of one 64-bit word, so that both running
 // sums move with one addition. A lane never borrows: a sum always includes the entry leaving it.
@@ -45,7 +50,8 @@ void PlainSteps(const AverageRows& r, int i, int end, Mean mean) {
             continue;
         const std::uint32_t codes = w & kCodePairMask;
         const SampleWord averaged = mean(i, codes);
-        r.row[i] = codes;
+        if (r.row)
+            r.row[i] = codes;  // the split layout's mean has written its row itself
         r.record[i] = averaged;
     }
 }
@@ -65,6 +71,30 @@ void PackedTail(const AverageRows& r, int i, int end, std::uint64_t magic) {
         const std::uint32_t s = sums[k] + codes - r.row[k];
         sums[k] = s;
         return MeanWord(s & 0xFFFFu, s >> 16, magic);
+    });
+}
+
+void SplitTail(const AverageRows& r, int i, int end, std::uint64_t magic) {
+    auto* sums = static_cast<std::uint32_t*>(r.sums);
+    PlainSteps(r, i, end, [&](int k, std::uint32_t codes) {
+        const auto at = static_cast<std::size_t>(k);
+        std::uint8_t& high = r.rowHigh[at / 2];
+        const int highShift = 4 * static_cast<int>(at % 2);
+        const std::uint32_t old = SplitCodes(r.rowLow[at], high >> highShift);
+        std::uint8_t& carry = r.carries[at / 4];
+        const int carryShift = 2 * static_cast<int>(at % 4);
+        const std::uint32_t c = carry >> carryShift;
+        const std::uint32_t s1 =
+            (sums[at] & 0xFFFFu) + ((c & 1u) << 16) + (codes & 0xFFFFu) - (old & 0xFFFFu);
+        const std::uint32_t s2 = (sums[at] >> 16) + ((c & 2u) << 15) + (codes >> 16) - (old >> 16);
+        sums[at] = (s1 & 0xFFFFu) | (s2 << 16);
+        carry = static_cast<std::uint8_t>((carry & ~(3u << carryShift)) |
+                                          ((((s1 >> 16) & 1u) | ((s2 >> 15) & 2u)) << carryShift));
+        // The plain loop writes the row's entry after this: its split halves are written here.
+        r.rowLow[at] = static_cast<std::uint16_t>(SplitLow(codes));
+        high = static_cast<std::uint8_t>((high & ~(0xFu << highShift)) |
+                                         (SplitHigh(codes) << highShift));
+        return MeanWord(s1, s2, magic);
     });
 }
 
@@ -96,27 +126,43 @@ AverageHistory::AverageHistory(AverageHost& host) : host_(host) {}
 
 AverageHistory::~AverageHistory() = default;
 
+bool AverageHistory::SplitLayout(int n, const AverageKernel& kernel) {
+    return n > kPackedSumDepth && n <= kSplitDepth && kernel.split != nullptr;
+}
+
+std::size_t AverageHistory::RowBytes(int points, bool split) {
+    const auto p = static_cast<std::size_t>(points);
+    if (!split)
+        return p * sizeof(std::uint32_t);
+    const std::size_t bytes = p * sizeof(std::uint16_t) + (p + 1) / 2;
+    return (bytes + kRowAlign - 1) / kRowAlign * kRowAlign;
+}
+
 void AverageHistory::Release() {
     ring_.reset();
     sums_.reset();
     points_ = 0;
     depth_ = 0;
+    split_ = false;
 }
 
-std::size_t AverageHistory::SumBytes(int n) {
+std::size_t AverageHistory::SumBytes(int points, int n, bool split) {
+    const auto p = static_cast<std::size_t>(points);
     if (n <= kDirectDepth)
         return 0;
-    return n <= kPackedSumDepth ? sizeof(std::uint32_t) : sizeof(std::uint64_t);
+    if (n <= kPackedSumDepth)
+        return p * sizeof(std::uint32_t);
+    if (split)
+        return p * sizeof(std::uint32_t) + (p + 3) / 4;
+    return p * sizeof(std::uint64_t);
 }
 
 void AverageHistory::Zero() {
     if (!HasData())
         return;
-    std::memset(ring_.get(), 0,
-                static_cast<std::size_t>(points_) * static_cast<std::size_t>(depth_) *
-                    sizeof(std::uint32_t));
+    std::memset(ring_.get(), 0, RowBytes(points_, split_) * static_cast<std::size_t>(depth_));
     if (sums_)
-        std::memset(sums_.get(), 0, static_cast<std::size_t>(points_) * SumBytes(depth_));
+        std::memset(sums_.get(), 0, SumBytes(points_, depth_, split_));
 }
 
 bool AverageHistory::Allocate(int points, int n) {
@@ -125,11 +171,12 @@ bool AverageHistory::Allocate(int points, int n) {
     if (wait)
         host_.SetWaitCursor(true);
     // calloc: the zero pages of a large history cost nothing until the ring reaches them.
-    const std::size_t entries = static_cast<std::size_t>(points) * static_cast<std::size_t>(n);
-    ring_.reset(static_cast<std::uint32_t*>(std::calloc(entries, sizeof(std::uint32_t))));
-    const std::size_t sumBytes = SumBytes(n);
+    const bool split = SplitLayout(n, *kernel_);
+    ring_.reset(static_cast<std::uint8_t*>(
+        std::calloc(static_cast<std::size_t>(n), RowBytes(points, split))));
+    const std::size_t sumBytes = SumBytes(points, n, split);
     if (sumBytes > 0)
-        sums_.reset(std::calloc(static_cast<std::size_t>(points), sumBytes));
+        sums_.reset(std::calloc(1, sumBytes));
     if (wait)
         host_.SetWaitCursor(false);
     if (!ring_ || (sumBytes > 0 && !sums_)) {
@@ -138,6 +185,7 @@ bool AverageHistory::Allocate(int points, int n) {
     }
     points_ = points;
     depth_ = n;
+    split_ = split;
     return true;
 }
 
@@ -196,13 +244,23 @@ void AverageHistory::AverageStep(SampleWord* record, int memoryPoints) {
         averageSlot = 1;
         averageFull = false;
     }
-    const std::size_t rowWords = static_cast<std::size_t>(points_);
+    const std::size_t rowBytes = RowBytes(points_, split_);
+    std::uint8_t* row = ring_.get() + static_cast<std::size_t>(averageSlot - 1) * rowBytes;
     AverageRows rows;
     rows.record = record;
-    rows.row = ring_.get() + static_cast<std::size_t>(averageSlot - 1) * rowWords;
-    rows.other =
-        depth_ == 2 ? ring_.get() + static_cast<std::size_t>(2 - averageSlot) * rowWords : nullptr;
     rows.sums = sums_.get();
+    if (split_) {
+        rows.rowLow = reinterpret_cast<std::uint16_t*>(row);
+        rows.rowHigh = row + static_cast<std::size_t>(points_) * sizeof(std::uint16_t);
+        rows.carries = static_cast<std::uint8_t*>(sums_.get()) +
+                       static_cast<std::size_t>(points_) * sizeof(std::uint32_t);
+    } else {
+        rows.row = reinterpret_cast<std::uint32_t*>(row);
+        if (depth_ == 2) {
+            rows.other = reinterpret_cast<const std::uint32_t*>(
+                ring_.get() + static_cast<std::size_t>(2 - averageSlot) * rowBytes);
+        }
+    }
     rows.divisor = averageFull ? depth_ : averageSlot;
     const std::uint64_t magic = DivMagic(rows.divisor);
     const int count = std::clamp(memoryPoints, 0, points_);
@@ -218,6 +276,10 @@ void AverageHistory::AverageStep(SampleWord* record, int memoryPoints) {
         } else if (depth_ <= kPackedSumDepth) {
             i = kernel_->packed(rows, i, end);
             PackedTail(rows, i, end, magic);
+        } else if (split_) {
+            if (kernel_->split)
+                i = kernel_->split(rows, i, end);
+            SplitTail(rows, i, end, magic);
         } else {
             i = kernel_->wide(rows, i, end);
             WideTail(rows, i, end, magic);

@@ -46,7 +46,9 @@ struct AverageConditions {
 // therefore touches the record, one ring row and the sums once, whatever N is; the mean is
 // the same integer as summing the N ring entries of the point (unfilled entries count as 0)
 // and truncating the division. The sums are as narrow as N allows: none for N = 2 (the other
-// row is read instead), both in one 32-bit word up to N = 64, two 32-bit lanes beyond.
+// row is read instead), both in one 32-bit word up to N = 64, two 32-bit lanes beyond. Up to
+// N = 128 the builds with a split loop (AVX2 and wider) take AverageKernels.h's split layout
+// instead: that word and a plane of the sums' 17th bits, and 20 bits a point in the ring.
 class AverageHistory {
   public:
     // Bytes of physical memory the history is checked against: two 32-bit entries per point
@@ -74,7 +76,8 @@ class AverageHistory {
     void AverageStep(SampleWord* record, int memoryPoints);
 
     // The build of the inner loops the steps use: the widest this machine runs unless set.
-    // Tests set each build in turn to check it against the plain loop.
+    // Tests set each build in turn to check it against the plain loop. The build at the time
+    // the history is allocated chooses its layout; any build then steps it.
     void SetKernel(const AverageKernel& kernel) { kernel_ = &kernel; }
     const AverageKernel& Kernel() const { return *kernel_; }
 
@@ -95,15 +98,19 @@ class AverageHistory {
     void Release();
     void Zero();
     void ReportNoMemory();
-    // Bytes of running sums per point for a ring N deep.
-    static std::size_t SumBytes(int n);
+    // Bytes of the running sums of a ring N deep, and of one of its rows.
+    static std::size_t SumBytes(int points, int n, bool split);
+    static std::size_t RowBytes(int points, bool split);
+    // Whether a new history N deep takes the split layout with this build of the loops.
+    static bool SplitLayout(int n, const AverageKernel& kernel);
 
     AverageHost& host_;
     const AverageKernel* kernel_ = &BestAverageKernel();
     int points_ = 0;
     int depth_ = 0;
-    std::unique_ptr<std::uint32_t[], FreeDeleter> ring_;  // depth_ rows of points_ packed codes
-    std::unique_ptr<void, FreeDeleter> sums_;             // CH1 sum low, CH2 sum high
+    bool split_ = false;  // the split layout (chosen when the history is allocated)
+    std::unique_ptr<std::uint8_t[], FreeDeleter> ring_;  // depth_ rows of RowBytes
+    std::unique_ptr<void, FreeDeleter> sums_;            // CH1 sum low, CH2 sum high
 };
 
 }  // namespace lumatrace

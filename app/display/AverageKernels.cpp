@@ -6,6 +6,9 @@
 #if defined(LUMATRACE_DISPLAY_AVX2)
 #include "app/display/AverageKernelsAvx2.h"
 #endif
+#if defined(LUMATRACE_DISPLAY_AVX512)
+#include "app/display/AverageKernelsAvx512.h"
+#endif
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -142,13 +145,18 @@ int WideSse2(const AverageRows& r, int i, int end) {
 #endif
 
 const AverageKernel kKernels[] = {
+#if defined(LUMATRACE_DISPLAY_AVX512)
+    // Only the split layout gains from the wider registers' masks; the others stay on AVX2.
+    {"avx512", &HasAvx512, &avx2::DirectAvx2, &avx2::PackedAvx2, &avx2::WideAvx2,
+     &avx512::SplitAvx512},
+#endif
 #if defined(LUMATRACE_DISPLAY_AVX2)
-    {"avx2", &HasAvx2, &avx2::DirectAvx2, &avx2::PackedAvx2, &avx2::WideAvx2},
+    {"avx2", &HasAvx2, &avx2::DirectAvx2, &avx2::PackedAvx2, &avx2::WideAvx2, &avx2::SplitAvx2},
 #endif
 #if defined(__SSE2__)
-    {"sse2", &RunsEverywhere, &DirectSse2, &PackedSse2, &WideSse2},
+    {"sse2", &RunsEverywhere, &DirectSse2, &PackedSse2, &WideSse2, nullptr},
 #endif
-    {"plain", &RunsEverywhere, &NoVectors, &NoVectors, &NoVectors},
+    {"plain", &RunsEverywhere, &NoVectors, &NoVectors, &NoVectors, nullptr},
 };
 
 constexpr int kKernelCount = static_cast<int>(sizeof(kKernels) / sizeof(kKernels[0]));

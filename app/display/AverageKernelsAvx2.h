@@ -8,5 +8,6 @@ namespace lumatrace::avx2 {
 int DirectAvx2(const AverageRows& rows, int i, int end);
 int PackedAvx2(const AverageRows& rows, int i, int end);
 int WideAvx2(const AverageRows& rows, int i, int end);
+int SplitAvx2(const AverageRows& rows, int i, int end);
 
 }  // namespace lumatrace::avx2

@@ -19,6 +19,13 @@ inline bool HasAvx2() {
 }
 #endif
 
+#if defined(LUMATRACE_DISPLAY_AVX512)
+inline bool HasAvx512() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+}
+#endif
+
 // The first build of the table this machine runs; the last one when none says it does.
 template <typename Kernel, std::size_t N>
 const Kernel& WidestSupported(const Kernel (&kernels)[N]) {

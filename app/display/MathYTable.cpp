@@ -7,10 +7,17 @@
 #if defined(LUMATRACE_DISPLAY_AVX2)
 #include "app/display/MathYTableAvx2.h"
 #endif
+#if defined(LUMATRACE_DISPLAY_AVX512)
+#include "app/display/MathYTableAvx512.h"
+#endif
 
 namespace lumatrace {
 
 namespace {
+
+constexpr int kMixedScore = std::numeric_limits<int>::min();
+// The largest span of scores given a table of their y (4 MB).
+constexpr int kMaxScoreSpan = 1 << 20;
 
 int NoVectors(const std::int16_t*, const SampleWord*, int i, int, int&, int&) {
     return i;
@@ -85,6 +92,11 @@ void ColumnRangeByScore(const MathYTable& table, const SampleWord* words, int fr
 }
 
 const MathRangeKernel kKernels[] = {
+#if defined(LUMATRACE_DISPLAY_AVX512)
+    // Products gain from 64-bit minimum and maximum; the other loops stay on AVX2.
+    {"avx512", &HasAvx512, &avx2::MathRangeAvx2, &avx2::MathScoreRangeAvx2,
+     &avx2::MathScoreFindAvx2, &avx512::MathProductRangeAvx512, &avx512::MathProductFindAvx512},
+#endif
 #if defined(LUMATRACE_DISPLAY_AVX2)
     {"avx2", &HasAvx2, &avx2::MathRangeAvx2, &avx2::MathScoreRangeAvx2, &avx2::MathScoreFindAvx2,
      &avx2::MathProductRangeAvx2, &avx2::MathProductFindAvx2},
@@ -130,7 +142,47 @@ bool MathYTable::Update(const MathMapping& map) {
                                          (static_cast<std::uint32_t>(map.ScoreCh2()) << 16)
                                    : 0;
     product_ = {map.ShiftA(), map.ShiftB(), map.OffsetA(), map.OffsetB()};
+    BuildScoreTable();
     return true;
+}
+
+void MathYTable::BuildScoreTable() {
+    scoreY_.clear();
+    if (!mapping_.HasScore())
+        return;
+    const int k1 = mapping_.ScoreCh1();
+    const int k2 = mapping_.ScoreCh2();
+    const int top = kCodeCount - 1;
+    const std::int64_t lo =
+        std::int64_t{std::min(0, k1)} * top + std::int64_t{std::min(0, k2)} * top;
+    const std::int64_t hi =
+        std::int64_t{std::max(0, k1)} * top + std::int64_t{std::max(0, k2)} * top;
+    if (hi - lo + 1 > kMaxScoreSpan)
+        return;
+    scoreBase_ = static_cast<int>(lo);
+    // Scores no pair has stay mixed; they are never asked for.
+    scoreY_.assign(static_cast<std::size_t>(hi - lo + 1), kMixedScore);
+    std::vector<bool> seen(scoreY_.size(), false);
+    for (int c2 = 0; c2 < kCodeCount; ++c2) {
+        for (int c1 = 0; c1 < kCodeCount; ++c1) {
+            const SampleWord w = MakeSampleWord(c1, c2);
+            const auto at = static_cast<std::size_t>(MathScore(w, coefficients_) - scoreBase_);
+            const int y = Y(w);
+            if (!seen[at]) {
+                seen[at] = true;
+                scoreY_[at] = y;
+            } else if (scoreY_[at] != y) {
+                scoreY_[at] = kMixedScore;
+            }
+        }
+    }
+}
+
+int MathYTable::ScoreY(int score) const {
+    const std::int64_t at = std::int64_t{score} - scoreBase_;
+    if (at < 0 || at >= static_cast<std::int64_t>(scoreY_.size()))
+        return kMixedScore;
+    return scoreY_[static_cast<std::size_t>(at)];
 }
 
 void MathYTable::ColumnRange(const SampleWord* words, int from, int to, int& top,
@@ -166,6 +218,29 @@ void MathYTable::ColumnRange(const SampleWord* words, int from, int to, int& top
 
 void MathYTable::ScoreColumnRange(const SampleWord* words, int from, int to, int& top,
                                   int& bottom) const {
+    if (!scoreY_.empty()) {
+        // The ends of the column are those of its smallest and largest score; where every pair
+        // of such a score has the same y, that y is the end and the words need no second look.
+        int lo = std::numeric_limits<int>::max();
+        int hi = std::numeric_limits<int>::min();
+        int i = kernel_->scoreRange(words, from, to, coefficients_, lo, hi);
+        for (; i < to; ++i) {
+            if (words[i] != NoSample) {
+                const int score = MathScore(words[i], coefficients_);
+                lo = std::min(lo, score);
+                hi = std::max(hi, score);
+            }
+        }
+        if (lo > hi)
+            return;  // no sample
+        const int yTop = ScoreY(hi);
+        const int yBottom = ScoreY(lo);
+        if (yTop != kMixedScore && yBottom != kMixedScore) {
+            top = std::min(top, yTop);
+            bottom = std::max(bottom, yBottom);
+            return;
+        }
+    }
     ColumnRangeByScore(*this, words, from, to, coefficients_, kernel_->scoreRange,
                        kernel_->scoreFind, top, bottom);
 }

@@ -97,6 +97,10 @@ class MathYTable {
 
   private:
     void ScoreColumnRange(const SampleWord* words, int from, int to, int& top, int& bottom) const;
+    // y of a score shared by every pair that has it; kMixedScore where pairs of one score
+    // differ (the tables' rounding straddling a pixel) or outside the table.
+    int ScoreY(int score) const;
+    void BuildScoreTable();
     void ProductColumnRange(const SampleWord* words, int from, int to, int& top, int& bottom) const;
 
     // kEntries + 1 entries: a 32-bit gather of the last entry stays inside.
@@ -104,7 +108,11 @@ class MathYTable {
     MathMapping mapping_;
     bool built_ = false;
     std::uint32_t coefficients_ = 0;  // of the mapping's score, when it has one
-    MathProductScore product_;        // of the mapping's product score, when it has one
+    // y by score - scoreBase_, for every score some pair has, when the scores span few enough
+    // values; else empty.
+    std::vector<int> scoreY_;
+    int scoreBase_ = 0;
+    MathProductScore product_;  // of the mapping's product score, when it has one
     const MathRangeKernel* kernel_ = &BestMathRangeKernel();
 };
 

@@ -2,8 +2,13 @@
 
 #include <algorithm>
 
+#include "app/display/KernelChoice.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(LUMATRACE_DISPLAY_AVX2)
+#include "app/display/TraceColumnsAvx2.h"
 #endif
 
 namespace lumatrace {
@@ -58,7 +63,9 @@ ColumnWalkResult EndOf(const ColumnWalkInput& in, const WalkStart& s) {
 
 }  // namespace
 
-void WidenCodeRange(const SampleWord* words, std::size_t count, SampleWord& lo, SampleWord& hi) {
+namespace {
+
+void WidenPlain(const SampleWord* words, std::size_t count, SampleWord& lo, SampleWord& hi) {
     std::size_t i = 0;
     int lo1 = static_cast<int>(lo & 0xFFFFu), lo2 = static_cast<int>(lo >> 16);
     int hi1 = static_cast<int>(hi & 0xFFFFu), hi2 = static_cast<int>(hi >> 16);
@@ -103,6 +110,41 @@ void WidenCodeRange(const SampleWord* words, std::size_t count, SampleWord& lo, 
     }
     lo = static_cast<SampleWord>(lo1) | (static_cast<SampleWord>(lo2) << 16);
     hi = static_cast<SampleWord>(hi1) | (static_cast<SampleWord>(hi2) << 16);
+}
+
+const WidenKernel kWidenKernels[] = {
+#if defined(LUMATRACE_DISPLAY_AVX512)
+    {"avx512", &HasAvx512, &avx512::WidenAvx512},
+#endif
+#if defined(LUMATRACE_DISPLAY_AVX2)
+    {"avx2", &HasAvx2, &avx2::WidenAvx2},
+#endif
+    {"sse2", &RunsEverywhere, &WidenPlain},
+};
+
+}  // namespace
+
+int WidenKernelCount() {
+    return static_cast<int>(sizeof(kWidenKernels) / sizeof(kWidenKernels[0]));
+}
+
+const WidenKernel& WidenKernelAt(int index) {
+    return kWidenKernels[index];
+}
+
+const WidenKernel& BestWidenKernel() {
+    static const WidenKernel& best = WidestSupported(kWidenKernels);
+    return best;
+}
+
+void WidenCodeRangeBaseline(const SampleWord* words, std::size_t count, SampleWord& lo,
+                            SampleWord& hi) {
+    WidenPlain(words, count, lo, hi);
+}
+
+void WidenCodeRange(const SampleWord* words, std::size_t count, SampleWord& lo, SampleWord& hi) {
+    static const auto widen = BestWidenKernel().widen;
+    widen(words, count, lo, hi);
 }
 
 ColumnWalkResult TraceEndPosition(const ColumnWalkInput& in) {

@@ -59,4 +59,19 @@ ColumnWalkResult TraceEndPosition(const ColumnWalkInput& in);
 // words[0..count) that is not NoSample.
 void WidenCodeRange(const SampleWord* words, std::size_t count, SampleWord& lo, SampleWord& hi);
 
+// The builds of WidenCodeRange for several instruction sets, widest first, chosen at run time;
+// the last (SSE2, the x86-64 baseline, or plain) runs everywhere. Each does the whole job; the
+// wider ones finish the last few words with it.
+struct WidenKernel {
+    const char* name;
+    bool (*supported)();  // whether this CPU and OS can run it
+    void (*widen)(const SampleWord* words, std::size_t count, SampleWord& lo, SampleWord& hi);
+};
+int WidenKernelCount();
+const WidenKernel& WidenKernelAt(int index);
+const WidenKernel& BestWidenKernel();
+// The build that runs everywhere.
+void WidenCodeRangeBaseline(const SampleWord* words, std::size_t count, SampleWord& lo,
+                            SampleWord& hi);
+
 }  // namespace lumatrace

@@ -4,9 +4,11 @@
 #include <cmath>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "app/display/MathTrace.h"
@@ -325,6 +327,15 @@ TEST(ProcessingMathTable, ColumnRangeOfEveryKernelMatchesThePlainLoop) {
         }
         // A flat stretch: every word ties for both ends of its column.
         std::fill(words.begin() + 1000, words.begin() + 1300, MakeSampleWord(300, 700));
+        // Stretches near opposite corners, every other word missing: a missing word must
+        // not stand in for a code pair at either end (all bits set reads as codes 1023).
+        for (int i = 1500; i < 2100; ++i) {
+            const int near = static_cast<int>(rng() % 8);
+            words[i] = i % 2 == 0 ? NoSample
+                       : i < 1800 ? MakeSampleWord(900 + near, 100 + near)
+                                  : MakeSampleWord(100 + near, 900 + near);
+        }
+        const std::pair<int, int> corners[] = {{1500, 1800}, {1800, 2100}, {1501, 1799}};
         scored += map.HasScore();
         products += map.HasProduct();
         unscored += !map.HasScore() && !map.HasProduct();
@@ -337,9 +348,11 @@ TEST(ProcessingMathTable, ColumnRangeOfEveryKernelMatchesThePlainLoop) {
             }
             SCOPED_TRACE(kernel.name);
             table.SetKernel(kernel);
-            for (int trial = 0; trial < 200; ++trial) {
-                const int from = static_cast<int>(rng() % words.size());
-                const int to = from + static_cast<int>(rng() % (words.size() - from + 1));
+            for (int trial = 0; trial < 203; ++trial) {
+                int from = static_cast<int>(rng() % words.size());
+                int to = from + static_cast<int>(rng() % (words.size() - from + 1));
+                if (trial >= 200)
+                    std::tie(from, to) = corners[trial - 200];
                 int top = 5000, bottom = -5000;  // what the column held before
                 int wantTop = top, wantBottom = bottom;
                 for (int i = from; i < to; ++i) {
@@ -358,6 +371,69 @@ TEST(ProcessingMathTable, ColumnRangeOfEveryKernelMatchesThePlainLoop) {
     EXPECT_GT(scored, 0);
     EXPECT_GT(products, 0);
     EXPECT_GT(unscored, 0);
+}
+
+// Sums and differences find a column's ends by the score of its codes and then the y shared by
+// all pairs of that score. Where the tables' rounding gives pairs of one score different y, the
+// words of the column are looked at again: columns made of exactly such pairs, alone and among
+// other words, against the direct computation of every sample's y.
+TEST(ProcessingMathTable, ColumnEndsAtScoresWhosePairsDifferInY) {
+    const ViewGeometry g = ViewGeometry::ForWaveBox(1701, 1361);
+    std::mt19937 rng(11);
+    int mixed = 0;
+    for (const TableCase& c : TableCases()) {
+        const MathMapping map(c.s, g, c.math);
+        if (!map.HasScore())
+            continue;
+        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(static_cast<int>(c.math.op));
+        std::map<int, std::vector<SampleWord>> byScore;
+        std::map<int, std::pair<int, int>> ys;
+        for (int c2 = 0; c2 < kCodeCount; ++c2) {
+            for (int c1 = 0; c1 < kCodeCount; ++c1) {
+                const SampleWord w = MakeSampleWord(c1, c2);
+                const int score = map.ScoreCh1() * c1 + map.ScoreCh2() * c2;
+                const int y = map.Y(w);
+                auto [at, fresh] = ys.try_emplace(score, y, y);
+                at->second = {std::min(at->second.first, y), std::max(at->second.second, y)};
+                byScore[score].push_back(w);
+            }
+        }
+        MathYTable table;
+        table.Update(map);
+        for (const auto& [score, range] : ys) {
+            if (range.first == range.second)
+                continue;
+            ++mixed;
+            std::vector<SampleWord> alone = byScore[score];
+            std::vector<SampleWord> among = alone;
+            for (int k = 0; k < 40; ++k) {
+                among.push_back(
+                    MakeSampleWord(static_cast<int>(rng() % 1024), static_cast<int>(rng() % 1024)));
+            }
+            std::shuffle(among.begin(), among.end(), rng);
+            for (const std::vector<SampleWord>* words : {&alone, &among}) {
+                int wantTop = 5000, wantBottom = -5000;
+                for (SampleWord w : *words) {
+                    wantTop = std::min(wantTop, map.Y(w));
+                    wantBottom = std::max(wantBottom, map.Y(w));
+                }
+                for (int k = 0; k < MathRangeKernelCount(); ++k) {
+                    const MathRangeKernel& kernel = MathRangeKernelAt(k);
+                    if (!kernel.supported())
+                        continue;
+                    SCOPED_TRACE(kernel.name);
+                    table.SetKernel(kernel);
+                    int top = 5000, bottom = -5000;
+                    table.ColumnRange(words->data(), 0, static_cast<int>(words->size()), top,
+                                      bottom);
+                    ASSERT_EQ(top, wantTop) << "score " << score;
+                    ASSERT_EQ(bottom, wantBottom) << "score " << score;
+                }
+            }
+        }
+    }
+    EXPECT_GT(mixed, 0);
 }
 
 class ProcessingMathTrace : public ::testing::Test {

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iostream>
 #include <memory>
+#include <random>
+#include <vector>
 
 #include "app/display/RecordingCanvas.h"
+#include "app/display/TraceColumns.h"
 #include "app/display/WaveView.h"
 #include "app/display/tests/TraceReference.h"
 
@@ -603,6 +607,62 @@ INSTANTIATE_TEST_SUITE_P(Cases, DisplayTraceFastPath, ::testing::ValuesIn(kFastC
                                  '_');
                              return name;
                          });
+
+// Every build of the Envelope columns' code range this machine runs against a plain loop over
+// the words: lengths around each build's block, NoSample words, stray bits outside the codes,
+// codes at both ends of their range, and ranges already holding values from earlier words.
+TEST(DisplayTraceColumns, CodeRangeOfEveryBuildMatchesThePlainLoop) {
+    std::mt19937 rng(5);
+    std::vector<SampleWord> words(300);
+    for (int k = 0; k < WidenKernelCount(); ++k) {
+        const WidenKernel& kernel = WidenKernelAt(k);
+        if (!kernel.supported()) {
+            std::cout << "code range build " << kernel.name
+                      << " not checked: this CPU cannot run it\n";
+            continue;
+        }
+        SCOPED_TRACE(kernel.name);
+        for (int trial = 0; trial < 3000; ++trial) {
+            const int missingPercent = trial % 3 == 0 ? 0 : (trial % 3 == 1 ? 10 : 95);
+            for (SampleWord& w : words) {
+                const int pick = static_cast<int>(rng() % 100);
+                if (pick < missingPercent) {
+                    w = NoSample;
+                    continue;
+                }
+                const int spread = trial % 2 == 0 ? 1024 : 3;  // narrow: only the ends
+                const int c1 = static_cast<int>(rng() % spread) * (spread == 3 ? 511 : 1);
+                const int c2 = static_cast<int>(rng() % spread) * (spread == 3 ? 511 : 1);
+                w = MakeSampleWord(std::min(c1, 1023), std::min(c2, 1023));
+                if (rng() % 8 == 0)
+                    w |= 0x8400FC00u;
+            }
+            const std::size_t count = rng() % (words.size() + 1);
+            const int from = static_cast<int>(rng() % 4);
+            const std::size_t n = count > static_cast<std::size_t>(from) ? count - from : 0;
+            // A range that starts empty (lo above hi) or already holds earlier words.
+            const bool empty = rng() % 2 == 0;
+            const int start1 = static_cast<int>(rng() % 1024);
+            const int start2 = static_cast<int>(rng() % 1024);
+            SampleWord lo = empty ? MakeSampleWord(1023, 1023) : MakeSampleWord(start1, start2);
+            SampleWord hi = empty ? 0 : lo;
+            int lo1 = static_cast<int>(lo & 0xFFFFu), lo2 = static_cast<int>(lo >> 16);
+            int hi1 = static_cast<int>(hi & 0xFFFFu), hi2 = static_cast<int>(hi >> 16);
+            for (std::size_t i = 0; i < n; ++i) {
+                const SampleWord w = words[from + i];
+                if (w == NoSample)
+                    continue;
+                lo1 = std::min(lo1, DecodeCode(w, 0));
+                hi1 = std::max(hi1, DecodeCode(w, 0));
+                lo2 = std::min(lo2, DecodeCode(w, 16));
+                hi2 = std::max(hi2, DecodeCode(w, 16));
+            }
+            kernel.widen(words.data() + from, n, lo, hi);
+            ASSERT_EQ(lo, MakeSampleWord(lo1, lo2)) << "trial " << trial << ", " << n << " words";
+            ASSERT_EQ(hi, MakeSampleWord(hi1, hi2)) << "trial " << trial << ", " << n << " words";
+        }
+    }
+}
 
 }  // namespace
 }  // namespace lumatrace
