@@ -293,12 +293,57 @@ double Cross(int a, double va, int b, double vb, double level) {
     return a + (level - va) / (vb - va) * (b - a);
 }
 
+// Sums one edge after another into the summary, in record order (the sums depend on it to the
+// last bit).
+class EdgeAccumulator {
+  public:
+    EdgeAccumulator(MeasureEngine::EdgeSummary& e, double near) : e_(e), near_(near) {}
+
+    // An edge leaving its band at tLeave, arriving in the other at tArrive, crossing 50 % at t50.
+    void Add(bool rising, double tLeave, double tArrive, double t50) {
+        MeasureEngine::EdgeSummary& e = e_;
+        if (rising) {
+            if (e.rising == 0)
+                e.firstRise = t50;
+            e.lastRise = t50;
+            ++e.rising;
+            if (!std::isnan(near_) &&
+                (std::isnan(e.nearRise) || std::fabs(t50 - near_) <= std::fabs(e.nearRise - near_)))
+                e.nearRise = t50;
+            e.riseSum += tArrive - tLeave;
+            if (havePrevious_) {
+                e.widthNegSum += t50 - previous_;
+                ++e.widthNegCount;
+            }
+        } else {
+            if (e.falling == 0)
+                e.firstFall = t50;
+            e.lastFall = t50;
+            ++e.falling;
+            e.fallSum += tArrive - tLeave;
+            if (havePrevious_) {
+                e.widthPosSum += t50 - previous_;
+                ++e.widthPosCount;
+            }
+        }
+        havePrevious_ = true;
+        previous_ = t50;
+    }
+
+  private:
+    MeasureEngine::EdgeSummary& e_;
+    double near_;
+    bool havePrevious_ = false;
+    double previous_ = 0.0;  // 50 % instant of the last edge, index units
+};
+
 // Walks the series for edges with the hysteresis of the 10 % and 90 % levels and sums what
-// the measurements need. A Series gives, for index i: Valid and Value; FirstState (first valid
-// index from i at or below 10 % or at or above 90 %, or end) and IsHigh; RiseFrom (from a low
-// sample i: the first valid sample j at or above 90 %, or end, and the last valid sample at or
-// below 10 % before it) and FallFrom (the reverse); LastBelow50 and LastAbove50 (the last valid
-// sample before j below or above the 50 % level, known to exist).
+// the measurements need (MATH values; a channel's codes take CodeEdgeScan). A Series gives, for
+// index i: Valid and Value; FirstState (first valid index from i at or below 10 % or at or above 90
+// %, or end) and IsHigh; RiseFrom (from a low sample i: the first valid sample j at or above 90 %,
+// or end, and the last valid sample at or below 10 % before it) and FallFrom (the reverse);
+// LastBelow50 and LastAbove50 (the last valid sample before j below or above the 50 % level, known
+// to exist).
 template <class Series>
 void ScanEdges(const Series& s, int first, int end, const ReferenceLevels& ref, double near,
                MeasureEngine::EdgeSummary& e) {
@@ -322,8 +367,7 @@ void ScanEdges(const Series& s, int first, int end, const ReferenceLevels& ref, 
     if (i >= end)
         return;
     bool high = s.IsHigh(i);
-    bool havePrevious = false;
-    double previous = 0.0;  // 50 % instant of the last edge, index units
+    EdgeAccumulator sums(e, near);
     while (true) {
         const Passage p = high ? s.FallFrom(i, end) : s.RiseFrom(i, end);
         if (p.to >= end)
@@ -334,32 +378,7 @@ void ScanEdges(const Series& s, int first, int end, const ReferenceLevels& ref, 
         const double tArrive = cross(prevValid(j), j, high ? ref.l10 : ref.l90);
         const int m = high ? s.LastAbove50(j) : s.LastBelow50(j);
         const double t50 = cross(m, nextValid(m), ref.l50);
-        if (!high) {
-            if (e.rising == 0)
-                e.firstRise = t50;
-            e.lastRise = t50;
-            ++e.rising;
-            if (!std::isnan(near) &&
-                (std::isnan(e.nearRise) || std::fabs(t50 - near) <= std::fabs(e.nearRise - near)))
-                e.nearRise = t50;
-            e.riseSum += tArrive - tLeave;
-            if (havePrevious) {
-                e.widthNegSum += t50 - previous;
-                ++e.widthNegCount;
-            }
-        } else {
-            if (e.falling == 0)
-                e.firstFall = t50;
-            e.lastFall = t50;
-            ++e.falling;
-            e.fallSum += tArrive - tLeave;
-            if (havePrevious) {
-                e.widthPosSum += t50 - previous;
-                ++e.widthPosCount;
-            }
-        }
-        havePrevious = true;
-        previous = t50;
+        sums.Add(!high, tLeave, tArrive, t50);
         high = !high;
         i = j;
     }
@@ -435,158 +454,171 @@ int Highest(std::uint64_t m) {
     return 63 - std::countl_zero(m);
 }
 
-// A channel's codes, searched a block at a time: blocks whose extremes show they cannot hold
-// what is looked for are stepped over, the others compared whole into bit masks. A missing
-// half reads as code 1023: never at or below the thresholds below the top one, so only the
-// bits of searches that look upwards are checked for it.
+// Bits above bit k of a block mask.
+std::uint64_t Above(int k) {
+    return k >= kBlock - 1 ? 0 : ~std::uint64_t{0} << (k + 1);
+}
+
+// Bit k set where sample w[k] of a block of `count` misses this channel's half.
 template <int Shift>
-struct CodeSeries {
-    const SampleWord* w;
-    int first;  // the gate's first index: block 0 starts there
-    int end;
-    const std::uint16_t* blockMin;
-    const std::uint16_t* blockMax;
-    CodeThresholds t;
+std::uint64_t MissingMask(const SampleWord* w, int count) {
+    std::uint64_t m = 0;
+    for (int k = 0; k < count; ++k)
+        m |= static_cast<std::uint64_t>(MissingIn<Shift>(w[k])) << k;
+    return m;
+}
 
-    bool Missing(int i) const { return MissingIn<Shift>(w[i]); }
-    bool Valid(int i) const { return !Missing(i); }
-    double Value(int i) const { return CodeOf<Shift>(w[i]); }
-    bool IsHigh(int i) const { return CodeOf<Shift>(w[i]) >= t.high && Valid(i); }
+// A channel's edges, found a block at a time: blocks whose extremes show they hold nothing the
+// walk looks for are stepped over; the others are compared whole into bit masks, and the walk
+// with the hysteresis of the 10 % and 90 % levels takes the masks' bits in turn, so that a
+// block holding several edges is compared once. A missing half reads as code 1023: never at
+// or below the thresholds below the top one, so only the masks that look upwards drop it.
+// Finds what ScanEdges finds on the same codes.
+template <int Shift>
+class CodeEdgeScan {
+  public:
+    CodeEdgeScan(const SampleWord* w, int first, int end, const std::uint16_t* blockMin,
+                 const std::uint16_t* blockMax, const CodeThresholds& t, const ReferenceLevels& ref)
+        : w_(w),
+          first_(first),
+          end_(end),
+          blockMin_(blockMin),
+          blockMax_(blockMax),
+          t_(t),
+          ref_(ref) {}
 
-    int BlockOf(int i) const { return (i - first) >> kBlockShift; }
-    int BlockStart(int b) const { return first + (b << kBlockShift); }
-    int BlockEnd(int b) const { return std::min(BlockStart(b + 1), end); }
-    // The masks of block b. The last block compared is kept: around an edge the searches ask
-    // for the same block in turn, and each comparison may have to fetch the block from memory.
-    mutable int cachedBlock = -1;
-    mutable BlockMasks cached;
-    const BlockMasks& Masks(int b) const {
-        if (cachedBlock != b) {
-            const int start = BlockStart(b);
-            cached = CompareBlock<Shift>(w + start, BlockEnd(b) - start, t);
-            cachedBlock = b;
-        }
-        return cached;
-    }
-    // The highest (lowest) set bit of m that is not a missing sample, -1 if none.
-    int HighestValid(std::uint64_t m, int start) const {
-        for (; m != 0; m &= ~(std::uint64_t{1} << Highest(m))) {
-            if (Valid(start + Highest(m)))
-                return Highest(m);
-        }
-        return -1;
-    }
-    int LowestValid(std::uint64_t m, int start) const {
-        for (; m != 0; m &= m - 1) {
-            if (Valid(start + Lowest(m)))
-                return Lowest(m);
-        }
-        return -1;
-    }
-
-    int FirstState(int i, int stop) const {
-        for (int b = BlockOf(i); i < stop; i = BlockEnd(b), ++b) {
-            if (blockMin[b] > t.low && blockMax[b] < t.high)
-                continue;
-            const std::uint64_t low = Masks(b).low;
-            const std::uint64_t high = Masks(b).high;
-            const int start = BlockStart(b);
-            const std::uint64_t from = Bits(i - start, BlockEnd(b) - start);
-            const int h = LowestValid(high & from, start);
-            const std::uint64_t lows = low & from & (h < 0 ? ~std::uint64_t{0} : Bits(0, h));
-            if (lows != 0)
-                return start + Lowest(lows);
-            if (h >= 0)
-                return start + h;
-        }
-        return stop;
-    }
-
-    Passage RiseFrom(int i, int stop) const {
-        int lastLow = i;
-        ++i;
-        for (int b = BlockOf(i); i < stop; i = BlockEnd(b), ++b) {
-            const int start = BlockStart(b);
-            const std::uint64_t from = Bits(i - start, BlockEnd(b) - start);
-            if (blockMax[b] < t.high) {
-                if (blockMax[b] <= t.low) {
-                    lastLow = BlockEnd(b) - 1;  // all low, none missing
-                } else if (blockMin[b] <= t.low) {
-                    const std::uint64_t low = Masks(b).low;
-                    if ((low & from) != 0)
-                        lastLow = start + Highest(low & from);
+    void Run(EdgeAccumulator& sums) const {
+        enum class State { kSeek, kLow, kHigh };
+        State state = State::kSeek;
+        int last = 0;  // the last sample in the band the walk is in
+        const int blocks = (end_ - first_ + kBlock - 1) >> kBlockShift;
+        for (int b = 0; b < blocks; ++b) {
+            const int start = Start(b);
+            const int lo = blockMin_[b];
+            const int hi = blockMax_[b];
+            // Blocks without a sample in the band the walk looks for only move `last`.
+            if (state == State::kSeek) {
+                if (lo > t_.low && hi < t_.high)
+                    continue;
+            } else if (state == State::kLow) {
+                if (hi < t_.high) {
+                    if (hi <= t_.low) {
+                        last = End(b) - 1;  // all low, none missing
+                    } else if (lo <= t_.low) {
+                        const std::uint64_t low = MasksOf(b).low;
+                        if (low != 0)
+                            last = start + Highest(low);
+                    }
+                    continue;
+                }
+            } else if (lo > t_.low) {
+                if (lo >= t_.high && hi < kCodeCount - 1) {
+                    last = End(b) - 1;  // all high, none missing
+                } else if (hi >= t_.high) {
+                    const std::uint64_t high = MasksOf(b).high;
+                    if (high != 0)
+                        last = start + Highest(high);
                 }
                 continue;
             }
-            const std::uint64_t low = Masks(b).low;
-            const std::uint64_t high = Masks(b).high;
-            const int h = LowestValid(high & from, start);
-            const std::uint64_t lows = low & from & (h < 0 ? ~std::uint64_t{0} : Bits(0, h));
-            if (lows != 0)
-                lastLow = start + Highest(lows);
-            if (h >= 0)
-                return {lastLow, start + h};
-        }
-        return {lastLow, stop};
-    }
-
-    Passage FallFrom(int i, int stop) const {
-        int lastHigh = i;
-        ++i;
-        for (int b = BlockOf(i); i < stop; i = BlockEnd(b), ++b) {
-            const int start = BlockStart(b);
-            const std::uint64_t from = Bits(i - start, BlockEnd(b) - start);
-            if (blockMin[b] > t.low) {
-                if (blockMin[b] >= t.high && blockMax[b] < kCodeCount - 1) {
-                    lastHigh = BlockEnd(b) - 1;  // all high, none missing
-                } else if (blockMax[b] >= t.high) {
-                    const int h = HighestValid(Masks(b).high & from, start);
-                    if (h >= 0)
-                        lastHigh = start + h;
+            const BlockMasks m = MasksOf(b);
+            std::uint64_t from = ~std::uint64_t{0};  // the bits not walked yet
+            while (from != 0) {
+                if (state == State::kSeek) {
+                    const std::uint64_t either = (m.low | m.high) & from;
+                    if (either == 0)
+                        break;
+                    const int k = Lowest(either);
+                    state = (m.high >> k) & 1 ? State::kHigh : State::kLow;
+                    last = start + k;
+                    from = Above(k);
+                    continue;
                 }
-                continue;
+                const bool rising = state == State::kLow;
+                const std::uint64_t held = (rising ? m.low : m.high) & from;
+                const std::uint64_t reached = (rising ? m.high : m.low) & from;
+                if (reached == 0) {
+                    if (held != 0)
+                        last = start + Highest(held);
+                    break;
+                }
+                const int j = Lowest(reached);
+                const std::uint64_t before = held & Bits(0, j);
+                if (before != 0)
+                    last = start + Highest(before);
+                Edge(rising, last, start + j, b, m, sums);
+                state = rising ? State::kHigh : State::kLow;
+                last = start + j;
+                from = Above(j);
             }
-            const std::uint64_t low = Masks(b).low;
-            const std::uint64_t high = Masks(b).high;
-            const std::uint64_t lows = low & from;
-            if (lows == 0) {
-                const int h = HighestValid(high & from, start);
-                if (h >= 0)
-                    lastHigh = start + h;
-                continue;
-            }
-            const int j = Lowest(lows);
-            const int h = HighestValid(high & from & Bits(0, j), start);
-            if (h >= 0)
-                lastHigh = start + h;
-            return {lastHigh, start + j};
-        }
-        return {lastHigh, stop};
-    }
-
-    int LastBelow50(int j) const {
-        for (int b = BlockOf(j - 1);; --b) {
-            if (blockMin[b] > t.below50)
-                continue;
-            std::uint64_t below = Masks(b).below50;
-            const int start = BlockStart(b);
-            below &= Bits(0, std::min(j - start, kBlock));
-            if (below != 0)
-                return start + Highest(below);
         }
     }
 
-    int LastAbove50(int j) const {
-        for (int b = BlockOf(j - 1);; --b) {
-            if (blockMax[b] < t.above50)
-                continue;
-            const std::uint64_t above = Masks(b).above50;
-            const int start = BlockStart(b);
-            const int h = HighestValid(above & Bits(0, std::min(j - start, kBlock)), start);
-            if (h >= 0)
-                return start + h;
+  private:
+    int Start(int b) const { return first_ + (b << kBlockShift); }
+    int End(int b) const { return std::min(Start(b) + kBlock, end_); }
+
+    // The block's masks, missing samples taken out of those looking upwards (only a block
+    // reaching the top code can hold one).
+    BlockMasks MasksOf(int b) const {
+        const int start = Start(b);
+        BlockMasks m = CompareBlock<Shift>(w_ + start, End(b) - start, t_);
+        if (blockMax_[b] == kCodeCount - 1) {
+            const std::uint64_t missing = MissingMask<Shift>(w_ + start, End(b) - start);
+            m.high &= ~missing;
+            m.above50 &= ~missing;
         }
+        return m;
     }
+
+    bool Valid(int i) const { return !MissingIn<Shift>(w_[i]); }
+    double Value(int i) const { return CodeOf<Shift>(w_[i]); }
+    int NextValid(int i) const {
+        do {
+            ++i;
+        } while (!Valid(i));
+        return i;
+    }
+    int PrevValid(int i) const {
+        do {
+            --i;
+        } while (!Valid(i));
+        return i;
+    }
+    double CrossAt(int a, int b, double level) const {
+        return Cross(a, Value(a), b, Value(b), level);
+    }
+
+    // The last valid sample before j (in block b, whose masks are m) below (rising) or above
+    // the 50 % level; there is one, since the edge left its band before it.
+    int Last50(bool rising, int j, int b, const BlockMasks& m) const {
+        std::uint64_t bits = (rising ? m.below50 : m.above50) & Bits(0, j - Start(b));
+        while (bits == 0) {
+            --b;
+            if (rising ? blockMin_[b] > t_.below50 : blockMax_[b] < t_.above50)
+                continue;
+            const BlockMasks earlier = MasksOf(b);
+            bits = rising ? earlier.below50 : earlier.above50;
+        }
+        return Start(b) + Highest(bits);
+    }
+
+    // The edge from the band left at sample a to the other reached at sample j.
+    void Edge(bool rising, int a, int j, int b, const BlockMasks& m, EdgeAccumulator& sums) const {
+        const double tLeave = CrossAt(a, NextValid(a), rising ? ref_.l10 : ref_.l90);
+        const double tArrive = CrossAt(PrevValid(j), j, rising ? ref_.l90 : ref_.l10);
+        const int m50 = Last50(rising, j, b, m);
+        const double t50 = CrossAt(m50, NextValid(m50), ref_.l50);
+        sums.Add(rising, tLeave, tArrive, t50);
+    }
+
+    const SampleWord* w_;
+    int first_;  // the gate's first index: block 0 starts there
+    int end_;
+    const std::uint16_t* blockMin_;
+    const std::uint16_t* blockMax_;
+    CodeThresholds t_;
+    ReferenceLevels ref_;
 };
 
 // MATH values, NaN where there is none: every comparison with NaN is false, so no search stops
@@ -718,16 +750,14 @@ void MeasureEngine::AnalyseChannel(const MeasureInput& in, int channel, SampleRa
     const int twice50 = l.base + l.top;
     const int below50 = twice50 % 2 == 0 ? twice50 / 2 - 1 : twice50 / 2;
     const int above50 = twice50 / 2 + 1;
-    auto scan = [&](auto series) { ScanEdges(series, gate.first, gate.end, ref, near, out.edges); };
-    const std::uint16_t* lows = blockMin_.data();
-    const std::uint16_t* highs = blockMax_.data();
-    if (channel == 0) {
-        scan(CodeSeries<0>{
-            words, gate.first, gate.end, lows, highs, {lowT, highT, below50, above50}, -1, {}});
-    } else {
-        scan(CodeSeries<16>{
-            words, gate.first, gate.end, lows, highs, {lowT, highT, below50, above50}, -1, {}});
-    }
+    const CodeThresholds t{lowT, highT, below50, above50};
+    EdgeAccumulator sums(out.edges, near);
+    if (channel == 0)
+        CodeEdgeScan<0>(words, gate.first, gate.end, blockMin_.data(), blockMax_.data(), t, ref)
+            .Run(sums);
+    else
+        CodeEdgeScan<16>(words, gate.first, gate.end, blockMin_.data(), blockMax_.data(), t, ref)
+            .Run(sums);
 }
 
 // ---------------------------------------------------------------- MATH
