@@ -11,6 +11,7 @@
 
 #include "app/display/ViewGeometry.h"
 #include "app/display/ViewState.h"
+#include "app/measure/MeasureKernels.h"
 
 namespace lumatrace {
 
@@ -28,159 +29,17 @@ using Histogram = std::array<std::uint32_t, kBins + 1>;  // the extra bin counts
 
 // The record is summarised in blocks of kBlock samples: the smallest and largest code of each
 // block let the edge searches step over blocks that cannot hold what they look for.
-constexpr int kBlockShift = 6;
-constexpr int kBlock = 1 << kBlockShift;
+constexpr int kBlockShift = kMeasureBlockShift;
+constexpr int kBlock = kMeasureBlock;
 
-template <int Shift>
-int CodeOf(SampleWord w) {
-    return static_cast<int>((w >> Shift) & kCodeMask);
-}
-
-template <int Shift>
-bool MissingIn(SampleWord w) {
-    return Shift == 0 ? (w & 0xFFFFu) == 0xFFFFu : w >= 0xFFFF0000u;
-}
-
-#if defined(__SSE2__)
-// The codes of words w[0] .. w[7] of one channel as eight 16-bit lanes; a missing half reads
-// as code 1023.
-template <int Shift>
-__m128i PackedCodes(const SampleWord* w) {
-    const __m128i mask = _mm_set1_epi32(static_cast<int>(kCodeMask));
-    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
-    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 4));
-    if constexpr (Shift != 0) {
-        a = _mm_srli_epi32(a, Shift);
-        b = _mm_srli_epi32(b, Shift);
-    }
-    return _mm_packs_epi32(_mm_and_si128(a, mask), _mm_and_si128(b, mask));
-}
-#endif
-
-// The extremes of the codes of one whole block. A missing half reads as code 1023 here; the
-// caller counts those apart.
-template <int Shift>
-void BlockExtremes(const SampleWord* w, int& lo, int& hi) {
-#if defined(__SSE2__)
-    // Two blocks of four words packed into eight 16-bit codes: one signed 16-bit minimum and
-    // maximum for eight samples.
-    __m128i vmin = _mm_set1_epi16(0x7FFF);
-    __m128i vmax = _mm_setzero_si128();
-    for (int k = 0; k < kBlock; k += 8) {
-        const __m128i packed = PackedCodes<Shift>(w + k);
-        vmin = _mm_min_epi16(vmin, packed);
-        vmax = _mm_max_epi16(vmax, packed);
-    }
-    vmin = _mm_min_epi16(vmin, _mm_srli_si128(vmin, 8));
-    vmax = _mm_max_epi16(vmax, _mm_srli_si128(vmax, 8));
-    vmin = _mm_min_epi16(vmin, _mm_srli_si128(vmin, 4));
-    vmax = _mm_max_epi16(vmax, _mm_srli_si128(vmax, 4));
-    vmin = _mm_min_epi16(vmin, _mm_srli_si128(vmin, 2));
-    vmax = _mm_max_epi16(vmax, _mm_srli_si128(vmax, 2));
-    lo = _mm_extract_epi16(vmin, 0);
-    hi = _mm_extract_epi16(vmax, 0);
-#else
-    lo = kCodeCount;
-    hi = -1;
-    for (int k = 0; k < kBlock; ++k) {
-        const int c = CodeOf<Shift>(w[k]);
-        lo = std::min(lo, c);
-        hi = std::max(hi, c);
-    }
-#endif
-}
-
-// How many samples of one whole block hold each of the codes lo .. lo + 3 (the block holds no
-// other code). Equal codes are compared eight at a time, which costs less than
-// a store per sample when a slow or clean signal moves by a code or two in a block.
-template <int Shift>
-void CountNarrowBlock(const SampleWord* w, int lo, int (&count)[4]) {
-    count[0] = count[1] = count[2] = 0;
-#if defined(__SSE2__)
-    const __m128i v0 = _mm_set1_epi16(static_cast<short>(lo));
-    const __m128i v1 = _mm_set1_epi16(static_cast<short>(lo + 1));
-    const __m128i v2 = _mm_set1_epi16(static_cast<short>(lo + 2));
-    // Each equal code adds one to its 16-bit lane (at most 8 per lane in a block).
-    __m128i n0 = _mm_setzero_si128();
-    __m128i n1 = _mm_setzero_si128();
-    __m128i n2 = _mm_setzero_si128();
-    for (int k = 0; k < kBlock; k += 8) {
-        const __m128i c = PackedCodes<Shift>(w + k);
-        n0 = _mm_sub_epi16(n0, _mm_cmpeq_epi16(c, v0));
-        n1 = _mm_sub_epi16(n1, _mm_cmpeq_epi16(c, v1));
-        n2 = _mm_sub_epi16(n2, _mm_cmpeq_epi16(c, v2));
-    }
-    auto total = [](__m128i lanes) {
-        __m128i sum = _mm_madd_epi16(lanes, _mm_set1_epi16(1));  // four 32-bit sums
-        sum = _mm_add_epi32(sum, _mm_srli_si128(sum, 8));
-        sum = _mm_add_epi32(sum, _mm_srli_si128(sum, 4));
-        return _mm_cvtsi128_si32(sum);
-    };
-    count[0] = total(n0);
-    count[1] = total(n1);
-    count[2] = total(n2);
-#else
-    for (int k = 0; k < kBlock; ++k) {
-        const int d = CodeOf<Shift>(w[k]) - lo;
-        if (d < 3)
-            ++count[d];
-    }
-#endif
-    count[3] = kBlock - count[0] - count[1] - count[2];
-}
-
-// Per-block extremes of one channel's codes over a gate, and the histogram of its codes. The
-// histogram counts into eight 16-bit tables in turn, so that a run of equal codes does not
-// make each increment wait for the one before and the tables stay in the first-level cache;
-// the tables are emptied into the 32-bit histogram before any entry can overflow.
+// Per-block extremes of one channel's codes over a gate, and the histogram of its codes: the
+// whole blocks by the widest build of the summary this machine runs, the rest here.
 template <int Shift>
 void SummariseCodes(const SampleWord* words, int n, Histogram& out, std::uint16_t* blockMin,
                     std::uint16_t* blockMax) {
-    constexpr int kTables = 8;
-    constexpr int kFlushSamples = 1 << 18;  // at most 32,768 counts per table entry
-    alignas(64) std::uint16_t t[kTables][kBins] = {};
     out.fill(0);
-    auto flush = [&] {
-        for (int b = 0; b < kBins; ++b) {
-            std::uint32_t sum = 0;
-            for (int k = 0; k < kTables; ++k)
-                sum += t[k][b];
-            out[static_cast<std::size_t>(b)] += sum;
-        }
-        std::fill(&t[0][0], &t[0][0] + kTables * kBins, std::uint16_t{0});
-    };
     const int blocks = n >> kBlockShift;
-    int sinceFlush = 0;
-    for (int b = 0; b < blocks; ++b) {
-        const SampleWord* w = words + (b << kBlockShift);
-        int lo = 0;
-        int hi = 0;
-        BlockExtremes<Shift>(w, lo, hi);
-        blockMin[b] = static_cast<std::uint16_t>(lo);
-        blockMax[b] = static_cast<std::uint16_t>(hi);
-        if (lo == hi) {
-            out[static_cast<std::size_t>(lo)] += kBlock;
-            continue;
-        }
-        if (hi - lo <= 3) {
-            int count[4];
-            CountNarrowBlock<Shift>(w, lo, count);
-            // Codes past hi have no samples; past 1023 they do not exist.
-            for (int d = 0; d <= hi - lo; ++d)
-                out[static_cast<std::size_t>(lo + d)] += static_cast<std::uint32_t>(count[d]);
-            continue;
-        }
-        for (int k = 0; k < kBlock; k += kTables) {
-            for (int j = 0; j < kTables; ++j)
-                ++t[j][CodeOf<Shift>(w[k + j])];
-        }
-        sinceFlush += kBlock;
-        if (sinceFlush >= kFlushSamples) {
-            flush();
-            sinceFlush = 0;
-        }
-    }
-    flush();
+    BestCodeSummaryKernel().summarise(words, blocks, Shift, out.data(), blockMin, blockMax);
     // The last, partial block.
     const int rest = blocks << kBlockShift;
     if (rest < n) {
