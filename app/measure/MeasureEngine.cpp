@@ -152,11 +152,13 @@ double Cross(int a, double va, int b, double vb, double level) {
     return a + (level - va) / (vb - va) * (b - a);
 }
 
-// Sums one edge after another into the summary, in record order (the sums depend on it to the
-// last bit).
+// Sums one edge after another, in record order (the sums depend on it to the last bit). The
+// sums are kept by value so that they can stay in registers through a walk.
 class EdgeAccumulator {
   public:
-    EdgeAccumulator(MeasureEngine::EdgeSummary& e, double near) : e_(e), near_(near) {}
+    explicit EdgeAccumulator(double near) : near_(near) {}
+
+    const MeasureEngine::EdgeSummary& Summary() const { return e_; }
 
     // An edge leaving its band at tLeave, arriving in the other at tArrive, crossing 50 % at t50.
     void Add(bool rising, double tLeave, double tArrive, double t50) {
@@ -190,7 +192,7 @@ class EdgeAccumulator {
     }
 
   private:
-    MeasureEngine::EdgeSummary& e_;
+    MeasureEngine::EdgeSummary e_;
     double near_;
     bool havePrevious_ = false;
     double previous_ = 0.0;  // 50 % instant of the last edge, index units
@@ -226,11 +228,13 @@ void ScanEdges(const Series& s, int first, int end, const ReferenceLevels& ref, 
     if (i >= end)
         return;
     bool high = s.IsHigh(i);
-    EdgeAccumulator sums(e, near);
+    EdgeAccumulator sums(near);
     while (true) {
         const Passage p = high ? s.FallFrom(i, end) : s.RiseFrom(i, end);
-        if (p.to >= end)
+        if (p.to >= end) {
+            e = sums.Summary();
             return;
+        }
         const int j = p.to;
         const int a = p.from;  // last sample of the band left
         const double tLeave = cross(a, nextValid(a), high ? ref.l90 : ref.l10);
@@ -346,40 +350,30 @@ class CodeEdgeScan {
           t_(t),
           ref_(ref) {}
 
-    void Run(EdgeAccumulator& sums) const {
+    // The edges' sums; `near` as for EdgeSummary::nearRise.
+    MeasureEngine::EdgeSummary Run(double near) const {
+        EdgeAccumulator sums(near);
         enum class State { kSeek, kLow, kHigh };
         State state = State::kSeek;
         int last = 0;  // the last sample in the band the walk is in
         const int blocks = (end_ - first_ + kBlock - 1) >> kBlockShift;
         for (int b = 0; b < blocks; ++b) {
-            const int start = Start(b);
-            const int lo = blockMin_[b];
-            const int hi = blockMax_[b];
-            // Blocks without a sample in the band the walk looks for only move `last`.
+            // Blocks without a sample in the band the walk looks for are stepped over; those
+            // holding the band it is in only move `last`.
             if (state == State::kSeek) {
-                if (lo > t_.low && hi < t_.high)
-                    continue;
+                b = NextBlock(b, blocks, t_.low, t_.high);
             } else if (state == State::kLow) {
-                if (hi < t_.high) {
-                    if (hi <= t_.low) {
-                        last = End(b) - 1;  // all low, none missing
-                    } else if (lo <= t_.low) {
-                        const std::uint64_t low = MasksOf(b).low;
-                        if (low != 0)
-                            last = start + Highest(low);
-                    }
-                    continue;
-                }
-            } else if (lo > t_.low) {
-                if (lo >= t_.high && hi < kCodeCount - 1) {
-                    last = End(b) - 1;  // all high, none missing
-                } else if (hi >= t_.high) {
-                    const std::uint64_t high = MasksOf(b).high;
-                    if (high != 0)
-                        last = start + Highest(high);
-                }
-                continue;
+                const int next = NextBlock(b, blocks, -1, t_.high);
+                last = LastLowBefore(b, next, last);
+                b = next;
+            } else {
+                const int next = NextBlock(b, blocks, t_.low, kCodeCount);
+                last = LastHighBefore(b, next, last);
+                b = next;
             }
+            if (b == blocks)
+                break;
+            const int start = Start(b);
             const BlockMasks m = MasksOf(b);
             std::uint64_t from = ~std::uint64_t{0};  // the bits not walked yet
             while (from != 0) {
@@ -411,11 +405,65 @@ class CodeEdgeScan {
                 from = Above(j);
             }
         }
+        return sums.Summary();
     }
 
   private:
     int Start(int b) const { return first_ + (b << kBlockShift); }
-    int End(int b) const { return std::min(Start(b) + kBlock, end_); }
+
+    // The first block from b on whose smallest code is at most `low` or whose largest is at
+    // least `high`, or `blocks` if none; eight blocks compared at a time.
+    int NextBlock(int b, int blocks, int low, int high) const {
+#if defined(__SSE2__)
+        const __m128i lowPlus = _mm_set1_epi16(static_cast<short>(low + 1));
+        const __m128i highLess = _mm_set1_epi16(static_cast<short>(high - 1));
+        for (; b + 8 <= blocks; b += 8) {
+            const __m128i mins = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blockMin_ + b));
+            const __m128i maxs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blockMax_ + b));
+            const __m128i hit =
+                _mm_or_si128(_mm_cmpgt_epi16(lowPlus, mins), _mm_cmpgt_epi16(maxs, highLess));
+            const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(hit));
+            if (bits != 0)
+                return b + std::countr_zero(bits) / 2;
+        }
+#endif
+        for (; b < blocks; ++b) {
+            if (blockMin_[b] <= low || blockMax_[b] >= high)
+                break;
+        }
+        return b;
+    }
+
+    // The last sample at or below 10 % in blocks [from, to), none of which reaches 90 %; `last`
+    // if there is none.
+    int LastLowBefore(int from, int to, int last) const {
+        for (int b = to - 1; b >= from; --b) {
+            if (blockMin_[b] > t_.low)
+                continue;
+            if (blockMax_[b] <= t_.low)
+                return End(b) - 1;  // all low, none missing
+            return Start(b) + Highest(MasksOf(b).low);
+        }
+        return last;
+    }
+
+    // The last valid sample at or above 90 % in blocks [from, to), none of which comes down to
+    // 10 %; `last` if there is none.
+    int LastHighBefore(int from, int to, int last) const {
+        for (int b = to - 1; b >= from; --b) {
+            if (blockMax_[b] < t_.high)
+                continue;
+            if (blockMin_[b] >= t_.high && blockMax_[b] < kCodeCount - 1)
+                return End(b) - 1;  // all high, none missing
+            const std::uint64_t high = MasksOf(b).high;
+            if (high != 0)
+                return Start(b) + Highest(high);
+        }
+        return last;
+    }
+    int End(int b) const {
+        return std::min(Start(b) + kBlock, end_);
+    }
 
     // The block's masks, missing samples taken out of those looking upwards (only a block
     // reaching the top code can hold one).
@@ -430,8 +478,12 @@ class CodeEdgeScan {
         return m;
     }
 
-    bool Valid(int i) const { return !MissingIn<Shift>(w_[i]); }
-    double Value(int i) const { return CodeOf<Shift>(w_[i]); }
+    bool Valid(int i) const {
+        return !MissingIn<Shift>(w_[i]);
+    }
+    double Value(int i) const {
+        return CodeOf<Shift>(w_[i]);
+    }
     int NextValid(int i) const {
         do {
             ++i;
@@ -610,13 +662,14 @@ void MeasureEngine::AnalyseChannel(const MeasureInput& in, int channel, SampleRa
     const int below50 = twice50 % 2 == 0 ? twice50 / 2 - 1 : twice50 / 2;
     const int above50 = twice50 / 2 + 1;
     const CodeThresholds t{lowT, highT, below50, above50};
-    EdgeAccumulator sums(out.edges, near);
     if (channel == 0)
-        CodeEdgeScan<0>(words, gate.first, gate.end, blockMin_.data(), blockMax_.data(), t, ref)
-            .Run(sums);
+        out.edges =
+            CodeEdgeScan<0>(words, gate.first, gate.end, blockMin_.data(), blockMax_.data(), t, ref)
+                .Run(near);
     else
-        CodeEdgeScan<16>(words, gate.first, gate.end, blockMin_.data(), blockMax_.data(), t, ref)
-            .Run(sums);
+        out.edges = CodeEdgeScan<16>(words, gate.first, gate.end, blockMin_.data(),
+                                     blockMax_.data(), t, ref)
+                        .Run(near);
 }
 
 // ---------------------------------------------------------------- MATH
