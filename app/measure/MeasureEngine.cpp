@@ -357,6 +357,7 @@ class CodeEdgeScan {
         State state = State::kSeek;
         int last = 0;  // the last sample in the band the walk is in
         const int blocks = (end_ - first_ + kBlock - 1) >> kBlockShift;
+        FetchAhead fetch;
         for (int b = 0; b < blocks; ++b) {
             // Blocks without a sample in the band the walk looks for are stepped over; those
             // holding the band it is in only move `last`.
@@ -373,6 +374,7 @@ class CodeEdgeScan {
             }
             if (b == blocks)
                 break;
+            fetch.Before(*this, b, blocks);
             const int start = Start(b);
             const BlockMasks m = MasksOf(b);
             std::uint64_t from = ~std::uint64_t{0};  // the bits not walked yet
@@ -410,6 +412,79 @@ class CodeEdgeScan {
 
   private:
     int Start(int b) const { return first_ + (b << kBlockShift); }
+
+    // The first block from b on that the walk may have to compare: one holding a sample at or
+    // below 10 % or at or above 90 % that is neither all low nor all high without a missing
+    // sample; `blocks` if none. Eight blocks at a time.
+    int NextCandidate(int b, int blocks) const {
+#if defined(__SSE2__)
+        const __m128i low = _mm_set1_epi16(static_cast<short>(t_.low));
+        const __m128i lowPlus = _mm_set1_epi16(static_cast<short>(t_.low + 1));
+        const __m128i high = _mm_set1_epi16(static_cast<short>(t_.high));
+        const __m128i highLess = _mm_set1_epi16(static_cast<short>(t_.high - 1));
+        const __m128i topCode = _mm_set1_epi16(kCodeCount - 1);
+        for (; b + 8 <= blocks; b += 8) {
+            const __m128i mins = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blockMin_ + b));
+            const __m128i maxs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blockMax_ + b));
+            const __m128i inBand =
+                _mm_or_si128(_mm_cmpgt_epi16(lowPlus, mins), _mm_cmpgt_epi16(maxs, highLess));
+            const __m128i notAllLow = _mm_cmpgt_epi16(maxs, low);
+            const __m128i notAllHigh =
+                _mm_or_si128(_mm_cmpgt_epi16(high, mins), _mm_cmpeq_epi16(maxs, topCode));
+            const __m128i hit = _mm_and_si128(_mm_and_si128(inBand, notAllLow), notAllHigh);
+            const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(hit));
+            if (bits != 0)
+                return b + std::countr_zero(bits) / 2;
+        }
+#endif
+        for (; b < blocks; ++b) {
+            const int lo = blockMin_[b];
+            const int hi = blockMax_[b];
+            if ((lo <= t_.low || hi >= t_.high) && hi > t_.low &&
+                (lo < t_.high || hi == kCodeCount - 1))
+                break;
+        }
+        return b;
+    }
+
+    // Fetches the blocks the walk may compare a few ahead of it: since the summary read the
+    // record it has left the nearer caches, and the comparisons come too far apart for the
+    // hardware to foresee them.
+    class FetchAhead {
+      public:
+        // Before block b is compared: the next candidates after it on their way.
+        void Before(const CodeEdgeScan& scan, int b, int blocks) {
+            while (count_ > 0 && queued_[head_] <= b) {
+                head_ = (head_ + 1) % kAhead;
+                --count_;
+            }
+            if (next_ <= b)
+                next_ = b + 1;
+            while (count_ < kAhead && next_ < blocks) {
+                const int c = scan.NextCandidate(next_, blocks);
+                if (c == blocks) {
+                    next_ = blocks;
+                    break;
+                }
+#if defined(__SSE2__)
+                const char* bytes = reinterpret_cast<const char*>(scan.w_ + scan.Start(c));
+                for (int offset = 0; offset < kBlock * 4; offset += 64)
+                    _mm_prefetch(bytes + offset, _MM_HINT_T0);
+                _mm_prefetch(bytes + kBlock * 4 - 1, _MM_HINT_T0);
+#endif
+                queued_[(head_ + count_) % kAhead] = c;
+                ++count_;
+                next_ = c + 1;
+            }
+        }
+
+      private:
+        static constexpr int kAhead = 8;
+        int queued_[kAhead] = {};
+        int head_ = 0;
+        int count_ = 0;
+        int next_ = 0;  // the first block not looked at for candidates
+    };
 
     // The first block from b on whose smallest code is at most `low` or whose largest is at
     // least `high`, or `blocks` if none; eight blocks compared at a time.
