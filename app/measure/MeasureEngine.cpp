@@ -467,10 +467,19 @@ class CodeEdgeScan {
                     break;
                 }
 #if defined(__SSE2__)
-                const char* bytes = reinterpret_cast<const char*>(scan.w_ + scan.Start(c));
-                for (int offset = 0; offset < kBlock * 4; offset += 64)
-                    _mm_prefetch(bytes + offset, _MM_HINT_T0);
-                _mm_prefetch(bytes + kBlock * 4 - 1, _MM_HINT_T0);
+                // The block, and the sample before it: an edge may leave its band there. The
+                // addresses are reckoned as numbers: they may lie past the record's ends, where
+                // a prefetch is harmless but a pointer may not point.
+                const std::uintptr_t block =
+                    reinterpret_cast<std::uintptr_t>(scan.w_) +
+                    static_cast<std::uintptr_t>(scan.Start(c)) * sizeof(SampleWord);
+                auto fetch = [](std::uintptr_t at) {
+                    _mm_prefetch(reinterpret_cast<const char*>(at), _MM_HINT_T0);
+                };
+                fetch(block - sizeof(SampleWord));
+                for (std::uintptr_t offset = 0; offset < kBlock * sizeof(SampleWord); offset += 64)
+                    fetch(block + offset);
+                fetch(block + kBlock * sizeof(SampleWord) - 1);
 #endif
                 queued_[(head_ + count_) % kAhead] = c;
                 ++count_;
