@@ -58,6 +58,10 @@ template <int Shift>
 void Summarise(const SampleWord* words, int blocks, std::uint32_t* counts, std::uint16_t* blockMin,
                std::uint16_t* blockMax) {
     CodeTables tables(counts);
+    // Blocks of one code in a row are counted together, so that they do not each wait for the
+    // count the one before stored.
+    int runCode = 0;
+    std::uint32_t runCount = 0;
     for (int b = 0; b < blocks; ++b) {
         const SampleWord* w = words + (b << kMeasureBlockShift);
         const __m256i c0 = Codes16<Shift>(w);
@@ -71,7 +75,12 @@ void Summarise(const SampleWord* words, int blocks, std::uint32_t* counts, std::
         blockMin[b] = static_cast<std::uint16_t>(lo);
         blockMax[b] = static_cast<std::uint16_t>(hi);
         if (lo == hi) {
-            counts[lo] += kMeasureBlock;
+            if (lo != runCode) {
+                counts[runCode] += runCount;
+                runCode = lo;
+                runCount = 0;
+            }
+            runCount += kMeasureBlock;
             continue;
         }
         // Codes above the smallest as bytes (above 255 they saturate), 32 to a vector.
@@ -105,6 +114,7 @@ void Summarise(const SampleWord* words, int blocks, std::uint32_t* counts, std::
         // out of the vectors costs more).
         tables.CountBlock([w](int k) { return CodeOf<Shift>(w[k]); });
     }
+    counts[runCode] += runCount;
 }
 
 }  // namespace

@@ -69,6 +69,15 @@ TEST(MeasureKernels, EveryBuildCountsAndBoundsLikePlainCounting) {
         std::vector<std::vector<SampleWord>> records;
         for (int blocks : {1, 2, 37, 500, 9000})
             records.push_back(RandomWords(rng, blocks));
+        // Runs of blocks of one code, code 0 among them, with a block of two codes now and
+        // then.
+        records.emplace_back();
+        for (int b = 0; b < 3000; ++b) {
+            const int code = (b / 37) % 3 == 0 ? 0 : 300 + (b / 37) % 5;
+            for (int k = 0; k < kMeasureBlock; ++k)
+                records.back().push_back(
+                    MakeSampleWord(b % 101 == 0 && k == 9 ? 1023 : code, 1023 - code));
+        }
         // 2^20 samples of blocks of three codes, one of them in all but two samples: counted
         // one at a time, its count outgrows a 16-bit table entry many times over.
         records.emplace_back(std::size_t{1} << 20, MakeSampleWord(3, 1020));
