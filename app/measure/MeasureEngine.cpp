@@ -249,50 +249,15 @@ void ScanEdges(const Series& s, int first, int end, const ReferenceLevels& ref, 
 
 // ---------------------------------------------------------------- channel series
 
-// The thresholds a block is compared with: at or below 10 %, at or above 90 %, below and above
-// 50 %, as whole codes.
-struct CodeThresholds {
-    int low;
-    int high;
-    int below50;
-    int above50;
-};
-
-// Bit k of each mask stands for sample w[k] of one block.
-struct BlockMasks {
-    std::uint64_t low = 0;
-    std::uint64_t high = 0;
-    std::uint64_t below50 = 0;
-    std::uint64_t above50 = 0;
-};
-
-// Compares the `count` samples of one block (at most kBlock) with the thresholds. A missing
-// half reads as 1023.
+// Compares the `count` samples of one block (at most kBlock) with the thresholds: a whole
+// block by `compare` (the widest build this machine runs), a partial one here. A missing half
+// reads as 1023.
 template <int Shift>
-BlockMasks CompareBlock(const SampleWord* w, int count, const CodeThresholds& t) {
+BlockMasks CompareBlock(const SampleWord* w, int count, const CodeThresholds& t,
+                        CodeCompare* compare) {
+    if (count == kBlock)
+        return compare(w, Shift, t);
     BlockMasks m;
-#if defined(__SSE2__)
-    if (count == kBlock) {
-        // a <= x is x + 1 > a, and a >= x is a > x - 1 (no code comes near the 16-bit limits).
-        const __m128i low = _mm_set1_epi16(static_cast<short>(t.low + 1));
-        const __m128i high = _mm_set1_epi16(static_cast<short>(t.high - 1));
-        const __m128i below = _mm_set1_epi16(static_cast<short>(t.below50 + 1));
-        const __m128i above = _mm_set1_epi16(static_cast<short>(t.above50 - 1));
-        auto bits = [](__m128i x, __m128i y, int k) {
-            const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(x, y)));
-            return static_cast<std::uint64_t>(m) << k;
-        };
-        for (int k = 0; k < kBlock; k += 16) {
-            const __m128i c0 = PackedCodes<Shift>(w + k);
-            const __m128i c1 = PackedCodes<Shift>(w + k + 8);
-            m.low |= bits(_mm_cmpgt_epi16(low, c0), _mm_cmpgt_epi16(low, c1), k);
-            m.high |= bits(_mm_cmpgt_epi16(c0, high), _mm_cmpgt_epi16(c1, high), k);
-            m.below50 |= bits(_mm_cmpgt_epi16(below, c0), _mm_cmpgt_epi16(below, c1), k);
-            m.above50 |= bits(_mm_cmpgt_epi16(c0, above), _mm_cmpgt_epi16(c1, above), k);
-        }
-        return m;
-    }
-#endif
     for (int k = 0; k < count; ++k) {
         const int c = CodeOf<Shift>(w[k]);
         m.low |= static_cast<std::uint64_t>(c <= t.low) << k;
@@ -553,7 +518,7 @@ class CodeEdgeScan {
     // reaching the top code can hold one).
     BlockMasks MasksOf(int b) const {
         const int start = Start(b);
-        BlockMasks m = CompareBlock<Shift>(w_ + start, End(b) - start, t_);
+        BlockMasks m = CompareBlock<Shift>(w_ + start, End(b) - start, t_, compare_);
         if (blockMax_[b] == kCodeCount - 1) {
             const std::uint64_t missing = MissingMask<Shift>(w_ + start, End(b) - start);
             m.high &= ~missing;
@@ -624,6 +589,7 @@ class CodeEdgeScan {
     const std::uint16_t* blockMax_;
     CodeThresholds t_;
     ReferenceLevels ref_;
+    CodeCompare* compare_ = BestCodeSummaryKernel().compare;
 };
 
 // MATH values, NaN where there is none: every comparison with NaN is false, so no search stops

@@ -136,14 +136,51 @@ void SummariseBaseline(const SampleWord* words, int blocks, int shift, std::uint
         Summarise<16>(words, blocks, counts, blockMin, blockMax);
 }
 
+template <int Shift>
+BlockMasks Compare(const SampleWord* w, const CodeThresholds& t) {
+    BlockMasks m;
+#if defined(__SSE2__)
+    // a <= x is x + 1 > a, and a >= x is a > x - 1 (no code comes near the 16-bit limits).
+    const __m128i low = _mm_set1_epi16(static_cast<short>(t.low + 1));
+    const __m128i high = _mm_set1_epi16(static_cast<short>(t.high - 1));
+    const __m128i below = _mm_set1_epi16(static_cast<short>(t.below50 + 1));
+    const __m128i above = _mm_set1_epi16(static_cast<short>(t.above50 - 1));
+    auto bits = [](__m128i x, __m128i y, int k) {
+        const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(x, y)));
+        return static_cast<std::uint64_t>(m) << k;
+    };
+    for (int k = 0; k < kMeasureBlock; k += 16) {
+        const __m128i c0 = PackedCodes<Shift>(w + k);
+        const __m128i c1 = PackedCodes<Shift>(w + k + 8);
+        m.low |= bits(_mm_cmpgt_epi16(low, c0), _mm_cmpgt_epi16(low, c1), k);
+        m.high |= bits(_mm_cmpgt_epi16(c0, high), _mm_cmpgt_epi16(c1, high), k);
+        m.below50 |= bits(_mm_cmpgt_epi16(below, c0), _mm_cmpgt_epi16(below, c1), k);
+        m.above50 |= bits(_mm_cmpgt_epi16(c0, above), _mm_cmpgt_epi16(c1, above), k);
+    }
+#else
+    for (int k = 0; k < kMeasureBlock; ++k) {
+        const int c = CodeOf<Shift>(w[k]);
+        m.low |= static_cast<std::uint64_t>(c <= t.low) << k;
+        m.high |= static_cast<std::uint64_t>(c >= t.high) << k;
+        m.below50 |= static_cast<std::uint64_t>(c <= t.below50) << k;
+        m.above50 |= static_cast<std::uint64_t>(c >= t.above50) << k;
+    }
+#endif
+    return m;
+}
+
+BlockMasks CompareBaseline(const SampleWord* words, int shift, const CodeThresholds& t) {
+    return shift == 0 ? Compare<0>(words, t) : Compare<16>(words, t);
+}
+
 const CodeSummaryKernel kKernels[] = {
 #if defined(LUMATRACE_MEASURE_AVX2)
-    {"avx2", &HasAvx2AndPopcnt, &avx2::SummariseCodesAvx2},
+    {"avx2", &HasAvx2AndPopcnt, &avx2::SummariseCodesAvx2, &avx2::CompareCodesAvx2},
 #endif
 #if defined(__SSE2__)
-    {"sse2", &RunsEverywhere, &SummariseBaseline},
+    {"sse2", &RunsEverywhere, &SummariseBaseline, &CompareBaseline},
 #else
-    {"plain", &RunsEverywhere, &SummariseBaseline},
+    {"plain", &RunsEverywhere, &SummariseBaseline, &CompareBaseline},
 #endif
 };
 constexpr int kKernelCount = static_cast<int>(sizeof(kKernels) / sizeof(kKernels[0]));

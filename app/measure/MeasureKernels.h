@@ -1,6 +1,7 @@
-// The scan that summarises a channel's codes block by block, built for several instruction sets
-// and chosen at run time (the program is built for the plain x86-64 baseline), and the helpers
-// the engine's other block loops share with it.
+// The scans over a channel's codes block by block (the summary and the comparison with the
+// reference levels), built for several instruction sets and chosen at run time (the program is
+// built for the plain x86-64 baseline), and the helpers the engine's other block loops share with
+// it.
 #pragma once
 
 #include <cstdint>
@@ -90,9 +91,31 @@ class CodeTables {
     alignas(64) std::uint16_t t_[kTables][kCodeCount] = {};
 };
 
-// One build of the summary. For the whole blocks 0 .. blocks - 1 of `words` (block b is
-// words[64 b] .. words[64 b + 63]) of the channel whose code is at bit `shift` (0 or 16): the
-// smallest and the largest code of each block into blockMin[b] and blockMax[b], and each
+// The thresholds a block is compared with, as whole codes: at or below `low` (10 %), at or
+// above `high` (90 %), at or below `below50` and at or above `above50` (either side of 50 %).
+// Each lies within 0 .. 1023.
+struct CodeThresholds {
+    int low;
+    int high;
+    int below50;
+    int above50;
+};
+
+// Bit k of each mask stands for sample w[k] of one block.
+struct BlockMasks {
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+    std::uint64_t below50 = 0;
+    std::uint64_t above50 = 0;
+};
+
+// The masks of one whole block of `words` of the channel whose code is at bit `shift` (0 or
+// 16) compared with the thresholds; a missing half reads as code 1023.
+using CodeCompare = BlockMasks(const SampleWord* words, int shift, const CodeThresholds& t);
+
+// One build of the summary and of the comparison. For the whole blocks 0 .. blocks - 1 of `words`
+// (block b is words[64 b] .. words[64 b + 63]) of the channel whose code is at bit `shift` (0 or
+// 16): the smallest and the largest code of each block into blockMin[b] and blockMax[b], and each
 // sample counted once into counts[code] (1,024 entries, added to). A missing half reads as
 // code 1023; the caller counts those apart.
 struct CodeSummaryKernel {
@@ -100,6 +123,7 @@ struct CodeSummaryKernel {
     bool (*supported)();  // whether this CPU and OS can run it
     void (*summarise)(const SampleWord* words, int blocks, int shift, std::uint32_t* counts,
                       std::uint16_t* blockMin, std::uint16_t* blockMax);
+    CodeCompare* compare;
 };
 
 // Every build compiled in, widest first; the last one runs everywhere.

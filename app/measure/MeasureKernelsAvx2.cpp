@@ -117,7 +117,45 @@ void Summarise(const SampleWord* words, int blocks, std::uint32_t* counts, std::
     counts[runCode] += runCount;
 }
 
+// The 32 bytes of two comparisons of Codes16 vectors (all ones where true) as 32 bits, bit k
+// for sample k: packing leaves groups of four samples out of order, one permutation of the
+// 32-bit lanes puts them back.
+std::uint32_t Bits32(__m256i x, __m256i y) {
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packs_epi16(x, y), order);
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
+}
+
+template <int Shift>
+BlockMasks Compare(const SampleWord* w, const CodeThresholds& t) {
+    const __m256i c0 = Codes16<Shift>(w);
+    const __m256i c1 = Codes16<Shift>(w + 16);
+    const __m256i c2 = Codes16<Shift>(w + 32);
+    const __m256i c3 = Codes16<Shift>(w + 48);
+    // a <= x is x + 1 > a, and a >= x is a > x - 1 (no code comes near the 16-bit limits).
+    auto atMost = [&](int x) {
+        const __m256i v = _mm256_set1_epi16(static_cast<short>(x + 1));
+        return Bits32(_mm256_cmpgt_epi16(v, c0), _mm256_cmpgt_epi16(v, c1)) |
+               std::uint64_t{Bits32(_mm256_cmpgt_epi16(v, c2), _mm256_cmpgt_epi16(v, c3))} << 32;
+    };
+    auto atLeast = [&](int x) {
+        const __m256i v = _mm256_set1_epi16(static_cast<short>(x - 1));
+        return Bits32(_mm256_cmpgt_epi16(c0, v), _mm256_cmpgt_epi16(c1, v)) |
+               std::uint64_t{Bits32(_mm256_cmpgt_epi16(c2, v), _mm256_cmpgt_epi16(c3, v))} << 32;
+    };
+    BlockMasks m;
+    m.low = atMost(t.low);
+    m.high = atLeast(t.high);
+    m.below50 = atMost(t.below50);
+    m.above50 = atLeast(t.above50);
+    return m;
+}
+
 }  // namespace
+
+BlockMasks CompareCodesAvx2(const SampleWord* words, int shift, const CodeThresholds& t) {
+    return shift == 0 ? Compare<0>(words, t) : Compare<16>(words, t);
+}
 
 void SummariseCodesAvx2(const SampleWord* words, int blocks, int shift, std::uint32_t* counts,
                         std::uint16_t* blockMin, std::uint16_t* blockMax) {

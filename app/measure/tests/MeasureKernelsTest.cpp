@@ -1,6 +1,7 @@
-// Every build of the code summary this machine runs against plain counting, one sample at a
-// time: blocks of one code, of a few neighbouring codes, of two far apart, of any codes, with
-// missing halves, and a record long enough to empty the 16-bit tables several times.
+// Every build of the code summary and comparison this machine runs against plain counting and
+// comparing, one sample at a time: blocks of one code, of a few neighbouring codes, of two far
+// apart, of any codes, with missing halves, and a record long enough to empty the 16-bit
+// tables several times.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <iostream>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "app/measure/MeasureKernels.h"
@@ -116,6 +118,55 @@ TEST(MeasureKernels, EveryBuildCountsAndBoundsLikePlainCounting) {
                 EXPECT_EQ(got, want) << blocks << " blocks, shift " << shift;
                 EXPECT_EQ(gotMin, wantMin) << blocks << " blocks, shift " << shift;
                 EXPECT_EQ(gotMax, wantMax) << blocks << " blocks, shift " << shift;
+            }
+        }
+    }
+}
+
+TEST(MeasureKernels, EveryBuildComparesLikePlainComparison) {
+    for (int index = 0; index < CodeSummaryKernelCount(); ++index) {
+        const CodeSummaryKernel& kernel = CodeSummaryKernelAt(index);
+        if (!kernel.supported()) {
+            std::cout << "code comparison kernel " << kernel.name
+                      << " not checked: this CPU cannot run it\n";
+            continue;
+        }
+        SCOPED_TRACE(kernel.name);
+        std::mt19937 rng(20261211);
+        const std::vector<SampleWord> words = RandomWords(rng, 400);
+        for (int b = 0; b < 400; ++b) {
+            const SampleWord* w = words.data() + static_cast<std::ptrdiff_t>(b) * kMeasureBlock;
+            // Thresholds anywhere, the extreme codes among them, and next to this block's codes.
+            auto pick = [&] {
+                switch (rng() % 4) {
+                    case 0:
+                        return rng() % 2 ? 0 : 1023;
+                    case 1:
+                        return static_cast<int>((w[rng() % kMeasureBlock] >> (rng() % 2 * 16)) &
+                                                kCodeMask);
+                    default:
+                        return static_cast<int>(rng() % 1024);
+                }
+            };
+            const CodeThresholds t{pick(), pick(), pick(), pick()};
+            for (int shift : {0, 16}) {
+                BlockMasks want;
+                for (int k = 0; k < kMeasureBlock; ++k) {
+                    const int c = static_cast<int>((w[k] >> shift) & kCodeMask);
+                    want.low |= std::uint64_t{c <= t.low} << k;
+                    want.high |= std::uint64_t{c >= t.high} << k;
+                    want.below50 |= std::uint64_t{c <= t.below50} << k;
+                    want.above50 |= std::uint64_t{c >= t.above50} << k;
+                }
+                const BlockMasks got = kernel.compare(w, shift, t);
+                const std::string what =
+                    "block " + std::to_string(b) + ", shift " + std::to_string(shift) +
+                    ", thresholds " + std::to_string(t.low) + " " + std::to_string(t.high) + " " +
+                    std::to_string(t.below50) + " " + std::to_string(t.above50);
+                ASSERT_EQ(got.low, want.low) << what;
+                ASSERT_EQ(got.high, want.high) << what;
+                ASSERT_EQ(got.below50, want.below50) << what;
+                ASSERT_EQ(got.above50, want.above50) << what;
             }
         }
     }
