@@ -640,6 +640,107 @@ struct ValueSeries {
     }
 };
 
+// ---------------------------------------------------------------- MATH values
+
+// What the first pass over the MATH values gathers: extremes, count, and sums in four lanes
+// (lane k takes the samples k, k + 4, ... of the gate), so that each addition does not wait
+// for the one before.
+struct MathFirstPass {
+    static constexpr int kLanes = 4;
+    double lo = std::numeric_limits<double>::infinity();
+    double hi = -std::numeric_limits<double>::infinity();
+    std::uint64_t count = 0;
+    double sum[kLanes] = {};
+};
+
+// The MATH value of each word into v (NaN where a source is missing or a quotient is by zero):
+// the operation of CombineMath on the mapping's operands, as the trace computes it, with the
+// operator and the sources' bits (ShiftA, ShiftB) fixed so that nothing is chosen per sample.
+template <MathOperator Op, int ShiftA, int ShiftB>
+void MathValues(const SampleWord* words, int n, const MathMapping& mapping, double* v,
+                MathFirstPass& pass) {
+    constexpr bool kJoint = ShiftA != ShiftB;
+    // Products and quotients take the operands in volts: the mapping's tables of a / 1000 and
+    // b / 1000 hold exactly what CombineMath works out.
+    constexpr bool kVolts = Op == MathOperator::Mul || Op == MathOperator::Div;
+    const double* tableA = kVolts ? mapping.VoltsTableA() : mapping.TableA();
+    const double* tableB = kVolts ? mapping.VoltsTableB() : mapping.TableB();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    double lo = pass.lo;
+    double hi = pass.hi;
+    std::uint64_t count = 0;
+    double sum[MathFirstPass::kLanes] = {};
+    // Without branches: min and max keep their side when x is NaN, and a sum that starts at +0
+    // never becomes -0, so adding +0 in place of a missing value leaves it as it was.
+    auto one = [&](int i, double& laneSum) {
+        const SampleWord w = words[i];
+        const double a = tableA[CodeOf<ShiftA>(w)];
+        const double b = tableB[CodeOf<ShiftB>(w)];
+        double m = 0.0;
+        bool none = MissingIn<ShiftA>(w) || (kJoint && MissingIn<ShiftB>(w));
+        if constexpr (Op == MathOperator::Add) {
+            m = a + b;
+        } else if constexpr (Op == MathOperator::Sub) {
+            m = a - b;
+        } else if constexpr (Op == MathOperator::Mul) {
+            m = a * b * 1000.0;
+        } else {
+            none = none || b == 0.0;  // b / 1000 is 0 exactly when b is
+            m = a / b * 1000.0;
+        }
+        const double x = none ? nan : m / 1000.0;
+        v[i] = x;
+        const bool valid = !std::isnan(x);
+        lo = std::min(lo, x);
+        hi = std::max(hi, x);
+        laneSum += valid ? x : 0.0;
+        count += valid ? 1u : 0u;
+    };
+    int i = 0;
+    for (; i + MathFirstPass::kLanes <= n; i += MathFirstPass::kLanes) {
+        one(i, sum[0]);
+        one(i + 1, sum[1]);
+        one(i + 2, sum[2]);
+        one(i + 3, sum[3]);
+    }
+    for (int k = 0; i < n; ++i, ++k)
+        one(i, sum[k]);
+    pass.lo = lo;
+    pass.hi = hi;
+    pass.count = count;
+    for (int k = 0; k < MathFirstPass::kLanes; ++k)
+        pass.sum[k] = sum[k];
+}
+
+template <MathOperator Op>
+void MathValuesOf(const MathMapping& mapping, const SampleWord* words, int n, double* v,
+                  MathFirstPass& pass) {
+    const int shiftA = mapping.ShiftA();
+    const int shiftB = mapping.ShiftB();
+    if (shiftA == 0 && shiftB == 0)
+        MathValues<Op, 0, 0>(words, n, mapping, v, pass);
+    else if (shiftA == 0)
+        MathValues<Op, 0, 16>(words, n, mapping, v, pass);
+    else if (shiftB == 0)
+        MathValues<Op, 16, 0>(words, n, mapping, v, pass);
+    else
+        MathValues<Op, 16, 16>(words, n, mapping, v, pass);
+}
+
+void MathValuesFor(const MathMapping& mapping, const SampleWord* words, int n, double* v,
+                   MathFirstPass& pass) {
+    switch (mapping.Op()) {
+        case MathOperator::Add:
+            return MathValuesOf<MathOperator::Add>(mapping, words, n, v, pass);
+        case MathOperator::Sub:
+            return MathValuesOf<MathOperator::Sub>(mapping, words, n, v, pass);
+        case MathOperator::Mul:
+            return MathValuesOf<MathOperator::Mul>(mapping, words, n, v, pass);
+        case MathOperator::Div:
+            return MathValuesOf<MathOperator::Div>(mapping, words, n, v, pass);
+    }
+}
+
 SampleRange Clip(SampleRange gate, std::size_t recordSize) {
     const int size = static_cast<int>(std::min<std::size_t>(recordSize, 0x7FFFFFFF));
     gate.first = std::clamp(gate.first, 0, size);
@@ -750,8 +851,6 @@ void MeasureEngine::AnalyseMath(const MeasureInput& in, SampleRange gate, Analys
     }
     math.mathScale = 1;
     const MathMapping mapping(view, ViewGeometry{}, math);
-    const int a = mapping.FirstSource();
-    const int b = mapping.SecondSource();
 
     // MATH values in the units the trace is scaled in, divided by 1000: volts for sums and
     // differences, V^2 and V/V for products and quotients.
@@ -759,31 +858,13 @@ void MeasureEngine::AnalyseMath(const MeasureInput& in, SampleRange gate, Analys
     mathValues_.resize(static_cast<std::size_t>(n));
     double* v = mathValues_.data();
     const SampleWord* words = in.record.data() + gate.first;
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    auto valueOf = [&](SampleWord w) {
-        if (ChannelMissing(w, a) || ChannelMissing(w, b))
-            return nan;
-        const MathResult r = mapping.Value(w);
-        return r.divideByZero ? nan : r.value / 1000.0;
-    };
-    // Sums in four lanes, so that each addition does not wait for the one before.
-    constexpr int kLanes = 4;
-    double lo = std::numeric_limits<double>::infinity();
-    double hi = -lo;
-    std::uint64_t count = 0;
-    double sum[kLanes] = {};
-    for (int i = 0; i < n; i += kLanes) {
-        for (int k = 0; k < kLanes && i + k < n; ++k) {
-            const double x = valueOf(words[i + k]);
-            v[i + k] = x;
-            if (std::isnan(x))
-                continue;
-            lo = std::min(lo, x);
-            hi = std::max(hi, x);
-            sum[k] += x;
-            ++count;
-        }
-    }
+    MathFirstPass pass;
+    MathValuesFor(mapping, words, n, v, pass);
+    constexpr int kLanes = MathFirstPass::kLanes;
+    const double lo = pass.lo;
+    const double hi = pass.hi;
+    const std::uint64_t count = pass.count;
+    const double* sum = pass.sum;
     if (count == 0)
         return;
     out.measurable = true;
