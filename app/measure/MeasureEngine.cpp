@@ -606,23 +606,45 @@ struct ValueSeries {
             ++i;
         return i;
     }
-    Passage RiseFrom(int i, int stop) const {
+    Passage RiseFrom(int i, int stop) const { return Pass<true>(i, stop); }
+    Passage FallFrom(int i, int stop) const { return Pass<false>(i, stop); }
+    // From a sample in the band left: the first sample in the band reached (`to`), and the
+    // last one in the band left before it (`from`). No sample is in both bands (10 % < 90 %).
+    template <bool Rise>
+    Passage Pass(int i, int stop) const {
         int last = i;
-        for (++i; i < stop; ++i) {
-            if (v[i] <= ref.l10)
-                last = i;
-            else if (v[i] >= ref.l90)
-                return {last, i};
+        int k = i + 1;
+#if defined(__SSE2__)
+        // Eight samples at a time, as two bit masks in record order.
+        const __m128d low = _mm_set1_pd(ref.l10);
+        const __m128d high = _mm_set1_pd(ref.l90);
+        for (; k + 8 <= stop; k += 8) {
+            unsigned left = 0;
+            unsigned reached = 0;
+            for (int q = 0; q < 8; q += 2) {
+                const __m128d x = _mm_loadu_pd(v + k + q);
+                const unsigned below = static_cast<unsigned>(_mm_movemask_pd(_mm_cmple_pd(x, low)));
+                const unsigned above =
+                    static_cast<unsigned>(_mm_movemask_pd(_mm_cmpge_pd(x, high)));
+                left |= (Rise ? below : above) << q;
+                reached |= (Rise ? above : below) << q;
+            }
+            if (reached != 0) {
+                const int j = std::countr_zero(reached);
+                const unsigned before = left & ((1u << j) - 1u);
+                if (before != 0)
+                    last = k + std::bit_width(before) - 1;
+                return {last, k + j};
+            }
+            if (left != 0)
+                last = k + std::bit_width(left) - 1;
         }
-        return {last, stop};
-    }
-    Passage FallFrom(int i, int stop) const {
-        int last = i;
-        for (++i; i < stop; ++i) {
-            if (v[i] >= ref.l90)
-                last = i;
-            else if (v[i] <= ref.l10)
-                return {last, i};
+#endif
+        for (; k < stop; ++k) {
+            if (Rise ? v[k] <= ref.l10 : v[k] >= ref.l90)
+                last = k;
+            else if (Rise ? v[k] >= ref.l90 : v[k] <= ref.l10)
+                return {last, k};
         }
         return {last, stop};
     }
@@ -697,14 +719,81 @@ void MathValues(const SampleWord* words, int n, const MathMapping& mapping, doub
         count += valid ? 1u : 0u;
     };
     int i = 0;
+#if defined(__SSE2__)
+    // Two samples at a time: lanes 0 and 1 of the sums in one register, 2 and 3 in another,
+    // each lane still adding its own samples in record order; the same operations on each
+    // value as one at a time.
+    const __m128d thousand = _mm_set1_pd(1000.0);
+    const __m128d nans = _mm_set1_pd(nan);
+    __m128d lo2 = _mm_set1_pd(lo);
+    __m128d hi2 = _mm_set1_pd(hi);
+    __m128d sum01 = _mm_setzero_pd();
+    __m128d sum23 = _mm_setzero_pd();
+    __m128i count01 = _mm_setzero_si128();
+    __m128i count23 = _mm_setzero_si128();
+    auto two = [&](int j, __m128d& laneSums, __m128i& laneCounts) {
+        const SampleWord w0 = words[j];
+        const SampleWord w1 = words[j + 1];
+        const __m128d a = _mm_set_pd(tableA[CodeOf<ShiftA>(w1)], tableA[CodeOf<ShiftA>(w0)]);
+        const __m128d b = _mm_set_pd(tableB[CodeOf<ShiftB>(w1)], tableB[CodeOf<ShiftB>(w0)]);
+        auto missing = [](SampleWord w) {
+            return -static_cast<long long>(MissingIn<ShiftA>(w) ||
+                                           (kJoint && MissingIn<ShiftB>(w)));
+        };
+        __m128d none = _mm_castsi128_pd(_mm_set_epi64x(missing(w1), missing(w0)));
+        __m128d m;
+        if constexpr (Op == MathOperator::Add) {
+            m = _mm_add_pd(a, b);
+        } else if constexpr (Op == MathOperator::Sub) {
+            m = _mm_sub_pd(a, b);
+        } else if constexpr (Op == MathOperator::Mul) {
+            m = _mm_mul_pd(_mm_mul_pd(a, b), thousand);
+        } else {
+            none = _mm_or_pd(none, _mm_cmpeq_pd(b, _mm_setzero_pd()));
+            m = _mm_mul_pd(_mm_div_pd(a, b), thousand);
+        }
+        const __m128d x =
+            _mm_or_pd(_mm_and_pd(none, nans), _mm_andnot_pd(none, _mm_div_pd(m, thousand)));
+        _mm_storeu_pd(v + j, x);
+        const __m128d valid = _mm_cmpord_pd(x, x);
+        // Each keeps its own side when x is NaN.
+        lo2 = _mm_min_pd(x, lo2);
+        hi2 = _mm_max_pd(x, hi2);
+        laneSums = _mm_add_pd(laneSums, _mm_and_pd(valid, x));
+        laneCounts = _mm_sub_epi64(laneCounts, _mm_castpd_si128(valid));
+    };
+    for (; i + MathFirstPass::kLanes <= n; i += MathFirstPass::kLanes) {
+        two(i, sum01, count01);
+        two(i + 2, sum23, count23);
+    }
+    alignas(16) double lanes[MathFirstPass::kLanes];
+    _mm_store_pd(lanes, sum01);
+    _mm_store_pd(lanes + 2, sum23);
+    std::copy(lanes, lanes + MathFirstPass::kLanes, sum);
+    alignas(16) std::uint64_t counts[MathFirstPass::kLanes];
+    _mm_store_si128(reinterpret_cast<__m128i*>(counts), count01);
+    _mm_store_si128(reinterpret_cast<__m128i*>(counts + 2), count23);
+    count = counts[0] + counts[1] + counts[2] + counts[3];
+    _mm_store_pd(lanes, lo2);
+    lo = std::min(lanes[0], lanes[1]);
+    _mm_store_pd(lanes, hi2);
+    hi = std::max(lanes[0], lanes[1]);
+#else
     for (; i + MathFirstPass::kLanes <= n; i += MathFirstPass::kLanes) {
         one(i, sum[0]);
         one(i + 1, sum[1]);
         one(i + 2, sum[2]);
         one(i + 3, sum[3]);
     }
+#endif
     for (int k = 0; i < n; ++i, ++k)
         one(i, sum[k]);
+    // Taken one at a time in record order, an extreme of 0 is the first value equal to it, -0
+    // or +0 (the lanes above may have met them in another order).
+    for (double* extreme : {&lo, &hi}) {
+        if (*extreme == 0.0)
+            *extreme = *std::find(v, v + n, 0.0);
+    }
     pass.lo = lo;
     pass.hi = hi;
     pass.count = count;
@@ -877,19 +966,43 @@ void MeasureEngine::AnalyseMath(const MeasureInput& in, SampleRange gate, Analys
     const double scale = hi > lo ? kBins / (hi - lo) : 0.0;
     double squares[kLanes] = {};
     double spread[kLanes] = {};
-    for (int i = 0; i < n; i += kLanes) {
-        for (int k = 0; k < kLanes && i + k < n; ++k) {
-            const double x = v[i + k];
-            if (std::isnan(x))
-                continue;
-            const std::size_t bin =
-                static_cast<std::size_t>(std::min(static_cast<int>((x - lo) * scale), kBins - 1));
-            ++h[bin];
-            binSum[bin] += x;
-            squares[k] += x * x;
-            spread[k] += (x - mean) * (x - mean);
+    // The bin met last keeps its sum and count in registers while the values stay in it, as
+    // they do for long on a slow or clean signal: its sum is still taken in record order, but
+    // no addition waits for the one before to be stored.
+    std::size_t runBin = 0;
+    double runSum = binSum[0];
+    std::uint32_t runCount = 0;
+    // A sum that starts at +0 never becomes -0, so adding +0 for a missing value leaves it as
+    // it was.
+    auto one = [&](double x, double& square, double& deviation) {
+        const bool valid = !std::isnan(x);
+        square += valid ? x * x : 0.0;
+        deviation += valid ? (x - mean) * (x - mean) : 0.0;
+        if (!valid)
+            return;
+        const std::size_t bin =
+            static_cast<std::size_t>(std::min(static_cast<int>((x - lo) * scale), kBins - 1));
+        if (bin != runBin) {
+            binSum[runBin] = runSum;
+            h[runBin] += runCount;
+            runBin = bin;
+            runSum = binSum[bin];
+            runCount = 0;
         }
+        runSum += x;
+        ++runCount;
+    };
+    int i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        one(v[i], squares[0], spread[0]);
+        one(v[i + 1], squares[1], spread[1]);
+        one(v[i + 2], squares[2], spread[2]);
+        one(v[i + 3], squares[3], spread[3]);
     }
+    for (int k = 0; i < n; ++i, ++k)
+        one(v[i], squares[k], spread[k]);
+    binSum[runBin] = runSum;
+    h[runBin] += runCount;
     const HistogramLevels l = LevelsOf(h);
     auto levelOf = [&](int bin, bool mode, double extreme) {
         return mode ? binSum[static_cast<std::size_t>(bin)] / h[static_cast<std::size_t>(bin)]
