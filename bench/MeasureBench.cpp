@@ -5,9 +5,10 @@
 // benchmarks' noisy sine (13 periods, noise of +-30 codes), the same sine clean, a square of
 // 1,000 periods clean and with noise of +-20 codes, and a square of 50,000 periods (100,000
 // edges) as the busiest record the edges can make. Also the same with delay and phase (the
-// other channel analysed too), and the MATH trace; and the engine's first pass alone (block
-// extremes and the exact histogram of the codes), which a noisy record's measurements cannot
-// take less than. A table of the ratios follows the benchmark output. On a shared machine add
+// other channel analysed too), and the MATH trace (products, and each operator on the noisy
+// sine); and the engine's first pass alone (block extremes and the exact histogram of the
+// codes), which a noisy record's measurements cannot take less than. A table of the ratios
+// follows the benchmark output. On a shared machine add
 // --benchmark_enable_random_interleaving=true, so that the floor and the measurements are timed
 // under the same load.
 #include <benchmark/benchmark.h>
@@ -104,6 +105,17 @@ void BM_Math(benchmark::State& state) {
     }
 }
 
+// MATH on the noisy sine by each operator (the table above takes products).
+void BM_MathOperator(benchmark::State& state) {
+    MeasureInput in = InputFor(Record(kNoisySine));
+    in.math.op = static_cast<MathOperator>(state.range(0));
+    MeasureEngine engine;
+    for (auto _ : state) {
+        MeasureValues v = engine.Measure(in, MeasureSource::Math, {0, kPoints}, false);
+        benchmark::DoNotOptimize(v);
+    }
+}
+
 // The engine's first pass over CH1 alone: the extremes of each block and the exact histogram
 // of the codes, by the widest build of it this machine runs.
 void BM_CodeSummary(benchmark::State& state) {
@@ -129,6 +141,7 @@ BENCHMARK(BM_Floor);
 BENCHMARK(BM_Channel)->Apply(Signals);
 BENCHMARK(BM_ChannelWithPair)->Apply(Signals);
 BENCHMARK(BM_Math)->Apply(Signals);
+BENCHMARK(BM_MathOperator)->ArgName("op")->DenseRange(0, 3);
 BENCHMARK(BM_CodeSummary)->Apply(Signals);
 
 void PrintSummary(const bench::FastestTimes& times) {
@@ -147,7 +160,13 @@ void PrintSummary(const bench::FastestTimes& times) {
                     kSignalNames[s], one, ratio(one), pair, ratio(pair), math, ratio(math), summary,
                     ratio(summary));
     }
-    std::printf("(CPU microseconds, fastest repetition; target: one source <= 3x floor)\n");
+    std::printf("MATH of the noisy sine and CH2 by operator:");
+    static constexpr const char* kOperators[] = {"CH1+CH2", "CH1-CH2", "CH1*CH2", "CH1/CH2"};
+    for (int op = 0; op < 4; ++op) {
+        const double t = times.Microseconds("BM_MathOperator/op:" + std::to_string(op));
+        std::printf(" %s %.1f us %.2fx;", kOperators[op], t, floor > 0.0 ? t / floor : 0.0);
+    }
+    std::printf("\n(CPU microseconds, fastest repetition; target: one source <= 3x floor)\n");
 }
 
 }  // namespace
