@@ -11,6 +11,7 @@
 
 #include "app/display/ViewGeometry.h"
 #include "app/display/ViewState.h"
+#include "app/measure/MeasureKernels.h"
 
 namespace lumatrace {
 
@@ -28,159 +29,17 @@ using Histogram = std::array<std::uint32_t, kBins + 1>;  // the extra bin counts
 
 // The record is summarised in blocks of kBlock samples: the smallest and largest code of each
 // block let the edge searches step over blocks that cannot hold what they look for.
-constexpr int kBlockShift = 6;
-constexpr int kBlock = 1 << kBlockShift;
+constexpr int kBlockShift = kMeasureBlockShift;
+constexpr int kBlock = kMeasureBlock;
 
-template <int Shift>
-int CodeOf(SampleWord w) {
-    return static_cast<int>((w >> Shift) & kCodeMask);
-}
-
-template <int Shift>
-bool MissingIn(SampleWord w) {
-    return Shift == 0 ? (w & 0xFFFFu) == 0xFFFFu : w >= 0xFFFF0000u;
-}
-
-#if defined(__SSE2__)
-// The codes of words w[0] .. w[7] of one channel as eight 16-bit lanes; a missing half reads
-// as code 1023.
-template <int Shift>
-__m128i PackedCodes(const SampleWord* w) {
-    const __m128i mask = _mm_set1_epi32(static_cast<int>(kCodeMask));
-    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
-    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 4));
-    if constexpr (Shift != 0) {
-        a = _mm_srli_epi32(a, Shift);
-        b = _mm_srli_epi32(b, Shift);
-    }
-    return _mm_packs_epi32(_mm_and_si128(a, mask), _mm_and_si128(b, mask));
-}
-#endif
-
-// The extremes of the codes of one whole block. A missing half reads as code 1023 here; the
-// caller counts those apart.
-template <int Shift>
-void BlockExtremes(const SampleWord* w, int& lo, int& hi) {
-#if defined(__SSE2__)
-    // Two blocks of four words packed into eight 16-bit codes: one signed 16-bit minimum and
-    // maximum for eight samples.
-    __m128i vmin = _mm_set1_epi16(0x7FFF);
-    __m128i vmax = _mm_setzero_si128();
-    for (int k = 0; k < kBlock; k += 8) {
-        const __m128i packed = PackedCodes<Shift>(w + k);
-        vmin = _mm_min_epi16(vmin, packed);
-        vmax = _mm_max_epi16(vmax, packed);
-    }
-    vmin = _mm_min_epi16(vmin, _mm_srli_si128(vmin, 8));
-    vmax = _mm_max_epi16(vmax, _mm_srli_si128(vmax, 8));
-    vmin = _mm_min_epi16(vmin, _mm_srli_si128(vmin, 4));
-    vmax = _mm_max_epi16(vmax, _mm_srli_si128(vmax, 4));
-    vmin = _mm_min_epi16(vmin, _mm_srli_si128(vmin, 2));
-    vmax = _mm_max_epi16(vmax, _mm_srli_si128(vmax, 2));
-    lo = _mm_extract_epi16(vmin, 0);
-    hi = _mm_extract_epi16(vmax, 0);
-#else
-    lo = kCodeCount;
-    hi = -1;
-    for (int k = 0; k < kBlock; ++k) {
-        const int c = CodeOf<Shift>(w[k]);
-        lo = std::min(lo, c);
-        hi = std::max(hi, c);
-    }
-#endif
-}
-
-// How many samples of one whole block hold each of the codes lo .. lo + 3 (the block holds no
-// other code). Equal codes are compared eight at a time, which costs less than
-// a store per sample when a slow or clean signal moves by a code or two in a block.
-template <int Shift>
-void CountNarrowBlock(const SampleWord* w, int lo, int (&count)[4]) {
-    count[0] = count[1] = count[2] = 0;
-#if defined(__SSE2__)
-    const __m128i v0 = _mm_set1_epi16(static_cast<short>(lo));
-    const __m128i v1 = _mm_set1_epi16(static_cast<short>(lo + 1));
-    const __m128i v2 = _mm_set1_epi16(static_cast<short>(lo + 2));
-    // Each equal code adds one to its 16-bit lane (at most 8 per lane in a block).
-    __m128i n0 = _mm_setzero_si128();
-    __m128i n1 = _mm_setzero_si128();
-    __m128i n2 = _mm_setzero_si128();
-    for (int k = 0; k < kBlock; k += 8) {
-        const __m128i c = PackedCodes<Shift>(w + k);
-        n0 = _mm_sub_epi16(n0, _mm_cmpeq_epi16(c, v0));
-        n1 = _mm_sub_epi16(n1, _mm_cmpeq_epi16(c, v1));
-        n2 = _mm_sub_epi16(n2, _mm_cmpeq_epi16(c, v2));
-    }
-    auto total = [](__m128i lanes) {
-        __m128i sum = _mm_madd_epi16(lanes, _mm_set1_epi16(1));  // four 32-bit sums
-        sum = _mm_add_epi32(sum, _mm_srli_si128(sum, 8));
-        sum = _mm_add_epi32(sum, _mm_srli_si128(sum, 4));
-        return _mm_cvtsi128_si32(sum);
-    };
-    count[0] = total(n0);
-    count[1] = total(n1);
-    count[2] = total(n2);
-#else
-    for (int k = 0; k < kBlock; ++k) {
-        const int d = CodeOf<Shift>(w[k]) - lo;
-        if (d < 3)
-            ++count[d];
-    }
-#endif
-    count[3] = kBlock - count[0] - count[1] - count[2];
-}
-
-// Per-block extremes of one channel's codes over a gate, and the histogram of its codes. The
-// histogram counts into eight 16-bit tables in turn, so that a run of equal codes does not
-// make each increment wait for the one before and the tables stay in the first-level cache;
-// the tables are emptied into the 32-bit histogram before any entry can overflow.
+// Per-block extremes of one channel's codes over a gate, and the histogram of its codes: the
+// whole blocks by the widest build of the summary this machine runs, the rest here.
 template <int Shift>
 void SummariseCodes(const SampleWord* words, int n, Histogram& out, std::uint16_t* blockMin,
                     std::uint16_t* blockMax) {
-    constexpr int kTables = 8;
-    constexpr int kFlushSamples = 1 << 18;  // at most 32,768 counts per table entry
-    alignas(64) std::uint16_t t[kTables][kBins] = {};
     out.fill(0);
-    auto flush = [&] {
-        for (int b = 0; b < kBins; ++b) {
-            std::uint32_t sum = 0;
-            for (int k = 0; k < kTables; ++k)
-                sum += t[k][b];
-            out[static_cast<std::size_t>(b)] += sum;
-        }
-        std::fill(&t[0][0], &t[0][0] + kTables * kBins, std::uint16_t{0});
-    };
     const int blocks = n >> kBlockShift;
-    int sinceFlush = 0;
-    for (int b = 0; b < blocks; ++b) {
-        const SampleWord* w = words + (b << kBlockShift);
-        int lo = 0;
-        int hi = 0;
-        BlockExtremes<Shift>(w, lo, hi);
-        blockMin[b] = static_cast<std::uint16_t>(lo);
-        blockMax[b] = static_cast<std::uint16_t>(hi);
-        if (lo == hi) {
-            out[static_cast<std::size_t>(lo)] += kBlock;
-            continue;
-        }
-        if (hi - lo <= 3) {
-            int count[4];
-            CountNarrowBlock<Shift>(w, lo, count);
-            // Codes past hi have no samples; past 1023 they do not exist.
-            for (int d = 0; d <= hi - lo; ++d)
-                out[static_cast<std::size_t>(lo + d)] += static_cast<std::uint32_t>(count[d]);
-            continue;
-        }
-        for (int k = 0; k < kBlock; k += kTables) {
-            for (int j = 0; j < kTables; ++j)
-                ++t[j][CodeOf<Shift>(w[k + j])];
-        }
-        sinceFlush += kBlock;
-        if (sinceFlush >= kFlushSamples) {
-            flush();
-            sinceFlush = 0;
-        }
-    }
-    flush();
+    BestCodeSummaryKernel().summarise(words, blocks, Shift, out.data(), blockMin, blockMax);
     // The last, partial block.
     const int rest = blocks << kBlockShift;
     if (rest < n) {
@@ -293,12 +152,59 @@ double Cross(int a, double va, int b, double vb, double level) {
     return a + (level - va) / (vb - va) * (b - a);
 }
 
+// Sums one edge after another, in record order (the sums depend on it to the last bit). The
+// sums are kept by value so that they can stay in registers through a walk.
+class EdgeAccumulator {
+  public:
+    explicit EdgeAccumulator(double near) : near_(near) {}
+
+    const MeasureEngine::EdgeSummary& Summary() const { return e_; }
+
+    // An edge leaving its band at tLeave, arriving in the other at tArrive, crossing 50 % at t50.
+    void Add(bool rising, double tLeave, double tArrive, double t50) {
+        MeasureEngine::EdgeSummary& e = e_;
+        if (rising) {
+            if (e.rising == 0)
+                e.firstRise = t50;
+            e.lastRise = t50;
+            ++e.rising;
+            if (!std::isnan(near_) &&
+                (std::isnan(e.nearRise) || std::fabs(t50 - near_) <= std::fabs(e.nearRise - near_)))
+                e.nearRise = t50;
+            e.riseSum += tArrive - tLeave;
+            if (havePrevious_) {
+                e.widthNegSum += t50 - previous_;
+                ++e.widthNegCount;
+            }
+        } else {
+            if (e.falling == 0)
+                e.firstFall = t50;
+            e.lastFall = t50;
+            ++e.falling;
+            e.fallSum += tArrive - tLeave;
+            if (havePrevious_) {
+                e.widthPosSum += t50 - previous_;
+                ++e.widthPosCount;
+            }
+        }
+        havePrevious_ = true;
+        previous_ = t50;
+    }
+
+  private:
+    MeasureEngine::EdgeSummary e_;
+    double near_;
+    bool havePrevious_ = false;
+    double previous_ = 0.0;  // 50 % instant of the last edge, index units
+};
+
 // Walks the series for edges with the hysteresis of the 10 % and 90 % levels and sums what
-// the measurements need. A Series gives, for index i: Valid and Value; FirstState (first valid
-// index from i at or below 10 % or at or above 90 %, or end) and IsHigh; RiseFrom (from a low
-// sample i: the first valid sample j at or above 90 %, or end, and the last valid sample at or
-// below 10 % before it) and FallFrom (the reverse); LastBelow50 and LastAbove50 (the last valid
-// sample before j below or above the 50 % level, known to exist).
+// the measurements need (MATH values; a channel's codes take CodeEdgeScan). A Series gives, for
+// index i: Valid and Value; FirstState (first valid index from i at or below 10 % or at or above 90
+// %, or end) and IsHigh; RiseFrom (from a low sample i: the first valid sample j at or above 90 %,
+// or end, and the last valid sample at or below 10 % before it) and FallFrom (the reverse);
+// LastBelow50 and LastAbove50 (the last valid sample before j below or above the 50 % level, known
+// to exist).
 template <class Series>
 void ScanEdges(const Series& s, int first, int end, const ReferenceLevels& ref, double near,
                MeasureEngine::EdgeSummary& e) {
@@ -322,44 +228,20 @@ void ScanEdges(const Series& s, int first, int end, const ReferenceLevels& ref, 
     if (i >= end)
         return;
     bool high = s.IsHigh(i);
-    bool havePrevious = false;
-    double previous = 0.0;  // 50 % instant of the last edge, index units
+    EdgeAccumulator sums(near);
     while (true) {
         const Passage p = high ? s.FallFrom(i, end) : s.RiseFrom(i, end);
-        if (p.to >= end)
+        if (p.to >= end) {
+            e = sums.Summary();
             return;
+        }
         const int j = p.to;
         const int a = p.from;  // last sample of the band left
         const double tLeave = cross(a, nextValid(a), high ? ref.l90 : ref.l10);
         const double tArrive = cross(prevValid(j), j, high ? ref.l10 : ref.l90);
         const int m = high ? s.LastAbove50(j) : s.LastBelow50(j);
         const double t50 = cross(m, nextValid(m), ref.l50);
-        if (!high) {
-            if (e.rising == 0)
-                e.firstRise = t50;
-            e.lastRise = t50;
-            ++e.rising;
-            if (!std::isnan(near) &&
-                (std::isnan(e.nearRise) || std::fabs(t50 - near) <= std::fabs(e.nearRise - near)))
-                e.nearRise = t50;
-            e.riseSum += tArrive - tLeave;
-            if (havePrevious) {
-                e.widthNegSum += t50 - previous;
-                ++e.widthNegCount;
-            }
-        } else {
-            if (e.falling == 0)
-                e.firstFall = t50;
-            e.lastFall = t50;
-            ++e.falling;
-            e.fallSum += tArrive - tLeave;
-            if (havePrevious) {
-                e.widthPosSum += t50 - previous;
-                ++e.widthPosCount;
-            }
-        }
-        havePrevious = true;
-        previous = t50;
+        sums.Add(!high, tLeave, tArrive, t50);
         high = !high;
         i = j;
     }
@@ -367,50 +249,15 @@ void ScanEdges(const Series& s, int first, int end, const ReferenceLevels& ref, 
 
 // ---------------------------------------------------------------- channel series
 
-// The thresholds a block is compared with: at or below 10 %, at or above 90 %, below and above
-// 50 %, as whole codes.
-struct CodeThresholds {
-    int low;
-    int high;
-    int below50;
-    int above50;
-};
-
-// Bit k of each mask stands for sample w[k] of one block.
-struct BlockMasks {
-    std::uint64_t low = 0;
-    std::uint64_t high = 0;
-    std::uint64_t below50 = 0;
-    std::uint64_t above50 = 0;
-};
-
-// Compares the `count` samples of one block (at most kBlock) with the thresholds. A missing
-// half reads as 1023.
+// Compares the `count` samples of one block (at most kBlock) with the thresholds: a whole
+// block by `compare` (the widest build this machine runs), a partial one here. A missing half
+// reads as 1023.
 template <int Shift>
-BlockMasks CompareBlock(const SampleWord* w, int count, const CodeThresholds& t) {
+BlockMasks CompareBlock(const SampleWord* w, int count, const CodeThresholds& t,
+                        CodeCompare* compare) {
+    if (count == kBlock)
+        return compare(w, Shift, t);
     BlockMasks m;
-#if defined(__SSE2__)
-    if (count == kBlock) {
-        // a <= x is x + 1 > a, and a >= x is a > x - 1 (no code comes near the 16-bit limits).
-        const __m128i low = _mm_set1_epi16(static_cast<short>(t.low + 1));
-        const __m128i high = _mm_set1_epi16(static_cast<short>(t.high - 1));
-        const __m128i below = _mm_set1_epi16(static_cast<short>(t.below50 + 1));
-        const __m128i above = _mm_set1_epi16(static_cast<short>(t.above50 - 1));
-        auto bits = [](__m128i x, __m128i y, int k) {
-            const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(x, y)));
-            return static_cast<std::uint64_t>(m) << k;
-        };
-        for (int k = 0; k < kBlock; k += 16) {
-            const __m128i c0 = PackedCodes<Shift>(w + k);
-            const __m128i c1 = PackedCodes<Shift>(w + k + 8);
-            m.low |= bits(_mm_cmpgt_epi16(low, c0), _mm_cmpgt_epi16(low, c1), k);
-            m.high |= bits(_mm_cmpgt_epi16(c0, high), _mm_cmpgt_epi16(c1, high), k);
-            m.below50 |= bits(_mm_cmpgt_epi16(below, c0), _mm_cmpgt_epi16(below, c1), k);
-            m.above50 |= bits(_mm_cmpgt_epi16(c0, above), _mm_cmpgt_epi16(c1, above), k);
-        }
-        return m;
-    }
-#endif
     for (int k = 0; k < count; ++k) {
         const int c = CodeOf<Shift>(w[k]);
         m.low |= static_cast<std::uint64_t>(c <= t.low) << k;
@@ -435,158 +282,314 @@ int Highest(std::uint64_t m) {
     return 63 - std::countl_zero(m);
 }
 
-// A channel's codes, searched a block at a time: blocks whose extremes show they cannot hold
-// what is looked for are stepped over, the others compared whole into bit masks. A missing
-// half reads as code 1023: never at or below the thresholds below the top one, so only the
-// bits of searches that look upwards are checked for it.
+// Bits above bit k of a block mask.
+std::uint64_t Above(int k) {
+    return k >= kBlock - 1 ? 0 : ~std::uint64_t{0} << (k + 1);
+}
+
+// Bit k set where sample w[k] of a block of `count` misses this channel's half.
 template <int Shift>
-struct CodeSeries {
-    const SampleWord* w;
-    int first;  // the gate's first index: block 0 starts there
-    int end;
-    const std::uint16_t* blockMin;
-    const std::uint16_t* blockMax;
-    CodeThresholds t;
+std::uint64_t MissingMask(const SampleWord* w, int count) {
+    std::uint64_t m = 0;
+    for (int k = 0; k < count; ++k)
+        m |= static_cast<std::uint64_t>(MissingIn<Shift>(w[k])) << k;
+    return m;
+}
 
-    bool Missing(int i) const { return MissingIn<Shift>(w[i]); }
-    bool Valid(int i) const { return !Missing(i); }
-    double Value(int i) const { return CodeOf<Shift>(w[i]); }
-    bool IsHigh(int i) const { return CodeOf<Shift>(w[i]) >= t.high && Valid(i); }
+// A channel's edges, found a block at a time: blocks whose extremes show they hold nothing the
+// walk looks for are stepped over; the others are compared whole into bit masks, and the walk
+// with the hysteresis of the 10 % and 90 % levels takes the masks' bits in turn, so that a
+// block holding several edges is compared once. A missing half reads as code 1023: never at
+// or below the thresholds below the top one, so only the masks that look upwards drop it.
+// Finds what ScanEdges finds on the same codes.
+template <int Shift>
+class CodeEdgeScan {
+  public:
+    CodeEdgeScan(const SampleWord* w, int first, int end, const std::uint16_t* blockMin,
+                 const std::uint16_t* blockMax, const CodeThresholds& t, const ReferenceLevels& ref)
+        : w_(w),
+          first_(first),
+          end_(end),
+          blockMin_(blockMin),
+          blockMax_(blockMax),
+          t_(t),
+          ref_(ref) {}
 
-    int BlockOf(int i) const { return (i - first) >> kBlockShift; }
-    int BlockStart(int b) const { return first + (b << kBlockShift); }
-    int BlockEnd(int b) const { return std::min(BlockStart(b + 1), end); }
-    // The masks of block b. The last block compared is kept: around an edge the searches ask
-    // for the same block in turn, and each comparison may have to fetch the block from memory.
-    mutable int cachedBlock = -1;
-    mutable BlockMasks cached;
-    const BlockMasks& Masks(int b) const {
-        if (cachedBlock != b) {
-            const int start = BlockStart(b);
-            cached = CompareBlock<Shift>(w + start, BlockEnd(b) - start, t);
-            cachedBlock = b;
-        }
-        return cached;
-    }
-    // The highest (lowest) set bit of m that is not a missing sample, -1 if none.
-    int HighestValid(std::uint64_t m, int start) const {
-        for (; m != 0; m &= ~(std::uint64_t{1} << Highest(m))) {
-            if (Valid(start + Highest(m)))
-                return Highest(m);
-        }
-        return -1;
-    }
-    int LowestValid(std::uint64_t m, int start) const {
-        for (; m != 0; m &= m - 1) {
-            if (Valid(start + Lowest(m)))
-                return Lowest(m);
-        }
-        return -1;
-    }
-
-    int FirstState(int i, int stop) const {
-        for (int b = BlockOf(i); i < stop; i = BlockEnd(b), ++b) {
-            if (blockMin[b] > t.low && blockMax[b] < t.high)
-                continue;
-            const std::uint64_t low = Masks(b).low;
-            const std::uint64_t high = Masks(b).high;
-            const int start = BlockStart(b);
-            const std::uint64_t from = Bits(i - start, BlockEnd(b) - start);
-            const int h = LowestValid(high & from, start);
-            const std::uint64_t lows = low & from & (h < 0 ? ~std::uint64_t{0} : Bits(0, h));
-            if (lows != 0)
-                return start + Lowest(lows);
-            if (h >= 0)
-                return start + h;
-        }
-        return stop;
-    }
-
-    Passage RiseFrom(int i, int stop) const {
-        int lastLow = i;
-        ++i;
-        for (int b = BlockOf(i); i < stop; i = BlockEnd(b), ++b) {
-            const int start = BlockStart(b);
-            const std::uint64_t from = Bits(i - start, BlockEnd(b) - start);
-            if (blockMax[b] < t.high) {
-                if (blockMax[b] <= t.low) {
-                    lastLow = BlockEnd(b) - 1;  // all low, none missing
-                } else if (blockMin[b] <= t.low) {
-                    const std::uint64_t low = Masks(b).low;
-                    if ((low & from) != 0)
-                        lastLow = start + Highest(low & from);
+    // The edges' sums; `near` as for EdgeSummary::nearRise.
+    MeasureEngine::EdgeSummary Run(double near) const {
+        EdgeAccumulator sums(near);
+        enum class State { kSeek, kLow, kHigh };
+        State state = State::kSeek;
+        int last = 0;  // the last sample in the band the walk is in
+        const int blocks = (end_ - first_ + kBlock - 1) >> kBlockShift;
+        FetchAhead fetch;
+        for (int b = 0; b < blocks; ++b) {
+            // Blocks without a sample in the band the walk looks for are stepped over; those
+            // holding the band it is in only move `last`.
+            if (state == State::kSeek) {
+                b = NextBlock(b, blocks, t_.low, t_.high);
+            } else if (state == State::kLow) {
+                const int next = NextBlock(b, blocks, -1, t_.high);
+                last = LastLowBefore(b, next, last);
+                b = next;
+            } else {
+                const int next = NextBlock(b, blocks, t_.low, kCodeCount);
+                last = LastHighBefore(b, next, last);
+                b = next;
+            }
+            if (b == blocks)
+                break;
+            fetch.Before(*this, b, blocks);
+            const int start = Start(b);
+            const BlockMasks m = MasksOf(b);
+            std::uint64_t from = ~std::uint64_t{0};  // the bits not walked yet
+            while (from != 0) {
+                if (state == State::kSeek) {
+                    const std::uint64_t either = (m.low | m.high) & from;
+                    if (either == 0)
+                        break;
+                    const int k = Lowest(either);
+                    state = (m.high >> k) & 1 ? State::kHigh : State::kLow;
+                    last = start + k;
+                    from = Above(k);
+                    continue;
                 }
-                continue;
-            }
-            const std::uint64_t low = Masks(b).low;
-            const std::uint64_t high = Masks(b).high;
-            const int h = LowestValid(high & from, start);
-            const std::uint64_t lows = low & from & (h < 0 ? ~std::uint64_t{0} : Bits(0, h));
-            if (lows != 0)
-                lastLow = start + Highest(lows);
-            if (h >= 0)
-                return {lastLow, start + h};
-        }
-        return {lastLow, stop};
-    }
-
-    Passage FallFrom(int i, int stop) const {
-        int lastHigh = i;
-        ++i;
-        for (int b = BlockOf(i); i < stop; i = BlockEnd(b), ++b) {
-            const int start = BlockStart(b);
-            const std::uint64_t from = Bits(i - start, BlockEnd(b) - start);
-            if (blockMin[b] > t.low) {
-                if (blockMin[b] >= t.high && blockMax[b] < kCodeCount - 1) {
-                    lastHigh = BlockEnd(b) - 1;  // all high, none missing
-                } else if (blockMax[b] >= t.high) {
-                    const int h = HighestValid(Masks(b).high & from, start);
-                    if (h >= 0)
-                        lastHigh = start + h;
+                const bool rising = state == State::kLow;
+                const std::uint64_t held = (rising ? m.low : m.high) & from;
+                const std::uint64_t reached = (rising ? m.high : m.low) & from;
+                if (reached == 0) {
+                    if (held != 0)
+                        last = start + Highest(held);
+                    break;
                 }
-                continue;
+                const int j = Lowest(reached);
+                const std::uint64_t before = held & Bits(0, j);
+                if (before != 0)
+                    last = start + Highest(before);
+                Edge(rising, last, start + j, b, m, sums);
+                state = rising ? State::kHigh : State::kLow;
+                last = start + j;
+                from = Above(j);
             }
-            const std::uint64_t low = Masks(b).low;
-            const std::uint64_t high = Masks(b).high;
-            const std::uint64_t lows = low & from;
-            if (lows == 0) {
-                const int h = HighestValid(high & from, start);
-                if (h >= 0)
-                    lastHigh = start + h;
-                continue;
-            }
-            const int j = Lowest(lows);
-            const int h = HighestValid(high & from & Bits(0, j), start);
-            if (h >= 0)
-                lastHigh = start + h;
-            return {lastHigh, start + j};
         }
-        return {lastHigh, stop};
+        return sums.Summary();
     }
 
-    int LastBelow50(int j) const {
-        for (int b = BlockOf(j - 1);; --b) {
-            if (blockMin[b] > t.below50)
-                continue;
-            std::uint64_t below = Masks(b).below50;
-            const int start = BlockStart(b);
-            below &= Bits(0, std::min(j - start, kBlock));
-            if (below != 0)
-                return start + Highest(below);
+  private:
+    int Start(int b) const { return first_ + (b << kBlockShift); }
+
+    // The first block from b on that the walk may have to compare: one holding a sample at or
+    // below 10 % or at or above 90 % that is neither all low nor all high without a missing
+    // sample; `blocks` if none. Eight blocks at a time.
+    int NextCandidate(int b, int blocks) const {
+#if defined(__SSE2__)
+        const __m128i low = _mm_set1_epi16(static_cast<short>(t_.low));
+        const __m128i lowPlus = _mm_set1_epi16(static_cast<short>(t_.low + 1));
+        const __m128i high = _mm_set1_epi16(static_cast<short>(t_.high));
+        const __m128i highLess = _mm_set1_epi16(static_cast<short>(t_.high - 1));
+        const __m128i topCode = _mm_set1_epi16(kCodeCount - 1);
+        for (; b + 8 <= blocks; b += 8) {
+            const __m128i mins = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blockMin_ + b));
+            const __m128i maxs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blockMax_ + b));
+            const __m128i inBand =
+                _mm_or_si128(_mm_cmpgt_epi16(lowPlus, mins), _mm_cmpgt_epi16(maxs, highLess));
+            const __m128i notAllLow = _mm_cmpgt_epi16(maxs, low);
+            const __m128i notAllHigh =
+                _mm_or_si128(_mm_cmpgt_epi16(high, mins), _mm_cmpeq_epi16(maxs, topCode));
+            const __m128i hit = _mm_and_si128(_mm_and_si128(inBand, notAllLow), notAllHigh);
+            const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(hit));
+            if (bits != 0)
+                return b + std::countr_zero(bits) / 2;
         }
+#endif
+        for (; b < blocks; ++b) {
+            const int lo = blockMin_[b];
+            const int hi = blockMax_[b];
+            if ((lo <= t_.low || hi >= t_.high) && hi > t_.low &&
+                (lo < t_.high || hi == kCodeCount - 1))
+                break;
+        }
+        return b;
     }
 
-    int LastAbove50(int j) const {
-        for (int b = BlockOf(j - 1);; --b) {
-            if (blockMax[b] < t.above50)
-                continue;
-            const std::uint64_t above = Masks(b).above50;
-            const int start = BlockStart(b);
-            const int h = HighestValid(above & Bits(0, std::min(j - start, kBlock)), start);
-            if (h >= 0)
-                return start + h;
+    // Fetches the blocks the walk may compare a few ahead of it: since the summary read the
+    // record it has left the nearer caches, and the comparisons come too far apart for the
+    // hardware to foresee them.
+    class FetchAhead {
+      public:
+        // Before block b is compared: the next candidates after it on their way.
+        void Before(const CodeEdgeScan& scan, int b, int blocks) {
+            while (count_ > 0 && queued_[head_] <= b) {
+                head_ = (head_ + 1) % kAhead;
+                --count_;
+            }
+            if (next_ <= b)
+                next_ = b + 1;
+            while (count_ < kAhead && next_ < blocks) {
+                const int c = scan.NextCandidate(next_, blocks);
+                if (c == blocks) {
+                    next_ = blocks;
+                    break;
+                }
+#if defined(__SSE2__)
+                // The block, and the sample before it: an edge may leave its band there. The
+                // addresses are reckoned as numbers: they may lie past the record's ends, where
+                // a prefetch is harmless but a pointer may not point.
+                const std::uintptr_t block =
+                    reinterpret_cast<std::uintptr_t>(scan.w_) +
+                    static_cast<std::uintptr_t>(scan.Start(c)) * sizeof(SampleWord);
+                auto fetch = [](std::uintptr_t at) {
+                    _mm_prefetch(reinterpret_cast<const char*>(at), _MM_HINT_T0);
+                };
+                fetch(block - sizeof(SampleWord));
+                for (std::uintptr_t offset = 0; offset < kBlock * sizeof(SampleWord); offset += 64)
+                    fetch(block + offset);
+                fetch(block + kBlock * sizeof(SampleWord) - 1);
+#endif
+                queued_[(head_ + count_) % kAhead] = c;
+                ++count_;
+                next_ = c + 1;
+            }
         }
+
+      private:
+        static constexpr int kAhead = 8;
+        int queued_[kAhead] = {};
+        int head_ = 0;
+        int count_ = 0;
+        int next_ = 0;  // the first block not looked at for candidates
+    };
+
+    // The first block from b on whose smallest code is at most `low` or whose largest is at
+    // least `high`, or `blocks` if none; eight blocks compared at a time.
+    int NextBlock(int b, int blocks, int low, int high) const {
+#if defined(__SSE2__)
+        const __m128i lowPlus = _mm_set1_epi16(static_cast<short>(low + 1));
+        const __m128i highLess = _mm_set1_epi16(static_cast<short>(high - 1));
+        for (; b + 8 <= blocks; b += 8) {
+            const __m128i mins = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blockMin_ + b));
+            const __m128i maxs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(blockMax_ + b));
+            const __m128i hit =
+                _mm_or_si128(_mm_cmpgt_epi16(lowPlus, mins), _mm_cmpgt_epi16(maxs, highLess));
+            const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(hit));
+            if (bits != 0)
+                return b + std::countr_zero(bits) / 2;
+        }
+#endif
+        for (; b < blocks; ++b) {
+            if (blockMin_[b] <= low || blockMax_[b] >= high)
+                break;
+        }
+        return b;
     }
+
+    // The last sample at or below 10 % in blocks [from, to), none of which reaches 90 %; `last`
+    // if there is none.
+    int LastLowBefore(int from, int to, int last) const {
+        for (int b = to - 1; b >= from; --b) {
+            if (blockMin_[b] > t_.low)
+                continue;
+            if (blockMax_[b] <= t_.low)
+                return End(b) - 1;  // all low, none missing
+            return Start(b) + Highest(MasksOf(b).low);
+        }
+        return last;
+    }
+
+    // The last valid sample at or above 90 % in blocks [from, to), none of which comes down to
+    // 10 %; `last` if there is none.
+    int LastHighBefore(int from, int to, int last) const {
+        for (int b = to - 1; b >= from; --b) {
+            if (blockMax_[b] < t_.high)
+                continue;
+            if (blockMin_[b] >= t_.high && blockMax_[b] < kCodeCount - 1)
+                return End(b) - 1;  // all high, none missing
+            const std::uint64_t high = MasksOf(b).high;
+            if (high != 0)
+                return Start(b) + Highest(high);
+        }
+        return last;
+    }
+    int End(int b) const {
+        return std::min(Start(b) + kBlock, end_);
+    }
+
+    // The block's masks, missing samples taken out of those looking upwards (only a block
+    // reaching the top code can hold one).
+    BlockMasks MasksOf(int b) const {
+        const int start = Start(b);
+        BlockMasks m = CompareBlock<Shift>(w_ + start, End(b) - start, t_, compare_);
+        if (blockMax_[b] == kCodeCount - 1) {
+            const std::uint64_t missing = MissingMask<Shift>(w_ + start, End(b) - start);
+            m.high &= ~missing;
+            m.above50 &= ~missing;
+        }
+        return m;
+    }
+
+    bool Valid(int i) const {
+        return !MissingIn<Shift>(w_[i]);
+    }
+    double Value(int i) const {
+        return CodeOf<Shift>(w_[i]);
+    }
+    int NextValid(int i) const {
+        do {
+            ++i;
+        } while (!Valid(i));
+        return i;
+    }
+    int PrevValid(int i) const {
+        do {
+            --i;
+        } while (!Valid(i));
+        return i;
+    }
+    double CrossAt(int a, int b, double level) const {
+        const double va = Value(a);
+        const double vb = Value(b);
+        // Between neighbours the step is 1, and a product with 1 is exact: the same instant
+        // as Cross gives, for less work.
+        if (b == a + 1)
+            return a + (level - va) / (vb - va);
+        return Cross(a, va, b, vb, level);
+    }
+
+    // The last valid sample before j (in block b, whose masks are m) below (rising) or above
+    // the 50 % level; there is one, since the edge left its band before it.
+    int Last50(bool rising, int j, int b, const BlockMasks& m) const {
+        std::uint64_t bits = (rising ? m.below50 : m.above50) & Bits(0, j - Start(b));
+        while (bits == 0) {
+            --b;
+            if (rising ? blockMin_[b] > t_.below50 : blockMax_[b] < t_.above50)
+                continue;
+            const BlockMasks earlier = MasksOf(b);
+            bits = rising ? earlier.below50 : earlier.above50;
+        }
+        return Start(b) + Highest(bits);
+    }
+
+    // The edge from the band left at sample a to the other reached at sample j.
+    void Edge(bool rising, int a, int j, int b, const BlockMasks& m, EdgeAccumulator& sums) const {
+        const int m50 = Last50(rising, j, b, m);
+        // a, m50 and j lie in that order; within one block below the top code no sample is
+        // missing, so their neighbours are those one index away.
+        const bool none = a >= Start(b) && blockMax_[b] < kCodeCount - 1;
+        const double tLeave = CrossAt(a, none ? a + 1 : NextValid(a), rising ? ref_.l10 : ref_.l90);
+        const double tArrive =
+            CrossAt(none ? j - 1 : PrevValid(j), j, rising ? ref_.l90 : ref_.l10);
+        const double t50 = CrossAt(m50, none ? m50 + 1 : NextValid(m50), ref_.l50);
+        sums.Add(rising, tLeave, tArrive, t50);
+    }
+
+    const SampleWord* w_;
+    int first_;  // the gate's first index: block 0 starts there
+    int end_;
+    const std::uint16_t* blockMin_;
+    const std::uint16_t* blockMax_;
+    CodeThresholds t_;
+    ReferenceLevels ref_;
+    CodeCompare* compare_ = BestCodeSummaryKernel().compare;
 };
 
 // MATH values, NaN where there is none: every comparison with NaN is false, so no search stops
@@ -603,23 +606,45 @@ struct ValueSeries {
             ++i;
         return i;
     }
-    Passage RiseFrom(int i, int stop) const {
+    Passage RiseFrom(int i, int stop) const { return Pass<true>(i, stop); }
+    Passage FallFrom(int i, int stop) const { return Pass<false>(i, stop); }
+    // From a sample in the band left: the first sample in the band reached (`to`), and the
+    // last one in the band left before it (`from`). No sample is in both bands (10 % < 90 %).
+    template <bool Rise>
+    Passage Pass(int i, int stop) const {
         int last = i;
-        for (++i; i < stop; ++i) {
-            if (v[i] <= ref.l10)
-                last = i;
-            else if (v[i] >= ref.l90)
-                return {last, i};
+        int k = i + 1;
+#if defined(__SSE2__)
+        // Eight samples at a time, as two bit masks in record order.
+        const __m128d low = _mm_set1_pd(ref.l10);
+        const __m128d high = _mm_set1_pd(ref.l90);
+        for (; k + 8 <= stop; k += 8) {
+            unsigned left = 0;
+            unsigned reached = 0;
+            for (int q = 0; q < 8; q += 2) {
+                const __m128d x = _mm_loadu_pd(v + k + q);
+                const unsigned below = static_cast<unsigned>(_mm_movemask_pd(_mm_cmple_pd(x, low)));
+                const unsigned above =
+                    static_cast<unsigned>(_mm_movemask_pd(_mm_cmpge_pd(x, high)));
+                left |= (Rise ? below : above) << q;
+                reached |= (Rise ? above : below) << q;
+            }
+            if (reached != 0) {
+                const int j = std::countr_zero(reached);
+                const unsigned before = left & ((1u << j) - 1u);
+                if (before != 0)
+                    last = k + std::bit_width(before) - 1;
+                return {last, k + j};
+            }
+            if (left != 0)
+                last = k + std::bit_width(left) - 1;
         }
-        return {last, stop};
-    }
-    Passage FallFrom(int i, int stop) const {
-        int last = i;
-        for (++i; i < stop; ++i) {
-            if (v[i] >= ref.l90)
-                last = i;
-            else if (v[i] <= ref.l10)
-                return {last, i};
+#endif
+        for (; k < stop; ++k) {
+            if (Rise ? v[k] <= ref.l10 : v[k] >= ref.l90)
+                last = k;
+            else if (Rise ? v[k] >= ref.l90 : v[k] <= ref.l10)
+                return {last, k};
         }
         return {last, stop};
     }
@@ -636,6 +661,174 @@ struct ValueSeries {
         return i;
     }
 };
+
+// ---------------------------------------------------------------- MATH values
+
+// What the first pass over the MATH values gathers: extremes, count, and sums in four lanes
+// (lane k takes the samples k, k + 4, ... of the gate), so that each addition does not wait
+// for the one before.
+struct MathFirstPass {
+    static constexpr int kLanes = 4;
+    double lo = std::numeric_limits<double>::infinity();
+    double hi = -std::numeric_limits<double>::infinity();
+    std::uint64_t count = 0;
+    double sum[kLanes] = {};
+};
+
+// The MATH value of each word into v (NaN where a source is missing or a quotient is by zero):
+// the operation of CombineMath on the mapping's operands, as the trace computes it, with the
+// operator and the sources' bits (ShiftA, ShiftB) fixed so that nothing is chosen per sample.
+template <MathOperator Op, int ShiftA, int ShiftB>
+void MathValues(const SampleWord* words, int n, const MathMapping& mapping, double* v,
+                MathFirstPass& pass) {
+    constexpr bool kJoint = ShiftA != ShiftB;
+    // Products and quotients take the operands in volts: the mapping's tables of a / 1000 and
+    // b / 1000 hold exactly what CombineMath works out.
+    constexpr bool kVolts = Op == MathOperator::Mul || Op == MathOperator::Div;
+    const double* tableA = kVolts ? mapping.VoltsTableA() : mapping.TableA();
+    const double* tableB = kVolts ? mapping.VoltsTableB() : mapping.TableB();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    double lo = pass.lo;
+    double hi = pass.hi;
+    std::uint64_t count = 0;
+    double sum[MathFirstPass::kLanes] = {};
+    // Without branches: min and max keep their side when x is NaN, and a sum that starts at +0
+    // never becomes -0, so adding +0 in place of a missing value leaves it as it was.
+    auto one = [&](int i, double& laneSum) {
+        const SampleWord w = words[i];
+        const double a = tableA[CodeOf<ShiftA>(w)];
+        const double b = tableB[CodeOf<ShiftB>(w)];
+        double m = 0.0;
+        bool none = MissingIn<ShiftA>(w) || (kJoint && MissingIn<ShiftB>(w));
+        if constexpr (Op == MathOperator::Add) {
+            m = a + b;
+        } else if constexpr (Op == MathOperator::Sub) {
+            m = a - b;
+        } else if constexpr (Op == MathOperator::Mul) {
+            m = a * b * 1000.0;
+        } else {
+            none = none || b == 0.0;  // b / 1000 is 0 exactly when b is
+            m = a / b * 1000.0;
+        }
+        const double x = none ? nan : m / 1000.0;
+        v[i] = x;
+        const bool valid = !std::isnan(x);
+        lo = std::min(lo, x);
+        hi = std::max(hi, x);
+        laneSum += valid ? x : 0.0;
+        count += valid ? 1u : 0u;
+    };
+    int i = 0;
+#if defined(__SSE2__)
+    // Two samples at a time: lanes 0 and 1 of the sums in one register, 2 and 3 in another,
+    // each lane still adding its own samples in record order; the same operations on each
+    // value as one at a time.
+    const __m128d thousand = _mm_set1_pd(1000.0);
+    const __m128d nans = _mm_set1_pd(nan);
+    __m128d lo2 = _mm_set1_pd(lo);
+    __m128d hi2 = _mm_set1_pd(hi);
+    __m128d sum01 = _mm_setzero_pd();
+    __m128d sum23 = _mm_setzero_pd();
+    __m128i count01 = _mm_setzero_si128();
+    __m128i count23 = _mm_setzero_si128();
+    auto two = [&](int j, __m128d& laneSums, __m128i& laneCounts) {
+        const SampleWord w0 = words[j];
+        const SampleWord w1 = words[j + 1];
+        const __m128d a = _mm_set_pd(tableA[CodeOf<ShiftA>(w1)], tableA[CodeOf<ShiftA>(w0)]);
+        const __m128d b = _mm_set_pd(tableB[CodeOf<ShiftB>(w1)], tableB[CodeOf<ShiftB>(w0)]);
+        auto missing = [](SampleWord w) {
+            return -static_cast<long long>(MissingIn<ShiftA>(w) ||
+                                           (kJoint && MissingIn<ShiftB>(w)));
+        };
+        __m128d none = _mm_castsi128_pd(_mm_set_epi64x(missing(w1), missing(w0)));
+        __m128d m;
+        if constexpr (Op == MathOperator::Add) {
+            m = _mm_add_pd(a, b);
+        } else if constexpr (Op == MathOperator::Sub) {
+            m = _mm_sub_pd(a, b);
+        } else if constexpr (Op == MathOperator::Mul) {
+            m = _mm_mul_pd(_mm_mul_pd(a, b), thousand);
+        } else {
+            none = _mm_or_pd(none, _mm_cmpeq_pd(b, _mm_setzero_pd()));
+            m = _mm_mul_pd(_mm_div_pd(a, b), thousand);
+        }
+        const __m128d x =
+            _mm_or_pd(_mm_and_pd(none, nans), _mm_andnot_pd(none, _mm_div_pd(m, thousand)));
+        _mm_storeu_pd(v + j, x);
+        const __m128d valid = _mm_cmpord_pd(x, x);
+        // Each keeps its own side when x is NaN.
+        lo2 = _mm_min_pd(x, lo2);
+        hi2 = _mm_max_pd(x, hi2);
+        laneSums = _mm_add_pd(laneSums, _mm_and_pd(valid, x));
+        laneCounts = _mm_sub_epi64(laneCounts, _mm_castpd_si128(valid));
+    };
+    for (; i + MathFirstPass::kLanes <= n; i += MathFirstPass::kLanes) {
+        two(i, sum01, count01);
+        two(i + 2, sum23, count23);
+    }
+    alignas(16) double lanes[MathFirstPass::kLanes];
+    _mm_store_pd(lanes, sum01);
+    _mm_store_pd(lanes + 2, sum23);
+    std::copy(lanes, lanes + MathFirstPass::kLanes, sum);
+    alignas(16) std::uint64_t counts[MathFirstPass::kLanes];
+    _mm_store_si128(reinterpret_cast<__m128i*>(counts), count01);
+    _mm_store_si128(reinterpret_cast<__m128i*>(counts + 2), count23);
+    count = counts[0] + counts[1] + counts[2] + counts[3];
+    _mm_store_pd(lanes, lo2);
+    lo = std::min(lanes[0], lanes[1]);
+    _mm_store_pd(lanes, hi2);
+    hi = std::max(lanes[0], lanes[1]);
+#else
+    for (; i + MathFirstPass::kLanes <= n; i += MathFirstPass::kLanes) {
+        one(i, sum[0]);
+        one(i + 1, sum[1]);
+        one(i + 2, sum[2]);
+        one(i + 3, sum[3]);
+    }
+#endif
+    for (int k = 0; i < n; ++i, ++k)
+        one(i, sum[k]);
+    // Taken one at a time in record order, an extreme of 0 is the first value equal to it, -0
+    // or +0 (the lanes above may have met them in another order).
+    for (double* extreme : {&lo, &hi}) {
+        if (*extreme == 0.0)
+            *extreme = *std::find(v, v + n, 0.0);
+    }
+    pass.lo = lo;
+    pass.hi = hi;
+    pass.count = count;
+    for (int k = 0; k < MathFirstPass::kLanes; ++k)
+        pass.sum[k] = sum[k];
+}
+
+template <MathOperator Op>
+void MathValuesOf(const MathMapping& mapping, const SampleWord* words, int n, double* v,
+                  MathFirstPass& pass) {
+    const int shiftA = mapping.ShiftA();
+    const int shiftB = mapping.ShiftB();
+    if (shiftA == 0 && shiftB == 0)
+        MathValues<Op, 0, 0>(words, n, mapping, v, pass);
+    else if (shiftA == 0)
+        MathValues<Op, 0, 16>(words, n, mapping, v, pass);
+    else if (shiftB == 0)
+        MathValues<Op, 16, 0>(words, n, mapping, v, pass);
+    else
+        MathValues<Op, 16, 16>(words, n, mapping, v, pass);
+}
+
+void MathValuesFor(const MathMapping& mapping, const SampleWord* words, int n, double* v,
+                   MathFirstPass& pass) {
+    switch (mapping.Op()) {
+        case MathOperator::Add:
+            return MathValuesOf<MathOperator::Add>(mapping, words, n, v, pass);
+        case MathOperator::Sub:
+            return MathValuesOf<MathOperator::Sub>(mapping, words, n, v, pass);
+        case MathOperator::Mul:
+            return MathValuesOf<MathOperator::Mul>(mapping, words, n, v, pass);
+        case MathOperator::Div:
+            return MathValuesOf<MathOperator::Div>(mapping, words, n, v, pass);
+    }
+}
 
 SampleRange Clip(SampleRange gate, std::size_t recordSize) {
     const int size = static_cast<int>(std::min<std::size_t>(recordSize, 0x7FFFFFFF));
@@ -718,16 +911,15 @@ void MeasureEngine::AnalyseChannel(const MeasureInput& in, int channel, SampleRa
     const int twice50 = l.base + l.top;
     const int below50 = twice50 % 2 == 0 ? twice50 / 2 - 1 : twice50 / 2;
     const int above50 = twice50 / 2 + 1;
-    auto scan = [&](auto series) { ScanEdges(series, gate.first, gate.end, ref, near, out.edges); };
-    const std::uint16_t* lows = blockMin_.data();
-    const std::uint16_t* highs = blockMax_.data();
-    if (channel == 0) {
-        scan(CodeSeries<0>{
-            words, gate.first, gate.end, lows, highs, {lowT, highT, below50, above50}, -1, {}});
-    } else {
-        scan(CodeSeries<16>{
-            words, gate.first, gate.end, lows, highs, {lowT, highT, below50, above50}, -1, {}});
-    }
+    const CodeThresholds t{lowT, highT, below50, above50};
+    if (channel == 0)
+        out.edges =
+            CodeEdgeScan<0>(words, gate.first, gate.end, blockMin_.data(), blockMax_.data(), t, ref)
+                .Run(near);
+    else
+        out.edges = CodeEdgeScan<16>(words, gate.first, gate.end, blockMin_.data(),
+                                     blockMax_.data(), t, ref)
+                        .Run(near);
 }
 
 // ---------------------------------------------------------------- MATH
@@ -748,8 +940,6 @@ void MeasureEngine::AnalyseMath(const MeasureInput& in, SampleRange gate, Analys
     }
     math.mathScale = 1;
     const MathMapping mapping(view, ViewGeometry{}, math);
-    const int a = mapping.FirstSource();
-    const int b = mapping.SecondSource();
 
     // MATH values in the units the trace is scaled in, divided by 1000: volts for sums and
     // differences, V^2 and V/V for products and quotients.
@@ -757,31 +947,13 @@ void MeasureEngine::AnalyseMath(const MeasureInput& in, SampleRange gate, Analys
     mathValues_.resize(static_cast<std::size_t>(n));
     double* v = mathValues_.data();
     const SampleWord* words = in.record.data() + gate.first;
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    auto valueOf = [&](SampleWord w) {
-        if (ChannelMissing(w, a) || ChannelMissing(w, b))
-            return nan;
-        const MathResult r = mapping.Value(w);
-        return r.divideByZero ? nan : r.value / 1000.0;
-    };
-    // Sums in four lanes, so that each addition does not wait for the one before.
-    constexpr int kLanes = 4;
-    double lo = std::numeric_limits<double>::infinity();
-    double hi = -lo;
-    std::uint64_t count = 0;
-    double sum[kLanes] = {};
-    for (int i = 0; i < n; i += kLanes) {
-        for (int k = 0; k < kLanes && i + k < n; ++k) {
-            const double x = valueOf(words[i + k]);
-            v[i + k] = x;
-            if (std::isnan(x))
-                continue;
-            lo = std::min(lo, x);
-            hi = std::max(hi, x);
-            sum[k] += x;
-            ++count;
-        }
-    }
+    MathFirstPass pass;
+    MathValuesFor(mapping, words, n, v, pass);
+    constexpr int kLanes = MathFirstPass::kLanes;
+    const double lo = pass.lo;
+    const double hi = pass.hi;
+    const std::uint64_t count = pass.count;
+    const double* sum = pass.sum;
     if (count == 0)
         return;
     out.measurable = true;
@@ -794,19 +966,43 @@ void MeasureEngine::AnalyseMath(const MeasureInput& in, SampleRange gate, Analys
     const double scale = hi > lo ? kBins / (hi - lo) : 0.0;
     double squares[kLanes] = {};
     double spread[kLanes] = {};
-    for (int i = 0; i < n; i += kLanes) {
-        for (int k = 0; k < kLanes && i + k < n; ++k) {
-            const double x = v[i + k];
-            if (std::isnan(x))
-                continue;
-            const std::size_t bin =
-                static_cast<std::size_t>(std::min(static_cast<int>((x - lo) * scale), kBins - 1));
-            ++h[bin];
-            binSum[bin] += x;
-            squares[k] += x * x;
-            spread[k] += (x - mean) * (x - mean);
+    // The bin met last keeps its sum and count in registers while the values stay in it, as
+    // they do for long on a slow or clean signal: its sum is still taken in record order, but
+    // no addition waits for the one before to be stored.
+    std::size_t runBin = 0;
+    double runSum = binSum[0];
+    std::uint32_t runCount = 0;
+    // A sum that starts at +0 never becomes -0, so adding +0 for a missing value leaves it as
+    // it was.
+    auto one = [&](double x, double& square, double& deviation) {
+        const bool valid = !std::isnan(x);
+        square += valid ? x * x : 0.0;
+        deviation += valid ? (x - mean) * (x - mean) : 0.0;
+        if (!valid)
+            return;
+        const std::size_t bin =
+            static_cast<std::size_t>(std::min(static_cast<int>((x - lo) * scale), kBins - 1));
+        if (bin != runBin) {
+            binSum[runBin] = runSum;
+            h[runBin] += runCount;
+            runBin = bin;
+            runSum = binSum[bin];
+            runCount = 0;
         }
+        runSum += x;
+        ++runCount;
+    };
+    int i = 0;
+    for (; i + kLanes <= n; i += kLanes) {
+        one(v[i], squares[0], spread[0]);
+        one(v[i + 1], squares[1], spread[1]);
+        one(v[i + 2], squares[2], spread[2]);
+        one(v[i + 3], squares[3], spread[3]);
     }
+    for (int k = 0; i < n; ++i, ++k)
+        one(v[i], squares[k], spread[k]);
+    binSum[runBin] = runSum;
+    h[runBin] += runCount;
     const HistogramLevels l = LevelsOf(h);
     auto levelOf = [&](int bin, bool mode, double extreme) {
         return mode ? binSum[static_cast<std::size_t>(bin)] / h[static_cast<std::size_t>(bin)]

@@ -95,23 +95,33 @@ MeasureValues ReferenceMeasure(const std::vector<double>& x, const ReferenceOpti
     }
     if (idx.empty())
         return out;
+    const int lanes = o.laneSums ? 4 : 1;
+    auto lane = [&](int i) { return static_cast<std::size_t>(i % lanes); };
+    auto laneTotal = [&](const std::vector<double>& parts) {
+        double t = 0.0;
+        for (double p : parts)
+            t += p;
+        return t;
+    };
     double lo = x[static_cast<std::size_t>(idx[0])];
     double hi = lo;
-    double sum = 0.0;
+    std::vector<double> sums(static_cast<std::size_t>(lanes), 0.0);
     for (int i : idx) {
         lo = std::min(lo, x[static_cast<std::size_t>(i)]);
         hi = std::max(hi, x[static_cast<std::size_t>(i)]);
-        sum += x[static_cast<std::size_t>(i)];
+        sums[lane(i)] += x[static_cast<std::size_t>(i)];
     }
     const double n = static_cast<double>(idx.size());
-    const double mean = sum / n;
-    double sq = 0.0;
-    double ac = 0.0;
+    const double mean = laneTotal(sums) / n;
+    std::vector<double> squares(static_cast<std::size_t>(lanes), 0.0);
+    std::vector<double> spreads(static_cast<std::size_t>(lanes), 0.0);
     for (int i : idx) {
         const double v = x[static_cast<std::size_t>(i)];
-        sq += (v - o.zero) * (v - o.zero);
-        ac += (v - mean) * (v - mean);
+        squares[lane(i)] += (v - o.zero) * (v - o.zero);
+        spreads[lane(i)] += (v - mean) * (v - mean);
     }
+    const double sq = laneTotal(squares);
+    const double ac = laneTotal(spreads);
 
     // Histogram: which bin each value falls in.
     auto binOf = [&](double v) {

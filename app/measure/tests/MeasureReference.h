@@ -19,6 +19,9 @@ struct ReferenceOptions {
     double voltsPerUnit = 1.0;  // volts per unit of value
     double interval = 0.0;      // seconds per index
     int firstIndex = 0;         // index of values[0]
+    // The sums behind the mean and the RMS values in four lanes, as the engine takes MATH's:
+    // values[k] in lane k % 4, each lane in record order, the lanes added 0 + 1 + 2 + 3.
+    bool laneSums = false;
 };
 
 // Every single-source measurement of `values` (NaN where a sample is missing). `rises`, when

@@ -1,0 +1,135 @@
+// The scans over a channel's codes block by block (the summary and the comparison with the
+// reference levels), built for several instruction sets and chosen at run time (the program is
+// built for the plain x86-64 baseline), and the helpers the engine's other block loops share with
+// it.
+#pragma once
+
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "app/display/SampleWord.h"
+
+namespace lumatrace {
+
+// The engine works on blocks of kMeasureBlock samples: one bit of a 64-bit mask per sample.
+inline constexpr int kMeasureBlockShift = 6;
+inline constexpr int kMeasureBlock = 1 << kMeasureBlockShift;
+
+template <int Shift>
+int CodeOf(SampleWord w) {
+    return static_cast<int>((w >> Shift) & kCodeMask);
+}
+
+// Whether the half of w holding the channel whose code is at bit Shift is missing.
+template <int Shift>
+bool MissingIn(SampleWord w) {
+    return Shift == 0 ? (w & 0xFFFFu) == 0xFFFFu : w >= 0xFFFF0000u;
+}
+
+#if defined(__SSE2__)
+// The codes of words w[0] .. w[7] of one channel as eight 16-bit lanes; a missing half reads
+// as code 1023.
+template <int Shift>
+__m128i PackedCodes(const SampleWord* w) {
+    const __m128i mask = _mm_set1_epi32(static_cast<int>(kCodeMask));
+    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 4));
+    if constexpr (Shift != 0) {
+        a = _mm_srli_epi32(a, Shift);
+        b = _mm_srli_epi32(b, Shift);
+    }
+    return _mm_packs_epi32(_mm_and_si128(a, mask), _mm_and_si128(b, mask));
+}
+#endif
+
+// Counts of codes one sample at a time, into eight 16-bit tables in turn, so that a run of
+// equal codes does not make each increment wait for the one before and the tables stay in the
+// first-level cache; the tables are emptied into 32-bit counts before any entry can overflow.
+class CodeTables {
+  public:
+    static constexpr int kTables = 8;
+
+    explicit CodeTables(std::uint32_t* counts) : counts_(counts) {}
+    CodeTables(const CodeTables&) = delete;
+    CodeTables& operator=(const CodeTables&) = delete;
+    ~CodeTables() { Flush(); }
+
+    // Counts the codes of one whole block, given by code(k) for k = 0 .. kMeasureBlock - 1.
+    template <typename CodeAt>
+    void CountBlock(CodeAt code) {
+        for (int k = 0; k < kMeasureBlock; k += kTables) {
+            for (int j = 0; j < kTables; ++j)
+                ++t_[j][code(k + j)];
+        }
+        sinceFlush_ += kMeasureBlock;
+        if (sinceFlush_ >= kFlushSamples)
+            Flush();
+    }
+
+  private:
+    static constexpr int kFlushSamples = 1 << 18;  // at most 32,768 counts per table entry
+
+    void Flush() {
+        for (int c = 0; c < kCodeCount; ++c) {
+            std::uint32_t sum = 0;
+            for (int j = 0; j < kTables; ++j)
+                sum += t_[j][c];
+            counts_[c] += sum;
+        }
+        for (auto& table : t_) {
+            for (std::uint16_t& entry : table)
+                entry = 0;
+        }
+        sinceFlush_ = 0;
+    }
+
+    std::uint32_t* counts_;
+    int sinceFlush_ = 0;
+    alignas(64) std::uint16_t t_[kTables][kCodeCount] = {};
+};
+
+// The thresholds a block is compared with, as whole codes: at or below `low` (10 %), at or
+// above `high` (90 %), at or below `below50` and at or above `above50` (either side of 50 %).
+// Each lies within 0 .. 1023.
+struct CodeThresholds {
+    int low;
+    int high;
+    int below50;
+    int above50;
+};
+
+// Bit k of each mask stands for sample w[k] of one block.
+struct BlockMasks {
+    std::uint64_t low = 0;
+    std::uint64_t high = 0;
+    std::uint64_t below50 = 0;
+    std::uint64_t above50 = 0;
+};
+
+// The masks of one whole block of `words` of the channel whose code is at bit `shift` (0 or
+// 16) compared with the thresholds; a missing half reads as code 1023.
+using CodeCompare = BlockMasks(const SampleWord* words, int shift, const CodeThresholds& t);
+
+// One build of the summary and of the comparison. For the whole blocks 0 .. blocks - 1 of `words`
+// (block b is words[64 b] .. words[64 b + 63]) of the channel whose code is at bit `shift` (0 or
+// 16): the smallest and the largest code of each block into blockMin[b] and blockMax[b], and each
+// sample counted once into counts[code] (1,024 entries, added to). A missing half reads as
+// code 1023; the caller counts those apart.
+struct CodeSummaryKernel {
+    const char* name;
+    bool (*supported)();  // whether this CPU and OS can run it
+    void (*summarise)(const SampleWord* words, int blocks, int shift, std::uint32_t* counts,
+                      std::uint16_t* blockMin, std::uint16_t* blockMax);
+    CodeCompare* compare;
+};
+
+// Every build compiled in, widest first; the last one runs everywhere.
+int CodeSummaryKernelCount();
+const CodeSummaryKernel& CodeSummaryKernelAt(int index);
+// The widest build this machine runs.
+const CodeSummaryKernel& BestCodeSummaryKernel();
+
+}  // namespace lumatrace

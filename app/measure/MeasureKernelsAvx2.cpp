@@ -1,0 +1,168 @@
+// Compiled with -mavx2 -mpopcnt and called only after the CPU has been checked: a block of 64
+// samples as four vectors of sixteen 16-bit codes.
+#include "app/measure/MeasureKernelsAvx2.h"
+
+#include <immintrin.h>
+
+#include <bit>
+
+#include "app/measure/MeasureKernels.h"
+
+namespace lumatrace::avx2 {
+
+namespace {
+
+// The codes of words w[0] .. w[15] as sixteen 16-bit lanes, in the order packing leaves them
+// (the halves of the two loads interleaved): only counts and extremes are taken of them. A
+// missing half reads as code 1023.
+template <int Shift>
+__m256i Codes16(const SampleWord* w) {
+    const __m256i mask = _mm256_set1_epi32(static_cast<int>(kCodeMask));
+    __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w));
+    __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + 8));
+    if constexpr (Shift != 0) {
+        a = _mm256_srli_epi32(a, Shift);
+        b = _mm256_srli_epi32(b, Shift);
+    }
+    return _mm256_packus_epi32(_mm256_and_si256(a, mask), _mm256_and_si256(b, mask));
+}
+
+// The smallest and the largest of sixteen unsigned 16-bit lanes, with the one-instruction
+// minimum of eight lanes (the largest is the smallest complement).
+int Smallest(__m256i v) {
+    const __m128i m = _mm_min_epu16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    return _mm_cvtsi128_si32(_mm_minpos_epu16(m)) & 0xFFFF;
+}
+
+int Largest(__m256i v) {
+    const __m128i m = _mm_max_epu16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    const __m128i complement = _mm_xor_si128(m, _mm_set1_epi32(-1));
+    return 0xFFFF - (_mm_cvtsi128_si32(_mm_minpos_epu16(complement)) & 0xFFFF);
+}
+
+// How many of the 64 bytes of a and b are all ones.
+int CountSet(__m256i a, __m256i b) {
+    const std::uint64_t bits =
+        static_cast<std::uint32_t>(_mm256_movemask_epi8(a)) |
+        (std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(b))} << 32);
+    return std::popcount(bits);
+}
+
+// How many of the 64 bytes of a and b equal v.
+int CountEqual(__m256i a, __m256i b, int v) {
+    const __m256i x = _mm256_set1_epi8(static_cast<char>(v));
+    return CountSet(_mm256_cmpeq_epi8(a, x), _mm256_cmpeq_epi8(b, x));
+}
+
+template <int Shift>
+void Summarise(const SampleWord* words, int blocks, std::uint32_t* counts, std::uint16_t* blockMin,
+               std::uint16_t* blockMax) {
+    CodeTables tables(counts);
+    // Blocks of one code in a row are counted together, so that they do not each wait for the
+    // count the one before stored.
+    int runCode = 0;
+    std::uint32_t runCount = 0;
+    for (int b = 0; b < blocks; ++b) {
+        const SampleWord* w = words + (b << kMeasureBlockShift);
+        const __m256i c0 = Codes16<Shift>(w);
+        const __m256i c1 = Codes16<Shift>(w + 16);
+        const __m256i c2 = Codes16<Shift>(w + 32);
+        const __m256i c3 = Codes16<Shift>(w + 48);
+        const int lo =
+            Smallest(_mm256_min_epu16(_mm256_min_epu16(c0, c1), _mm256_min_epu16(c2, c3)));
+        const int hi =
+            Largest(_mm256_max_epu16(_mm256_max_epu16(c0, c1), _mm256_max_epu16(c2, c3)));
+        blockMin[b] = static_cast<std::uint16_t>(lo);
+        blockMax[b] = static_cast<std::uint16_t>(hi);
+        if (lo == hi) {
+            if (lo != runCode) {
+                counts[runCode] += runCount;
+                runCode = lo;
+                runCount = 0;
+            }
+            runCount += kMeasureBlock;
+            continue;
+        }
+        // Codes above the smallest as bytes (above 255 they saturate), 32 to a vector.
+        const __m256i base = _mm256_set1_epi16(static_cast<short>(lo));
+        const __m256i d01 =
+            _mm256_packus_epi16(_mm256_sub_epi16(c0, base), _mm256_sub_epi16(c1, base));
+        const __m256i d23 =
+            _mm256_packus_epi16(_mm256_sub_epi16(c2, base), _mm256_sub_epi16(c3, base));
+        const int lowest = CountEqual(d01, d23, 0);
+        if (hi - lo <= 3) {
+            // A slow or clean signal moving by a code or two: each code's count compared.
+            const int second = CountEqual(d01, d23, 1);
+            const int third = CountEqual(d01, d23, 2);
+            const int count[4] = {lowest, second, third, kMeasureBlock - lowest - second - third};
+            // Codes past hi have no samples; past 1023 they do not exist.
+            for (int d = 0; d <= hi - lo; ++d)
+                counts[lo + d] += static_cast<std::uint32_t>(count[d]);
+            continue;
+        }
+        // A clean square's edge holds its two levels only.
+        const __m256i top = _mm256_set1_epi16(static_cast<short>(hi));
+        const int highest =
+            CountSet(_mm256_packs_epi16(_mm256_cmpeq_epi16(c0, top), _mm256_cmpeq_epi16(c1, top)),
+                     _mm256_packs_epi16(_mm256_cmpeq_epi16(c2, top), _mm256_cmpeq_epi16(c3, top)));
+        if (lowest + highest == kMeasureBlock) {
+            counts[lo] += static_cast<std::uint32_t>(lowest);
+            counts[hi] += static_cast<std::uint32_t>(highest);
+            continue;
+        }
+        // Any codes: counted one sample at a time, each read from its word again (taking lanes
+        // out of the vectors costs more).
+        tables.CountBlock([w](int k) { return CodeOf<Shift>(w[k]); });
+    }
+    counts[runCode] += runCount;
+}
+
+// The 32 bytes of two comparisons of Codes16 vectors (all ones where true) as 32 bits, bit k
+// for sample k: packing leaves groups of four samples out of order, one permutation of the
+// 32-bit lanes puts them back.
+std::uint32_t Bits32(__m256i x, __m256i y) {
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    const __m256i bytes = _mm256_permutevar8x32_epi32(_mm256_packs_epi16(x, y), order);
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
+}
+
+template <int Shift>
+BlockMasks Compare(const SampleWord* w, const CodeThresholds& t) {
+    const __m256i c0 = Codes16<Shift>(w);
+    const __m256i c1 = Codes16<Shift>(w + 16);
+    const __m256i c2 = Codes16<Shift>(w + 32);
+    const __m256i c3 = Codes16<Shift>(w + 48);
+    // a <= x is x + 1 > a, and a >= x is a > x - 1 (no code comes near the 16-bit limits).
+    auto atMost = [&](int x) {
+        const __m256i v = _mm256_set1_epi16(static_cast<short>(x + 1));
+        return Bits32(_mm256_cmpgt_epi16(v, c0), _mm256_cmpgt_epi16(v, c1)) |
+               std::uint64_t{Bits32(_mm256_cmpgt_epi16(v, c2), _mm256_cmpgt_epi16(v, c3))} << 32;
+    };
+    auto atLeast = [&](int x) {
+        const __m256i v = _mm256_set1_epi16(static_cast<short>(x - 1));
+        return Bits32(_mm256_cmpgt_epi16(c0, v), _mm256_cmpgt_epi16(c1, v)) |
+               std::uint64_t{Bits32(_mm256_cmpgt_epi16(c2, v), _mm256_cmpgt_epi16(c3, v))} << 32;
+    };
+    BlockMasks m;
+    m.low = atMost(t.low);
+    m.high = atLeast(t.high);
+    m.below50 = atMost(t.below50);
+    m.above50 = atLeast(t.above50);
+    return m;
+}
+
+}  // namespace
+
+BlockMasks CompareCodesAvx2(const SampleWord* words, int shift, const CodeThresholds& t) {
+    return shift == 0 ? Compare<0>(words, t) : Compare<16>(words, t);
+}
+
+void SummariseCodesAvx2(const SampleWord* words, int blocks, int shift, std::uint32_t* counts,
+                        std::uint16_t* blockMin, std::uint16_t* blockMax) {
+    if (shift == 0)
+        Summarise<0>(words, blocks, counts, blockMin, blockMax);
+    else
+        Summarise<16>(words, blocks, counts, blockMin, blockMax);
+}
+
+}  // namespace lumatrace::avx2

@@ -1,0 +1,184 @@
+// Every build of the code summary and comparison this machine runs against plain counting and
+// comparing, one sample at a time: blocks of one code, of a few neighbouring codes, of two far
+// apart, of any codes, with missing halves, and a record long enough to empty the 16-bit
+// tables several times.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <iostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/measure/MeasureKernels.h"
+
+namespace lumatrace {
+namespace {
+
+std::vector<SampleWord> RandomWords(std::mt19937& rng, int blocks) {
+    std::vector<SampleWord> words(static_cast<std::size_t>(blocks) * kMeasureBlock);
+    for (int b = 0; b < blocks; ++b) {
+        // Each channel's block holds one code, a few neighbouring ones (up to the top one), two
+        // far apart (0 and 1023 among them), or any.
+        const int kinds[2] = {static_cast<int>(rng() % 4), static_cast<int>(rng() % 4)};
+        int anchors[2];
+        int others[2];
+        for (int ch = 0; ch < 2; ++ch) {
+            anchors[ch] = static_cast<int>(rng() % 1024);
+            others[ch] =
+                rng() % 3 == 0 ? 1023 - anchors[ch] % 2 * 1023 : static_cast<int>(rng() % 1024);
+        }
+        const bool withMissing = rng() % 5 == 0;
+        for (int k = 0; k < kMeasureBlock; ++k) {
+            int code[2];
+            for (int ch = 0; ch < 2; ++ch) {
+                switch (kinds[ch]) {
+                    case 0:
+                        code[ch] = anchors[ch];
+                        break;
+                    case 1:
+                        code[ch] = std::min(1023, anchors[ch] + static_cast<int>(rng() % 4));
+                        break;
+                    case 2:
+                        code[ch] = rng() % 2 ? anchors[ch] : others[ch];
+                        break;
+                    default:
+                        code[ch] = static_cast<int>(rng() % 1024);
+                        break;
+                }
+            }
+            SampleWord w = MakeSampleWord(code[0], code[1]);
+            if (withMissing && rng() % 7 == 0)
+                w |= rng() % 3 == 0 ? NoSample : (rng() % 2 ? 0xFFFFu : 0xFFFF0000u);
+            words[static_cast<std::size_t>(b) * kMeasureBlock + k] = w;
+        }
+    }
+    return words;
+}
+
+TEST(MeasureKernels, EveryBuildCountsAndBoundsLikePlainCounting) {
+    for (int index = 0; index < CodeSummaryKernelCount(); ++index) {
+        const CodeSummaryKernel& kernel = CodeSummaryKernelAt(index);
+        if (!kernel.supported()) {
+            std::cout << "code summary kernel " << kernel.name
+                      << " not checked: this CPU cannot run it\n";
+            continue;
+        }
+        SCOPED_TRACE(kernel.name);
+        std::mt19937 rng(20261210);
+        std::vector<std::vector<SampleWord>> records;
+        for (int blocks : {1, 2, 37, 500, 9000})
+            records.push_back(RandomWords(rng, blocks));
+        // Runs of blocks of one code, code 0 among them, with a block of two codes now and
+        // then.
+        records.emplace_back();
+        for (int b = 0; b < 3000; ++b) {
+            const int code = (b / 37) % 3 == 0 ? 0 : 300 + (b / 37) % 5;
+            for (int k = 0; k < kMeasureBlock; ++k)
+                records.back().push_back(
+                    MakeSampleWord(b % 101 == 0 && k == 9 ? 1023 : code, 1023 - code));
+        }
+        // 2^20 samples of blocks of three codes, one of them in all but two samples: counted
+        // one at a time, its count outgrows a 16-bit table entry many times over.
+        records.emplace_back(std::size_t{1} << 20, MakeSampleWord(3, 1020));
+        for (std::size_t i = 0; i < records.back().size(); i += kMeasureBlock) {
+            records.back()[i + 5] = MakeSampleWord(500, 40);
+            records.back()[i + 60] = MakeSampleWord(1000, 600);
+        }
+        for (const std::vector<SampleWord>& words : records) {
+            const int blocks = static_cast<int>(words.size()) / kMeasureBlock;
+            for (int shift : {0, 16}) {
+                std::vector<std::uint32_t> want(kCodeCount, 0);
+                std::vector<std::uint16_t> wantMin(static_cast<std::size_t>(blocks));
+                std::vector<std::uint16_t> wantMax(static_cast<std::size_t>(blocks));
+                for (int b = 0; b < blocks; ++b) {
+                    int lo = kCodeCount;
+                    int hi = -1;
+                    for (int k = 0; k < kMeasureBlock; ++k) {
+                        const int c = static_cast<int>(
+                            (words[static_cast<std::size_t>(b) * kMeasureBlock + k] >> shift) &
+                            kCodeMask);
+                        ++want[static_cast<std::size_t>(c)];
+                        lo = std::min(lo, c);
+                        hi = std::max(hi, c);
+                    }
+                    wantMin[static_cast<std::size_t>(b)] = static_cast<std::uint16_t>(lo);
+                    wantMax[static_cast<std::size_t>(b)] = static_cast<std::uint16_t>(hi);
+                }
+                // The counts are added to what is there.
+                std::vector<std::uint32_t> got(kCodeCount, 5);
+                for (std::uint32_t& c : want)
+                    c += 5;
+                std::vector<std::uint16_t> gotMin(static_cast<std::size_t>(blocks));
+                std::vector<std::uint16_t> gotMax(static_cast<std::size_t>(blocks));
+                kernel.summarise(words.data(), blocks, shift, got.data(), gotMin.data(),
+                                 gotMax.data());
+                EXPECT_EQ(got, want) << blocks << " blocks, shift " << shift;
+                EXPECT_EQ(gotMin, wantMin) << blocks << " blocks, shift " << shift;
+                EXPECT_EQ(gotMax, wantMax) << blocks << " blocks, shift " << shift;
+            }
+        }
+    }
+}
+
+TEST(MeasureKernels, EveryBuildComparesLikePlainComparison) {
+    for (int index = 0; index < CodeSummaryKernelCount(); ++index) {
+        const CodeSummaryKernel& kernel = CodeSummaryKernelAt(index);
+        if (!kernel.supported()) {
+            std::cout << "code comparison kernel " << kernel.name
+                      << " not checked: this CPU cannot run it\n";
+            continue;
+        }
+        SCOPED_TRACE(kernel.name);
+        std::mt19937 rng(20261211);
+        const std::vector<SampleWord> words = RandomWords(rng, 400);
+        for (int b = 0; b < 400; ++b) {
+            const SampleWord* w = words.data() + static_cast<std::ptrdiff_t>(b) * kMeasureBlock;
+            // Thresholds anywhere, the extreme codes among them, and next to this block's codes.
+            auto pick = [&] {
+                switch (rng() % 4) {
+                    case 0:
+                        return rng() % 2 ? 0 : 1023;
+                    case 1:
+                        return static_cast<int>((w[rng() % kMeasureBlock] >> (rng() % 2 * 16)) &
+                                                kCodeMask);
+                    default:
+                        return static_cast<int>(rng() % 1024);
+                }
+            };
+            const CodeThresholds t{pick(), pick(), pick(), pick()};
+            for (int shift : {0, 16}) {
+                BlockMasks want;
+                for (int k = 0; k < kMeasureBlock; ++k) {
+                    const int c = static_cast<int>((w[k] >> shift) & kCodeMask);
+                    want.low |= std::uint64_t{c <= t.low} << k;
+                    want.high |= std::uint64_t{c >= t.high} << k;
+                    want.below50 |= std::uint64_t{c <= t.below50} << k;
+                    want.above50 |= std::uint64_t{c >= t.above50} << k;
+                }
+                const BlockMasks got = kernel.compare(w, shift, t);
+                const std::string what =
+                    "block " + std::to_string(b) + ", shift " + std::to_string(shift) +
+                    ", thresholds " + std::to_string(t.low) + " " + std::to_string(t.high) + " " +
+                    std::to_string(t.below50) + " " + std::to_string(t.above50);
+                ASSERT_EQ(got.low, want.low) << what;
+                ASSERT_EQ(got.high, want.high) << what;
+                ASSERT_EQ(got.below50, want.below50) << what;
+                ASSERT_EQ(got.above50, want.above50) << what;
+            }
+        }
+    }
+}
+
+TEST(MeasureKernels, TheWidestBuildThisMachineRunsIsChosen) {
+    int first = 0;
+    while (!CodeSummaryKernelAt(first).supported())
+        ++first;
+    EXPECT_EQ(&BestCodeSummaryKernel(), &CodeSummaryKernelAt(first));
+    EXPECT_TRUE(CodeSummaryKernelAt(CodeSummaryKernelCount() - 1).supported());
+}
+
+}  // namespace
+}  // namespace lumatrace
