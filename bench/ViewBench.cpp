@@ -5,9 +5,9 @@
 // The copy alone and the redraw alone are timed too. A table of the ratios to the floor follows
 // the benchmark output.
 //
-// The whole view at 1M points comes last: markers and both cursor pairs with MATH in Envelope
-// mode, and with the spectrum in front (its transform of 524,288 points included, as a new
-// record asks for one).
+// MATH on its own at 1M points follows, in both modes and widths. The whole view at 1M points
+// comes last: markers and both cursor pairs with MATH in Envelope mode, and with the spectrum
+// in front (its transform of 524,288 points included, as a new record asks for one).
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -171,10 +171,36 @@ void BM_FullView(benchmark::State& state) {
     }
 }
 
+// The redraw with MATH on (the difference of the channels) and nothing else added, at 1M
+// points, both modes and widths, with the data arrival.
+void BM_MathRedraw(benchmark::State& state) {
+    bench::FillNoisyRecord(FetchBuffer, kMaxRecordPoints);
+    TakeRecord(FetchBuffer, WaveBuffer);
+    bench::QuietAverageHost host;
+    ViewProcessing processing{host};
+    Scene scene(kMaxRecordPoints, static_cast<int>(state.range(0)),
+                static_cast<int>(state.range(1)));
+    scene.view.SetProcessingLayer(&processing);
+    scene.settings.mathOn = true;
+    MathSettings math;
+    math.op = MathOperator::Sub;
+    processing.SetMathSettings(math);
+    for (auto _ : state) {
+        TakeRecord(FetchBuffer, WaveBuffer);
+        scene.view.RedrawAll(scene.settings, scene.surfaces);
+    }
+}
+
 BENCHMARK(BM_Floor)->ArgName("points")->Arg(10000)->Arg(100000)->Arg(1000000);
 BENCHMARK(BM_TakeRecord);
 BENCHMARK(BM_ArrivalAndRedraw)->Apply(RedrawArgs);
 BENCHMARK(BM_RedrawOnly)->Apply(RedrawArgs);
+BENCHMARK(BM_MathRedraw)
+    ->ArgNames({"W", "mode"})
+    ->Args({450, kWaveformSample})
+    ->Args({450, kWaveformEnvelope})
+    ->Args({1700, kWaveformSample})
+    ->Args({1700, kWaveformEnvelope});
 BENCHMARK(BM_FullView)
     ->ArgNames({"W", "spectrum"})
     ->Args({450, 0})
@@ -209,6 +235,19 @@ void PrintSummary(const bench::FastestTimes& times) {
         "(CPU microseconds, fastest repetition; x floor: arrival + redraw / one read of the "
         "record)\n");
     const double floor = find("BM_Floor/points:1000000");
+    std::printf("\n%-34s %-5s %12s %9s\n", "MATH (CH1 - CH2) at 1M points", "W", "arrival+rd",
+                "x floor");
+    for (int width : kWidths) {
+        for (int mode : kModes) {
+            const double total =
+                find("BM_MathRedraw/W:" + std::to_string(width) + "/mode:" + std::to_string(mode));
+            if (total > 0.0) {
+                std::printf("%-34s %-5d %12.1f %8.2fx\n",
+                            mode == kWaveformEnvelope ? "MATH, envelope" : "MATH, sample", width,
+                            total, floor > 0.0 ? total / floor : 0.0);
+            }
+        }
+    }
     std::printf("\n%-34s %-5s %12s %9s\n", "whole view at 1M points", "W", "arrival+rd", "x floor");
     for (int spectrum : {0, 1}) {
         for (int width : kWidths) {

@@ -146,6 +146,117 @@ void RasterLine(const PixelBuffer& buffer, Segment line, std::uint32_t value, bo
     }
 }
 
+namespace {
+
+// Coordinates RasterLine takes as they are (it pulls far-away ends in, which moves the line).
+constexpr int kSpanLimit = 1 << 28;
+
+// The runs of pixels lines paint in each column, joined while they touch. Two columns are
+// held: a trace's steps go from one column to the next, so a column is finished once a line
+// reaches the column after the next, and a column's pixels, which lie in as many cache lines,
+// are then written in one go.
+class ColumnSpans {
+  public:
+    ColumnSpans(const PixelBuffer& buffer, std::uint32_t value) : buffer_(buffer), value_(value) {}
+
+    // Rows top..bottom of column x.
+    void Add(int x, int top, int bottom) {
+        Span* slot = nullptr;
+        for (Span& h : held_) {
+            if (h.used && h.x == x) {
+                if (top <= h.bottom + 1 && bottom >= h.top - 1) {
+                    h.top = std::min(h.top, top);
+                    h.bottom = std::max(h.bottom, bottom);
+                    return;
+                }
+                slot = &h;  // apart from what the column holds: paint that, keep the new run
+                break;
+            }
+        }
+        if (!slot) {
+            if (!held_[0].used)
+                slot = &held_[0];
+            else if (!held_[1].used)
+                slot = &held_[1];
+            else
+                slot = held_[0].x < held_[1].x ? &held_[0] : &held_[1];
+        }
+        if (slot->used)
+            Paint(*slot);
+        *slot = {x, top, bottom, true};
+    }
+
+    // Whether the line is one this joins: along one column or between neighbouring columns,
+    // with coordinates RasterLine does not pull in.
+    static bool Joins(const Segment& line) {
+        const int dx = line.b.x - line.a.x;
+        auto near = [](int v) { return v > -kSpanLimit && v < kSpanLimit; };
+        return dx >= -1 && dx <= 1 && near(line.a.x) && near(line.a.y) && near(line.b.x) &&
+               near(line.b.y);
+    }
+
+    // The run RasterLine paints in each column the line touches.
+    void AddLine(Point a, Point b) {
+        if (a.x == b.x) {
+            Add(a.x, std::min(a.y, b.y), std::max(a.y, b.y));
+            return;
+        }
+        const int dy = b.y - a.y;
+        if (dy >= -1 && dy <= 1) {
+            // Not steep: one pixel in either column, on its end's row.
+            Add(a.x, a.y, a.y);
+            Add(b.x, b.y, b.y);
+            return;
+        }
+        // Steep: stepping down the rows from the upper end, the exact column rounded half up
+        // from that end moves to the other column half way down (RasterLine's rule).
+        const Point upper = dy > 0 ? a : b;
+        const Point lower = dy > 0 ? b : a;
+        const int rows = lower.y - upper.y;
+        const int lastUpper = lower.x > upper.x ? upper.y + (rows + 1) / 2 - 1 : upper.y + rows / 2;
+        Add(upper.x, upper.y, lastUpper);
+        Add(lower.x, lastUpper + 1, lower.y);
+    }
+
+    void Flush() {
+        for (Span& h : held_) {
+            if (h.used)
+                Paint(h);
+            h.used = false;
+        }
+    }
+
+  private:
+    struct Span {
+        int x = 0;
+        int top = 0;
+        int bottom = 0;
+        bool used = false;
+    };
+    void Paint(const Span& h) const {
+        RasterLine(buffer_, {{h.x, h.top}, {h.x, h.bottom}}, value_);
+    }
+
+    const PixelBuffer& buffer_;
+    std::uint32_t value_;
+    Span held_[2];
+};
+
+}  // namespace
+
+void RasterLines(const PixelBuffer& buffer, const Segment* lines, std::size_t count,
+                 std::uint32_t value) {
+    // One colour: the order in which the pixels are painted does not change the picture.
+    ColumnSpans spans(buffer, value);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (ColumnSpans::Joins(lines[i]))
+            spans.AddLine(lines[i].a, lines[i].b);
+        else
+            RasterLine(buffer, lines[i], value);
+    }
+    spans.Flush();
+}
+
 void RasterPoint(const PixelBuffer& buffer, Point p, std::uint32_t value) {
     if (p.x < 0 || p.y < 0 || p.x >= buffer.width || p.y >= buffer.height)
         return;

@@ -103,6 +103,13 @@ constexpr std::uint32_t PixelValue(Color c) {
 // beyond +-2^29 are pulled in to that range).
 void RasterLine(const PixelBuffer& buffer, Segment line, std::uint32_t value, bool dotted = false);
 
+// Solid lines of one colour: the pixels RasterLine paints for each. Lines within one column
+// or between neighbouring columns (a trace of more samples than pixels: its bars and the steps
+// between them) are first joined into one span per column where their pixels touch, and each
+// span is painted once; the others are drawn one by one.
+void RasterLines(const PixelBuffer& buffer, const Segment* lines, std::size_t count,
+                 std::uint32_t value);
+
 void RasterPoint(const PixelBuffer& buffer, Point p, std::uint32_t value);
 
 // Fills columns left..right-1 of rows top..bottom-1, clipped.

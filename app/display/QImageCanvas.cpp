@@ -134,10 +134,13 @@ void QImageCanvas::Lines(const Segment* segments, std::size_t count) {
         return;
     }
     const std::uint32_t value = PixelValue(pen_);
-    const bool dotted = penStyle_ == PenStyle::Dot;
-    for (std::size_t i = 0; i < count; ++i) {
-        RasterLine(pixels, segments[i], value, dotted);
+    if (penStyle_ == PenStyle::Dot) {
+        for (std::size_t i = 0; i < count; ++i) {
+            RasterLine(pixels, segments[i], value, true);
+        }
+        return;
     }
+    RasterLines(pixels, segments, count, value);
 }
 
 void QImageCanvas::Polyline(const Point* points, std::size_t count) {

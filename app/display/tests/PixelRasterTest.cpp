@@ -187,6 +187,68 @@ TEST(DisplayPixelRaster, SolidLinesMatchThePixelByPixelLineAndMarkWhatTheyPaint)
     }
 }
 
+TEST(DisplayPixelRaster, JoinedColumnSpansPaintWhatTheLinesPaintOneByOne) {
+    // Batches shaped like traces: bars and steps between neighbouring columns, columns that
+    // repeat or go back, rows far outside the picture, and now and then a line of any kind.
+    std::uint32_t state = 11;
+    constexpr int w = 97;
+    constexpr int h = 75;
+    for (int batch = 0; batch < 400; ++batch) {
+        std::vector<Segment> lines;
+        const int reach = batch % 4 == 0 ? 300 : (batch % 4 == 1 ? 40 : 8);
+        Point at{static_cast<int>(Next(state) % 20) - 5, static_cast<int>(Next(state) % h)};
+        for (int k = 0; k < 150; ++k) {
+            const int choice = static_cast<int>(Next(state) % 20);
+            Point next = at;
+            if (choice < 12) {
+                next.x += 1;
+                next.y += static_cast<int>(Next(state) % (2 * reach + 1)) - reach;
+            } else if (choice < 16) {
+                next.y += static_cast<int>(Next(state) % (2 * reach + 1)) - reach;
+            } else if (choice < 17) {
+                next.x -= 1;
+            } else if (choice < 18) {
+                next.y = (Next(state) % 2) ? (1 << 29) + 5 : -(1 << 30);
+            } else {
+                next = {static_cast<int>(Next(state) % 140) - 20,
+                        static_cast<int>(Next(state) % 120) - 20};
+            }
+            lines.push_back({at, next});
+            at = next.y > 1000 || next.y < -1000 ? Point{next.x, 30} : next;
+        }
+        Picture drawn(w, h);
+        TileDamage damage;
+        damage.Reset(w, h);
+        damage.Clean();
+        drawn.buffer.damage = &damage;
+        RasterLines(drawn.buffer, lines.data(), lines.size(), 3);
+        // RasterLine itself is checked against the pixel-by-pixel line above.
+        Picture single(w, h);
+        for (const Segment& line : lines)
+            RasterLine(single.buffer, line, 3);
+        ASSERT_EQ(drawn.words, single.words) << "batch " << batch;
+        // Every painted pixel is in a run or a dirty tile, and runs hold only painted pixels.
+        std::vector<bool> inRun(drawn.words.size(), false);
+        for (const TileDamage::Run& run : damage.Runs()) {
+            for (int i = run.first; i <= run.last; ++i) {
+                const int x = run.vertical ? run.at : i;
+                const int y = run.vertical ? i : run.at;
+                ASSERT_NE(drawn.At(x, y), 0u) << "run pixel " << x << "," << y;
+                inRun[static_cast<std::size_t>(y) * w + x] = true;
+            }
+        }
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                if (drawn.At(x, y) != 0) {
+                    ASSERT_TRUE(inRun[static_cast<std::size_t>(y) * w + x] ||
+                                damage.Dirty(x / 16, y / 16))
+                        << "batch " << batch << " pixel " << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
 TEST(DisplayPixelRaster, DotsAreThreeOnThreeOffFromTheLowerEnd) {
     Picture p(24, 4);
     RasterLine(p.buffer, {{20, 1}, {0, 1}}, 1, true);

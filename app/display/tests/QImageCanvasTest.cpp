@@ -2,6 +2,8 @@
 
 #include <QGuiApplication>
 #include <memory>
+#include <random>
+#include <string>
 
 #include "app/display/QImageCanvas.h"
 #include "app/display/QtViewSurfaces.h"
@@ -335,6 +337,115 @@ TEST_F(DisplayQtRedraw, RestoringOnlyTheDrawnTilesGivesTheFullCopysPicture) {
         fresh.RedrawAll(s, once);
         EXPECT_TRUE(surfaces.Image(ViewImage::Wave) == once.Image(ViewImage::Wave))
             << st.trigPosition;
+    }
+}
+
+TEST_F(DisplayQtRedraw, RedrawOverRandomFramesEqualsARedrawFromScratch) {
+    // The picture is restored only where the frames before painted; over any sequence of
+    // frames it must still equal a redraw onto fresh pictures, with nothing left behind.
+    ShapeMarkers markers;
+    WaveView marked = view;
+    marked.SetMarkerLayer(&markers);
+    std::mt19937 rng(20261210);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    int width = 451;
+    int height = 361;
+    auto sizes = [&] {
+        return ViewImageSizes{
+            {width, height}, {20, height + 11}, {20, height + 11}, {width + 50, 32}};
+    };
+    const Color colours[] = {0x0000FF, 0x00FF00, 0xFF0000, 0x808080, 0xFFFFFF, 0x000000, 0xC0C0C0};
+    testing::RecordRecipe recipe{.points = 10000, .noise = 200};
+    testing::FillRecord(*record, recipe);
+    s.cursorTOn = s.cursorVOn = true;
+    for (int frame = 0; frame < 120; ++frame) {
+        std::string what;
+        for (int change = pick(1, 3); change > 0; --change) {
+            switch (pick(0, 11)) {
+                case 0:
+                    recipe.cycles = pick(1, 40) / 2.0;
+                    recipe.noise = pick(0, 400);
+                    recipe.gapEvery = pick(0, 1) ? pick(500, 4000) : 0;
+                    recipe.gapLength = pick(1, 600);
+                    recipe.seed = static_cast<unsigned>(frame + 1);
+                    testing::FillRecord(*record, recipe);
+                    what += " record";
+                    break;
+                case 1:
+                    s.waveformMode =
+                        s.waveformMode == kWaveformEnvelope ? kWaveformSample : kWaveformEnvelope;
+                    what += " mode";
+                    break;
+                case 2:
+                    s.channelOn[pick(0, 1)] ^= true;
+                    what += " channel";
+                    break;
+                case 3:
+                    std::swap(s.traceOrder[kTraceCh1], s.traceOrder[kTraceCh2]);
+                    what += " order";
+                    break;
+                case 4:
+                    markers.cursorX = pick(-20, width + 20);
+                    s.cursorTOn = pick(0, 3) != 0;
+                    s.cursorVOn = pick(0, 3) != 0;
+                    s.lastCursorPairT = pick(0, 1) != 0;
+                    what += " cursor";
+                    break;
+                case 5:
+                    s.displayColors[pick(0, 1)] = colours[pick(0, 6)];
+                    what += " trace colour";
+                    break;
+                case 6:
+                    s.displayColors[pick(0, 1) ? kSlotBackground : kSlotScale] =
+                        colours[pick(0, 6)];
+                    marked.MarkGridDirty();
+                    what += " grid colour";
+                    break;
+                case 7:
+                    if (pick(0, 1))
+                        s.gridOn ^= true;
+                    else
+                        s.scaleOn ^= true;
+                    marked.MarkGridDirty();
+                    what += " grid";
+                    break;
+                case 8:
+                    s.tracePosition[pick(0, 1)] = pick(-50, 550);
+                    what += " position";
+                    break;
+                case 9:
+                    s.trigPosition = pick(0, 9999);
+                    what += " trigger";
+                    break;
+                case 10:
+                    s.xyOn = pick(0, 5) == 0;
+                    what += " xy";
+                    break;
+                case 11:
+                    width = pick(40, 700);
+                    height = pick(30, 500);
+                    marked.Resize(width, height);
+                    what += " size";
+                    break;
+            }
+        }
+        surfaces.Resize(sizes());
+        marked.RedrawAll(s, surfaces);
+
+        WaveView fresh = marked;
+        fresh.MarkGridDirty();
+        QtViewSurfaces once;
+        once.Resize(sizes());
+        fresh.RedrawAll(s, once);
+        const QImage& kept = surfaces.Image(ViewImage::Wave);
+        const QImage& scratch = once.Image(ViewImage::Wave);
+        ASSERT_EQ(kept.size(), scratch.size());
+        int differing = 0;
+        for (int y = 0; y < kept.height(); ++y) {
+            for (int x = 0; x < kept.width(); ++x)
+                differing += kept.pixel(x, y) != scratch.pixel(x, y);
+        }
+        ASSERT_EQ(differing, 0) << "frame " << frame << ":" << what;
     }
 }
 
