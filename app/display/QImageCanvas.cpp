@@ -1,5 +1,6 @@
 #include "app/display/QImageCanvas.h"
 
+#include <QPainter>
 #include <QRect>
 #include <QString>
 #include <algorithm>
@@ -24,7 +25,7 @@ QPen MakePen(Color color) {
 }  // namespace
 
 QImageCanvas::QImageCanvas(QImage* image) : brush_(Qt::white), textColor_(Qt::black) {
-    SetFont(Font{});
+    ApplyFont(Font{});
     SetImage(image);
 }
 
@@ -109,6 +110,14 @@ void QImageCanvas::SetBrush(Color color) {
 }
 
 void QImageCanvas::SetFont(const Font& font) {
+    if (font == fontKey_) {
+        return;
+    }
+    ApplyFont(font);
+}
+
+void QImageCanvas::ApplyFont(const Font& font) {
+    fontKey_ = font;
     font_ = QFont(QString::fromStdString(font.family));
     font_.setPixelSize(font.pixelSize > 0 ? font.pixelSize : 11);
     font_.setBold(font.bold);
@@ -224,31 +233,104 @@ void QImageCanvas::Pixel(int x, int y, Color color) {
     }
 }
 
+namespace {
+
+constexpr std::size_t kTextPictures = 32;
+
+// Where drawing a text anchored at (x, y) puts it: a box far larger than any label, aligned.
+QRect TextBox(int x, int y, TextAlign align, int* flags) {
+    constexpr int kBox = 4096;
+    *flags = Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
+    switch (align) {
+        case TextAlign::Left:
+            *flags |= Qt::AlignLeft;
+            return QRect(x, y, kBox, kBox);
+        case TextAlign::Center:
+            *flags |= Qt::AlignHCenter;
+            return QRect(x - kBox / 2, y, kBox, kBox);
+        case TextAlign::Right:
+            *flags |= Qt::AlignRight;
+            return QRect(x - kBox, y, kBox, kBox);
+    }
+    return QRect(x, y, kBox, kBox);
+}
+
+}  // namespace
+
+const QImage* QImageCanvas::CachedText(std::string_view utf8, TextAlign align, QRect* drawn) {
+    const QRgb color = textColor_.rgb();
+    for (const TextPicture& t : texts_) {
+        if (t.align == align && t.color == color && t.text == utf8 && t.font == fontKey_) {
+            *drawn = t.drawn;
+            return t.exact ? &t.image : nullptr;
+        }
+    }
+    TextPicture t;
+    t.text.assign(utf8);
+    t.font = fontKey_;
+    t.align = align;
+    t.color = color;
+    const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    int flags = 0;
+    const QRect box = TextBox(0, 0, align, &flags);
+    {
+        // Where it lands, then the picture: the box moved by whole pixels draws the same glyphs.
+        QImage probe(1, 1, QImage::Format_ARGB32_Premultiplied);
+        QPainter p(&probe);
+        p.setFont(font_);
+        t.drawn = p.boundingRect(box, flags, text);
+    }
+    t.image = QImage(std::max(1, t.drawn.width()), std::max(1, t.drawn.height()),
+                     QImage::Format_ARGB32_Premultiplied);
+    t.image.fill(Qt::transparent);
+    QRect painted;
+    {
+        QPainter p(&t.image);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setRenderHint(QPainter::TextAntialiasing, false);
+        p.setFont(font_);
+        p.setPen(textColor_);
+        p.drawText(box.translated(-t.drawn.topLeft()), flags, text, &painted);
+    }
+    t.exact = painted.translated(t.drawn.topLeft()) == t.drawn;
+    for (int row = 0; t.exact && row < t.image.height(); ++row) {
+        const auto* line = reinterpret_cast<const QRgb*>(t.image.constScanLine(row));
+        for (int col = 0; col < t.image.width(); ++col) {
+            const int alpha = qAlpha(line[col]);
+            if (alpha != 0 && alpha != 255) {
+                t.exact = false;
+                break;
+            }
+        }
+    }
+    std::size_t slot = texts_.size();
+    if (slot < kTextPictures) {
+        texts_.push_back(std::move(t));
+    } else {
+        slot = nextText_;
+        nextText_ = (nextText_ + 1) % kTextPictures;
+        texts_[slot] = std::move(t);
+    }
+    *drawn = texts_[slot].drawn;
+    return texts_[slot].exact ? &texts_[slot].image : nullptr;
+}
+
 void QImageCanvas::Text(int x, int y, std::string_view utf8, TextAlign align) {
     QPainter& p = Painter();
     if (!p.isActive()) {
         return;
     }
-    constexpr int kBox = 4096;
-    QRect box;
-    int flags = Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
-    switch (align) {
-        case TextAlign::Left:
-            box = QRect(x, y, kBox, kBox);
-            flags |= Qt::AlignLeft;
-            break;
-        case TextAlign::Center:
-            box = QRect(x - kBox / 2, y, kBox, kBox);
-            flags |= Qt::AlignHCenter;
-            break;
-        case TextAlign::Right:
-            box = QRect(x - kBox, y, kBox, kBox);
-            flags |= Qt::AlignRight;
-            break;
+    QRect drawn;
+    if (const QImage* picture = CachedText(utf8, align, &drawn)) {
+        drawn.translate(x, y);
+        p.drawImage(drawn.topLeft(), *picture);
+        MarkDamage(drawn.adjusted(-1, -1, 1, 1));
+        return;
     }
+    int flags = 0;
+    const QRect box = TextBox(x, y, align, &flags);
     p.setPen(textColor_);
     const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    QRect drawn;
     p.drawText(box, flags, text, &drawn);
     MarkDamage(drawn.adjusted(-1, -1, 1, 1));
     p.setPen(MakePen(pen_));

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QPen>
 #include <QPoint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/display/Canvas.h"
@@ -57,6 +59,23 @@ class QImageCanvas : public Canvas {
     PixelBuffer Pixels();
     QPainter& Painter();
     void MarkDamage(const QRect& rect);
+    void ApplyFont(const Font& font);
+    // The picture of a text drawn at (0, 0), or null when its glyphs are not all fully opaque
+    // (then only drawing it in place gives the same pixels).
+    const QImage* CachedText(std::string_view utf8, TextAlign align, QRect* drawn);
+
+    // Labels are a handful of short texts drawn on every frame; laying them out each time cost
+    // more than the rest of the markers. Each is drawn once into a picture of its own and copied
+    // after that. Glyphs are not antialiased, so the copy gives exactly the pixels drawing did.
+    struct TextPicture {
+        std::string text;
+        Font font;
+        TextAlign align = TextAlign::Left;
+        QRgb color = 0;
+        QRect drawn;  // relative to the text's anchor
+        QImage image;
+        bool exact = false;
+    };
 
     QImage* image_ = nullptr;
     TileDamage* damage_ = nullptr;
@@ -65,7 +84,10 @@ class QImageCanvas : public Canvas {
     PenStyle penStyle_ = PenStyle::Solid;
     QBrush brush_;
     QFont font_;
+    Font fontKey_;
     QColor textColor_;
+    std::vector<TextPicture> texts_;
+    std::size_t nextText_ = 0;
     Point current_;
     std::vector<QPoint> points_;
 };

@@ -167,20 +167,26 @@ void DeviceLink::readerMain() {
         }
         if (event)
             continue;
-        std::lock_guard lock(mutex_);
-        if (pending_ && !pending_->done && pending_->tag == h.tag) {
-            Pending& r = *pending_;
-            if (h.result != p::kOk)
-                r.result = errorForResult(h.result);
-            else if (r.overflow)
-                r.result = ZEP9100_ERR_BUFF_OVERFLOW;
-            else if (r.received != r.capacity)
-                r.result = ZEP9100_ERR_INTERNAL;
-            else
-                r.result = 0;
-            r.done = true;
-            answered_.notify_all();
+        bool answered = false;
+        {
+            std::lock_guard lock(mutex_);
+            if (pending_ && !pending_->done && pending_->tag == h.tag) {
+                Pending& r = *pending_;
+                if (h.result != p::kOk)
+                    r.result = errorForResult(h.result);
+                else if (r.overflow)
+                    r.result = ZEP9100_ERR_BUFF_OVERFLOW;
+                else if (r.received != r.capacity)
+                    r.result = ZEP9100_ERR_INTERNAL;
+                else
+                    r.result = 0;
+                r.done = true;
+                answered = true;
+            }
         }
+        // Woken with the lock still held, the caller would only wait for it again.
+        if (answered)
+            answered_.notify_all();
     }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QPainter>
 #include <memory>
 #include <random>
 #include <string>
@@ -146,6 +147,61 @@ TEST_F(DisplayQImageCanvas, PixelsPolygonsAndText) {
     }
     EXPECT_GT(inked, 3);
     EXPECT_EQ(At(23, 23), kWhite);
+}
+
+// Labels are drawn once and copied after that: the copy must give the pixels drawing them in
+// place gives, wherever they are anchored and however aligned, the first time and every time.
+TEST(DisplayQImageCanvasText, CopiedLabelsMatchDrawingInPlace) {
+    struct Case {
+        const char* text;
+        TextAlign align;
+        Font font;
+        Color color;
+        int x, y;
+    };
+    const Case cases[] = {
+        {"1", TextAlign::Left, Font{"Tahoma", 11, false}, 0x000000, 5, 7},
+        {"M", TextAlign::Left, Font{"Tahoma", 11, false}, 0x00FFFF, 40, 3},
+        {"T", TextAlign::Center, Font{"Tahoma", 11, false}, 0x0000FF, 61, 20},
+        {"T", TextAlign::Center, Font{"Tahoma", 11, false}, 0x0000FF, 30, 2},
+        {"L", TextAlign::Right, Font{"Tahoma", 12, true}, 0x00FF00, 90, 30},
+        {"-12.5mV", TextAlign::Right, Font{"Tahoma", 12, true}, 0xFF00FF, 95, 44},
+        {"", TextAlign::Left, Font{}, 0x000000, 3, 3},
+    };
+    QImage viaCanvas(120, 64, QImage::Format_RGB32);
+    QImage inPlace(120, 64, QImage::Format_RGB32);
+    QImageCanvas canvas(&viaCanvas);
+    for (int pass = 0; pass < 3; ++pass) {
+        for (const Case& c : cases) {
+            viaCanvas.fill(Qt::white);
+            inPlace.fill(Qt::white);
+            canvas.SetFont(c.font);
+            canvas.SetTextColor(c.color);
+            canvas.Text(c.x, c.y, c.text, c.align);
+            canvas.End();
+
+            QFont font(QString::fromStdString(c.font.family));
+            font.setPixelSize(c.font.pixelSize);
+            font.setBold(c.font.bold);
+            font.setStyleStrategy(QFont::NoAntialias);
+            QPainter p(&inPlace);
+            p.setRenderHint(QPainter::TextAntialiasing, false);
+            p.setFont(font);
+            p.setPen(ToQColor(c.color));
+            int flags = Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip;
+            QRect box(c.x, c.y, 4096, 4096);
+            if (c.align == TextAlign::Center) {
+                flags |= Qt::AlignHCenter;
+                box.moveLeft(c.x - 2048);
+            } else if (c.align == TextAlign::Right) {
+                flags |= Qt::AlignRight;
+                box.moveLeft(c.x - 4096);
+            }
+            p.drawText(box, flags, QString::fromUtf8(c.text));
+            p.end();
+            EXPECT_EQ(viaCanvas, inPlace) << "pass " << pass << " text '" << c.text << "'";
+        }
+    }
 }
 
 // ------------------------------------------------------------------------------------------
