@@ -92,28 +92,19 @@ std::optional<std::filesystem::path> PreferencesFile(const EnvironmentLookup& en
 PreferencesRead LoadPreferences(FileStore& files, const std::filesystem::path& file) {
     if (!files.Exists(file))
         return {};
-    std::vector<std::uint8_t> bytes;
-    const FileStatus status = files.ReadAll(file, bytes, kMaxFileBytes);
+    std::string text;
+    const FileStatus status = ReadTextFile(files, file, kMaxFileBytes, text);
     if (!status.ok()) {
         PreferencesRead read;
         read.errors.push_back(file.string() + ": " + status.error);
         return read;
     }
-    return DecodePreferences(
-        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    return DecodePreferences(text);
 }
 
 FileStatus SavePreferences(FileStore& files, const std::filesystem::path& file,
                            const Preferences& preferences) {
-    if (file.has_parent_path()) {
-        const FileStatus made = files.MakeDirectories(file.parent_path());
-        if (!made.ok())
-            return made;
-    }
-    const std::string text = EncodePreferences(preferences);
-    return files.WriteAtomically(
-        file, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                            text.size()));
+    return WriteTextFile(files, file, EncodePreferences(preferences));
 }
 
 LanguageChoice ChooseLanguage(const std::optional<std::string>& option,

@@ -199,4 +199,25 @@ bool LocalFileStore::IsReadOnly(const std::filesystem::path& file) {
     return Exists(file) && ::access(file.c_str(), W_OK) != 0;
 }
 
+FileStatus ReadTextFile(FileStore& files, const std::filesystem::path& file, std::size_t maxBytes,
+                        std::string& text) {
+    std::vector<std::uint8_t> bytes;
+    const FileStatus status = files.ReadAll(file, bytes, maxBytes);
+    if (status.ok())
+        text.assign(bytes.begin(), bytes.end());
+    return status;
+}
+
+FileStatus WriteTextFile(FileStore& files, const std::filesystem::path& file,
+                         std::string_view text) {
+    if (file.has_parent_path()) {
+        const FileStatus made = files.MakeDirectories(file.parent_path());
+        if (!made.ok())
+            return made;
+    }
+    return files.WriteAtomically(
+        file, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                            text.size()));
+}
+
 }  // namespace lumatrace

@@ -6,6 +6,7 @@
 #include <limits>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lumatrace {
@@ -53,6 +54,13 @@ class FileStore {
     // True when the file exists and this process may not write to it.
     virtual bool IsReadOnly(const std::filesystem::path& file) = 0;
 };
+
+// A small text file of the program's own beside the parameter file: read whole (at most
+// `maxBytes`) into `text`, and written atomically after making its folder.
+FileStatus ReadTextFile(FileStore& files, const std::filesystem::path& file, std::size_t maxBytes,
+                        std::string& text);
+FileStatus WriteTextFile(FileStore& files, const std::filesystem::path& file,
+                         std::string_view text);
 
 // The local file system.
 class LocalFileStore final : public FileStore {
