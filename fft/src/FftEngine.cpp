@@ -415,11 +415,19 @@ bool FftEngine::buildSmall() noexcept {
 const double* FftEngine::windowTable(int32_t window) noexcept {
     double* table = windows_[window - 1];
     if (!windowFilled_[window - 1]) {
-        // Even samples first, then odd ones, as the kernels read them.
+        // Even samples first, then odd ones. Complex point j = n2 m1 + col sits where the kernels
+        // read it: in record order for the short transforms, column group by column group for the
+        // four-step ones.
         const int32_t n = plan_.n;
         const int32_t m = plan_.m;
         for (int32_t i = 0; i < n; ++i) {
-            table[(i % 2) * m + i / 2] = windowWeight(window, i, n);
+            const int32_t j = i / 2;
+            int32_t at = j;
+            if (plan_.fourStep) {
+                const int32_t n2 = j / plan_.m1, col = j % plan_.m1;
+                at = ((col / kMaxLanes) * plan_.m2 + n2) * kMaxLanes + col % kMaxLanes;
+            }
+            table[(i % 2) * m + at] = windowWeight(window, i, n);
         }
         windowFilled_[window - 1] = true;
     }

@@ -78,7 +78,8 @@ struct FftJob {
     const uint32_t* samples;  // n words
     double* outRe;            // n doubles each
     double* outIm;
-    // Window weights of the even and odd samples (m each), or null for the rectangular window.
+    // Window weights of the even and odd samples (m each, in the order the kernel reads them), or
+    // null for the rectangular window.
     const double* windowEven;
     const double* windowOdd;
     int32_t shift;  // 0 .. 31
