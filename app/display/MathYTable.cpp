@@ -1,6 +1,7 @@
 #include "app/display/MathYTable.h"
 
 #include <algorithm>
+#include <array>
 
 #include "app/display/KernelChoice.h"
 
@@ -53,38 +54,67 @@ std::int64_t ScoreOf(SampleWord w, const MathProductScore& p) {
 // Smallest and largest y among the words of words[from .. to) of a mapping whose value grows
 // with a score of the codes (`range` and `find` are the kernel's loops for that score). The
 // largest value of the column is among the words of the largest score, the smallest among those
-// of the smallest: only they are looked up.
+// of the smallest: only they are looked up. The first pass keeps each block's smallest and
+// largest score, so the second looks again only at the blocks that hold the column's ends.
 template <typename Params, typename RangeLoop, typename FindLoop>
 void ColumnRangeByScore(const MathYTable& table, const SampleWord* words, int from, int to,
                         const Params& p, RangeLoop range, FindLoop find, int& top, int& bottom) {
     using Score = decltype(ScoreOf(SampleWord{}, p));
-    Score lo = std::numeric_limits<Score>::max();
-    Score hi = std::numeric_limits<Score>::min();
-    int i = range(words, from, to, p, lo, hi);
-    for (; i < to; ++i) {
-        if (words[i] != NoSample) {
-            const Score score = ScoreOf(words[i], p);
-            lo = std::min(lo, score);
-            hi = std::max(hi, score);
+    constexpr Score kNoLo = std::numeric_limits<Score>::max();
+    constexpr Score kNoHi = std::numeric_limits<Score>::min();
+    // Blocks of whole vectors (16 words), at most kMaxBlocks of them a column: short enough that
+    // the second pass skips most of a long column, long enough that the vector loop's final
+    // reduction stays a small part of a block.
+    constexpr int kMaxBlocks = 64;
+    constexpr int kMinBlockWords = 128;
+    const int length = to - from;
+    const int blockWords =
+        (std::max(kMinBlockWords, (length + kMaxBlocks - 1) / kMaxBlocks) + 15) & ~15;
+    std::array<Score, kMaxBlocks> blockLo;
+    std::array<Score, kMaxBlocks> blockHi;
+    Score lo = kNoLo;
+    Score hi = kNoHi;
+    int blocks = 0;
+    for (int b = from; b < to; b += blockWords, ++blocks) {
+        const int e = b + std::min(blockWords, to - b);
+        Score bLo = kNoLo;
+        Score bHi = kNoHi;
+        int i = range(words, b, e, p, bLo, bHi);
+        for (; i < e; ++i) {
+            if (words[i] != NoSample) {
+                const Score score = ScoreOf(words[i], p);
+                bLo = std::min(bLo, score);
+                bHi = std::max(bHi, score);
+            }
         }
+        blockLo[static_cast<std::size_t>(blocks)] = bLo;
+        blockHi[static_cast<std::size_t>(blocks)] = bHi;
+        lo = std::min(lo, bLo);
+        hi = std::max(hi, bHi);
     }
     if (lo > hi)
         return;  // no sample
     int yTop = top;
     int yBottom = bottom;
-    i = from;
-    while (i < to) {
-        i = find(words, i, to, p, lo, hi);
-        const int stop = std::min(to, i + 8);
-        for (; i < stop; ++i) {
-            const SampleWord w = words[i];
-            if (w == NoSample)
-                continue;
-            const Score score = ScoreOf(w, p);
-            if (score == hi)
-                yTop = std::min(yTop, table.Y(w));
-            if (score == lo)
-                yBottom = std::max(yBottom, table.Y(w));
+    for (int k = 0; k < blocks; ++k) {
+        if (blockLo[static_cast<std::size_t>(k)] != lo &&
+            blockHi[static_cast<std::size_t>(k)] != hi)
+            continue;
+        int i = from + k * blockWords;
+        const int e = i + std::min(blockWords, to - i);
+        while (i < e) {
+            i = find(words, i, e, p, lo, hi);
+            const int stop = std::min(e, i + 8);
+            for (; i < stop; ++i) {
+                const SampleWord w = words[i];
+                if (w == NoSample)
+                    continue;
+                const Score score = ScoreOf(w, p);
+                if (score == hi)
+                    yTop = std::min(yTop, table.Y(w));
+                if (score == lo)
+                    yBottom = std::max(yBottom, table.Y(w));
+            }
         }
     }
     top = yTop;
