@@ -73,45 +73,59 @@ bool LocalFileStore::Exists(const std::filesystem::path& file) {
 
 FileStatus LocalFileStore::ReadAll(const std::filesystem::path& file,
                                    std::vector<std::uint8_t>& out, std::size_t maxBytes) {
-    out.clear();
+    // Whatever fails leaves `out` empty.
+    const auto fail = [&out](FileStatus::Code code, int error) {
+        out.clear();
+        return FileStatus::Failure(code, ErrnoText(error));
+    };
     Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         const int error = errno;
-        return FileStatus::Failure(
-            error == ENOENT ? FileStatus::Code::NotFound : FileStatus::Code::ReadFailed,
-            ErrnoText(error));
+        return fail(error == ENOENT ? FileStatus::Code::NotFound : FileStatus::Code::ReadFailed,
+                    error);
     }
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) {
-        return FileStatus::Failure(FileStatus::Code::ReadFailed, ErrnoText(errno));
+        return fail(FileStatus::Code::ReadFailed, errno);
     }
     if (S_ISDIR(st.st_mode)) {
-        return FileStatus::Failure(FileStatus::Code::ReadFailed, ErrnoText(EISDIR));
+        return fail(FileStatus::Code::ReadFailed, EISDIR);
     }
     if (S_ISREG(st.st_mode) && static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
-        return FileStatus::Failure(FileStatus::Code::TooLarge, ErrnoText(EFBIG));
+        return fail(FileStatus::Code::TooLarge, EFBIG);
     }
-    std::uint8_t buffer[65536];
+    // Read straight into `out`: room for the size fstat gives and one byte more, so that the end
+    // of an unchanged file is seen without growing; more room when the file grew or has no size
+    // (special files). Bytes the vector already held are overwritten, not cleared first, so a
+    // vector read into again costs no more than the read.
+    const std::size_t expected = S_ISREG(st.st_mode) && st.st_size > 0
+                                     ? static_cast<std::size_t>(st.st_size) + 1
+                                     : std::size_t{65536};
+    std::size_t size = 0;
+    out.resize(std::max(out.size(), expected));
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (size == out.size()) {
+            // Never more than one byte past the limit, which is enough to tell it was passed.
+            const std::size_t grow = std::max<std::size_t>(size / 2, 65536);
+            out.resize(size + std::min(grow, maxBytes - size) + 1);
+        }
+        const ssize_t n = ::read(fd.get(), out.data() + size, out.size() - size);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            const int error = errno;
-            out.clear();
-            return FileStatus::Failure(FileStatus::Code::ReadFailed, ErrnoText(error));
+            return fail(FileStatus::Code::ReadFailed, errno);
         }
         if (n == 0) {
             break;
         }
+        size += static_cast<std::size_t>(n);
         // The size seen by fstat may be stale (or zero for special files).
-        if (out.size() + static_cast<std::size_t>(n) > maxBytes) {
-            out.clear();
-            return FileStatus::Failure(FileStatus::Code::TooLarge, ErrnoText(EFBIG));
+        if (size > maxBytes) {
+            return fail(FileStatus::Code::TooLarge, EFBIG);
         }
-        out.insert(out.end(), buffer, buffer + n);
     }
+    out.resize(size);
     return FileStatus::Success();
 }
 
