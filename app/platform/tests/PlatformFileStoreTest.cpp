@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -101,6 +102,51 @@ TEST_F(PlatformFileStore, ReadRefusesMissingDirectoriesAndOversizedFiles) {
     EXPECT_EQ(store_.ReadAll(dir_ / "big", data, 99).code, FileStatus::Code::TooLarge);
     EXPECT_TRUE(data.empty());
     EXPECT_TRUE(store_.ReadAll(dir_ / "big", data, 100).ok());
+}
+
+// One vector read into again and again, as the waveform loader does: a shorter file after a
+// longer one leaves nothing of it behind, files the size of which the system does not know
+// (procfs) and files past the first guess are read whole, and the limit holds for them too.
+TEST_F(PlatformFileStore, ReadIntoAReusedVectorHoldsExactlyTheFile) {
+    std::vector<std::uint8_t> large(200000);
+    for (std::size_t i = 0; i < large.size(); ++i)
+        large[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    ASSERT_TRUE(store_.WriteAtomically(dir_ / "large", large).ok());
+    ASSERT_TRUE(store_.WriteAtomically(dir_ / "small", Bytes("small")).ok());
+    ASSERT_TRUE(store_.WriteAtomically(dir_ / "empty", {}).ok());
+
+    std::vector<std::uint8_t> data;
+    ASSERT_TRUE(store_.ReadAll(dir_ / "large", data).ok());
+    EXPECT_EQ(data, large);
+    ASSERT_TRUE(store_.ReadAll(dir_ / "small", data).ok());
+    EXPECT_EQ(data, Bytes("small"));
+    ASSERT_TRUE(store_.ReadAll(dir_ / "empty", data).ok());
+    EXPECT_TRUE(data.empty());
+    ASSERT_TRUE(store_.ReadAll(dir_ / "large", data).ok());
+    EXPECT_EQ(data, large);
+
+    // fstat gives 0 for a procfs file; its text is still read to the end.
+    ASSERT_TRUE(store_.ReadAll("/proc/self/status", data).ok());
+    const std::string status(data.begin(), data.end());
+    EXPECT_NE(status.find("Name:"), std::string::npos);
+    EXPECT_EQ(status.back(), '\n');
+    const std::size_t statusSize = data.size();
+    EXPECT_EQ(store_.ReadAll("/proc/self/status", data, statusSize / 2).code,
+              FileStatus::Code::TooLarge);
+    EXPECT_TRUE(data.empty());
+
+    // A pipe has no size either, and holds more than the first guess.
+    const fs::path fifo = dir_ / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&] {
+        std::ofstream out(fifo, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(large.data()),
+                  static_cast<std::streamsize>(large.size()));
+    });
+    const FileStatus piped = store_.ReadAll(fifo, data);
+    writer.join();
+    ASSERT_TRUE(piped.ok());
+    EXPECT_EQ(data, large);
 }
 
 TEST_F(PlatformFileStore, RemoveExistsAndFolders) {
