@@ -120,6 +120,21 @@ void BM_HistoryRowSwap(benchmark::State& state) {
     }
 }
 
+// What restoring a whole picture from the graticule's costs: one copy of a 32-bit picture of the
+// redraw's size (the redraw restores only what the last frame drew on, which for noisy bars at
+// W = 1,700 is most of it, and then paints the new bars over the same cache lines).
+void BM_PictureCopy(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    const std::size_t pixels =
+        static_cast<std::size_t>(width + 1) * static_cast<std::size_t>(width * 8 / 10 + 1);
+    std::vector<std::uint32_t> grid(pixels, 0xFF000000u);
+    std::vector<std::uint32_t> wave(pixels, 0xFFFFFFFFu);
+    for (auto _ : state) {
+        std::memcpy(wave.data(), grid.data(), pixels * sizeof(std::uint32_t));
+        benchmark::ClobberMemory();
+    }
+}
+
 struct Scene {
     bench::QuietAverageHost host;
     ViewProcessing processing{host};
@@ -181,6 +196,7 @@ BENCHMARK(BM_Copy4MB);
 // N = 2 keeps the ring in the cache; N = 128 streams a 4 MB row of it from memory.
 BENCHMARK(BM_AverageStep)->ArgName("N")->Arg(2)->Arg(kDepth);
 BENCHMARK(BM_HistoryRowSwap);
+BENCHMARK(BM_PictureCopy)->ArgName("W")->Arg(kWidths[0])->Arg(kWidths[1]);
 BENCHMARK(BM_Redraw)->Apply(RedrawArgs);
 
 void PrintSummary(const bench::FastestTimes& times) {
@@ -221,6 +237,11 @@ void PrintSummary(const bench::FastestTimes& times) {
     std::printf(
         "(CPU microseconds, fastest repetition; CH1 and CH2 on, MATH off or with each operator; "
         "x floor: the redraw with MATH over one read of the record)\n");
+    for (int width : kWidths) {
+        const double copy = find("BM_PictureCopy/W:" + std::to_string(width));
+        std::printf("one copy of the whole %d-wide picture: %.1f us, %.2fx floor\n", width, copy,
+                    floor > 0.0 ? copy / floor : 0.0);
+    }
 }
 
 }  // namespace
