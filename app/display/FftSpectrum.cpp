@@ -1,4 +1,4 @@
-#include "app/display/Spectrum.h"
+#include "app/display/FftSpectrum.h"
 
 #include <algorithm>
 
