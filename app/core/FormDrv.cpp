@@ -49,7 +49,7 @@ TFormDrv::TFormDrv(QWidget* parent) : QDialog(parent) {
     flush_->setSingleShot(true);
     flush_->setInterval(kLogGatherMs);
     connect(flush_, &QTimer::timeout, this, [this] {
-        if (isVisible() && !pending_.isEmpty()) {
+        if (shown_ && !pending_.isEmpty()) {
             FlushLog();
         }
     });
@@ -70,7 +70,7 @@ void TFormDrv::Write(std::string_view line) {
     // as many as the memo keeps, for the window to be shown. Laying out a
     // line costs the memo far more than the line, and once the memo is full
     // it lays out each line it lets go as well.
-    if (!flush_->isActive() && (isVisible() || pending_.size() == 1)) {
+    if (!flush_->isActive() && (shown_ || pending_.size() == 1)) {
         FlushLog();
     }
 }
@@ -85,8 +85,14 @@ void TFormDrv::FlushLog() {
 }
 
 void TFormDrv::showEvent(QShowEvent* event) {
+    shown_ = true;
     FlushLog();
     QDialog::showEvent(event);
+}
+
+void TFormDrv::hideEvent(QHideEvent* event) {
+    shown_ = false;
+    QDialog::hideEvent(event);
 }
 
 void TFormDrv::ShowLog() {

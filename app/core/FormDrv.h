@@ -39,10 +39,12 @@ class TFormDrv : public QDialog, public DeviceLog {
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
     std::function<void()> raiseMain_;
     QStringList pending_;
+    bool shown_ = false;       // between a show and a hide event: someone can read the memo
     QTimer* flush_ = nullptr;  // running while lines that follow a flush closely are gathered
 };
 
