@@ -2,31 +2,9 @@
 
 #include <cctype>
 
+#include "app/platform/SettingsText.h"
+
 namespace lumatrace {
-
-namespace {
-
-// Larger files are not ones the program wrote.
-constexpr std::size_t kMaxFileBytes = 64 * 1024;
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
-std::string Quoted(std::string_view s) {
-    std::string q = "\"";
-    for (char c : s.substr(0, 40)) {
-        // Control characters would garble a message; show them as '?'.
-        q += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
-    }
-    return q + (s.size() > 40 ? "...\"" : "\"");
-}
-
-}  // namespace
 
 std::string_view LanguageCode(Language language) {
     return language == Language::English ? "en" : "ja";
@@ -53,32 +31,18 @@ std::string EncodePreferences(const Preferences& p) {
 
 PreferencesRead DecodePreferences(std::string_view text) {
     PreferencesRead read;
-    int lineNumber = 0;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::string_view line =
-            Trim(text.substr(0, end == std::string_view::npos ? text.size() : end));
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        ++lineNumber;
-        if (line.empty() || line.front() == '#')
-            continue;
-        const std::string where = "line " + std::to_string(lineNumber) + ": ";
-        const std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos) {
-            read.errors.push_back(where + "no '=' in " + Quoted(line));
-            continue;
-        }
-        const std::string_view key = Trim(line.substr(0, eq));
-        const std::string_view value = Trim(line.substr(eq + 1));
-        if (key == "language") {
+    ReadSettingLines(
+        text, read.errors,
+        [&](const std::string& where, std::string_view key, std::string_view value) {
+            if (key != "language")
+                return false;
             if (const auto language = LanguageByCode(value))
                 read.preferences.language = language;
             else
-                read.errors.push_back(where + "language is ja or en, not " + Quoted(value));
-        } else {
-            read.errors.push_back(where + "unknown setting " + Quoted(key));
-        }
-    }
+                read.errors.push_back(where + "language is ja or en, not " + QuotedSetting(value));
+            return true;
+        },
+        "no '=' in ");
     return read;
 }
 
@@ -90,16 +54,10 @@ std::optional<std::filesystem::path> PreferencesFile(const EnvironmentLookup& en
 }
 
 PreferencesRead LoadPreferences(FileStore& files, const std::filesystem::path& file) {
-    if (!files.Exists(file))
-        return {};
-    std::string text;
-    const FileStatus status = ReadTextFile(files, file, kMaxFileBytes, text);
-    if (!status.ok()) {
-        PreferencesRead read;
-        read.errors.push_back(file.string() + ": " + status.error);
-        return read;
-    }
-    return DecodePreferences(text);
+    PreferencesRead read;
+    if (const auto text = LoadSettingsText(files, file, read.errors))
+        read = DecodePreferences(*text);
+    return read;
 }
 
 FileStatus SavePreferences(FileStore& files, const std::filesystem::path& file,
@@ -116,7 +74,7 @@ LanguageChoice ChooseLanguage(const std::optional<std::string>& option,
             choice.language = *language;
             return choice;
         }
-        choice.error = "--lang: unknown language " + Quoted(*option) + " (ja or en)";
+        choice.error = "--lang: unknown language " + QuotedSetting(*option) + " (ja or en)";
         return choice;
     }
     if (variable && !variable->empty()) {
@@ -125,7 +83,7 @@ LanguageChoice ChooseLanguage(const std::optional<std::string>& option,
             return choice;
         }
         choice.warning = std::string(kLanguageVariable) + ": unknown language " +
-                         Quoted(*variable) + " (ja or en), not used";
+                         QuotedSetting(*variable) + " (ja or en), not used";
     }
     if (saved)
         choice.language = *saved;

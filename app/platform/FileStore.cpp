@@ -213,15 +213,6 @@ bool LocalFileStore::IsReadOnly(const std::filesystem::path& file) {
     return Exists(file) && ::access(file.c_str(), W_OK) != 0;
 }
 
-FileStatus ReadTextFile(FileStore& files, const std::filesystem::path& file, std::size_t maxBytes,
-                        std::string& text) {
-    std::vector<std::uint8_t> bytes;
-    const FileStatus status = files.ReadAll(file, bytes, maxBytes);
-    if (status.ok())
-        text.assign(bytes.begin(), bytes.end());
-    return status;
-}
-
 FileStatus WriteTextFile(FileStore& files, const std::filesystem::path& file,
                          std::string_view text) {
     if (file.has_parent_path()) {

@@ -55,10 +55,8 @@ class FileStore {
     virtual bool IsReadOnly(const std::filesystem::path& file) = 0;
 };
 
-// A small text file of the program's own beside the parameter file: read whole (at most
-// `maxBytes`) into `text`, and written atomically after making its folder.
-FileStatus ReadTextFile(FileStore& files, const std::filesystem::path& file, std::size_t maxBytes,
-                        std::string& text);
+// A small text file of the program's own beside the parameter file, written atomically after
+// making its folder.
 FileStatus WriteTextFile(FileStore& files, const std::filesystem::path& file,
                          std::string_view text);
 
