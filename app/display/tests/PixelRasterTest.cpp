@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -131,6 +132,30 @@ void ReferenceLine(std::vector<std::uint32_t>& words, int w, int h, Segment line
     }
 }
 
+// Where the damage marked on a picture disagrees with its pixels: a run pixel left unpainted,
+// or a painted pixel in neither a run nor a dirty tile; empty when they agree.
+std::string DamageMismatch(const Picture& drawn, const TileDamage& damage) {
+    std::vector<bool> inRun(drawn.words.size(), false);
+    for (const TileDamage::Run& run : damage.Runs()) {
+        for (int i = run.first; i <= run.last; ++i) {
+            const int x = run.vertical ? run.at : i;
+            const int y = run.vertical ? i : run.at;
+            if (drawn.At(x, y) == 0)
+                return "run pixel " + std::to_string(x) + "," + std::to_string(y) + " unpainted";
+            inRun[static_cast<std::size_t>(y) * drawn.buffer.width + x] = true;
+        }
+    }
+    for (int y = 0; y < drawn.buffer.height; ++y) {
+        for (int x = 0; x < drawn.buffer.width; ++x) {
+            if (drawn.At(x, y) != 0 &&
+                !inRun[static_cast<std::size_t>(y) * drawn.buffer.width + x] &&
+                !damage.Dirty(x / TileDamage::kTileSize, y / TileDamage::kTileSize))
+                return "pixel " + std::to_string(x) + "," + std::to_string(y) + " unmarked";
+        }
+    }
+    return "";
+}
+
 TEST(DisplayPixelRaster, SolidLinesMatchThePixelByPixelLineAndMarkWhatTheyPaint) {
     // Long and short, steep and shallow, inside and across the edges; both straight runs and
     // stepped ones.
@@ -155,25 +180,8 @@ TEST(DisplayPixelRaster, SolidLinesMatchThePixelByPixelLineAndMarkWhatTheyPaint)
         ASSERT_EQ(drawn.words, expected) << a.x << "," << a.y << " " << b.x << "," << b.y;
         // What was marked is exactly what was painted: runs hold only painted pixels, a
         // dirty tile holds at least one, and every painted pixel is in one or the other.
-        std::vector<bool> inRun(drawn.words.size(), false);
-        for (const TileDamage::Run& run : damage.Runs()) {
-            for (int i = run.first; i <= run.last; ++i) {
-                const int x = run.vertical ? run.at : i;
-                const int y = run.vertical ? i : run.at;
-                ASSERT_NE(drawn.At(x, y), 0u) << "run pixel " << x << "," << y;
-                inRun[static_cast<std::size_t>(y) * 97 + x] = true;
-            }
-        }
-        for (int y = 0; y < 75; ++y) {
-            for (int x = 0; x < 97; ++x) {
-                if (drawn.At(x, y) != 0) {
-                    ASSERT_TRUE(inRun[static_cast<std::size_t>(y) * 97 + x] ||
-                                damage.Dirty(x / 16, y / 16))
-                        << "pixel " << x << "," << y << " of line " << a.x << "," << a.y << " "
-                        << b.x << "," << b.y;
-                }
-            }
-        }
+        ASSERT_EQ(DamageMismatch(drawn, damage), "")
+            << "line " << a.x << "," << a.y << " " << b.x << "," << b.y;
         for (int ty = 0; ty < damage.TilesY(); ++ty) {
             for (int tx = 0; tx < damage.TilesX(); ++tx) {
                 bool any = false;
@@ -228,24 +236,7 @@ TEST(DisplayPixelRaster, JoinedColumnSpansPaintWhatTheLinesPaintOneByOne) {
             RasterLine(single.buffer, line, 3);
         ASSERT_EQ(drawn.words, single.words) << "batch " << batch;
         // Every painted pixel is in a run or a dirty tile, and runs hold only painted pixels.
-        std::vector<bool> inRun(drawn.words.size(), false);
-        for (const TileDamage::Run& run : damage.Runs()) {
-            for (int i = run.first; i <= run.last; ++i) {
-                const int x = run.vertical ? run.at : i;
-                const int y = run.vertical ? i : run.at;
-                ASSERT_NE(drawn.At(x, y), 0u) << "run pixel " << x << "," << y;
-                inRun[static_cast<std::size_t>(y) * w + x] = true;
-            }
-        }
-        for (int y = 0; y < h; ++y) {
-            for (int x = 0; x < w; ++x) {
-                if (drawn.At(x, y) != 0) {
-                    ASSERT_TRUE(inRun[static_cast<std::size_t>(y) * w + x] ||
-                                damage.Dirty(x / 16, y / 16))
-                        << "batch " << batch << " pixel " << x << "," << y;
-                }
-            }
-        }
+        ASSERT_EQ(DamageMismatch(drawn, damage), "") << "batch " << batch;
     }
 }
 
