@@ -4,6 +4,8 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <numeric>
+#include <optional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -592,19 +594,36 @@ class CodeEdgeScan {
     CodeCompare* compare_ = BestCodeSummaryKernel().compare;
 };
 
-// MATH values, NaN where there is none: every comparison with NaN is false, so no search stops
-// on one.
+// MATH values or scores, NaN where there is none: every comparison with NaN is false, so no
+// search stops on one. Values gives the i-th by [i], and the values of block b (kBlock of them
+// from index b x kBlock, fewer in the last) in memory by Block(b). With the extremes of each
+// block (NaN left out), the searches step over blocks that cannot hold what they look for.
+template <class Values>
 struct ValueSeries {
-    const double* v;
+    const Values& v;
     ReferenceLevels ref;
+    const double* blockMin = nullptr;  // both or neither
+    const double* blockMax = nullptr;
 
     bool Valid(int i) const { return !std::isnan(v[i]); }
     double Value(int i) const { return v[i]; }
     bool IsHigh(int i) const { return v[i] >= ref.l90; }
     int FirstState(int i, int stop) const {
-        while (i < stop && !(v[i] <= ref.l10 || v[i] >= ref.l90))
-            ++i;
-        return i;
+        while (i < stop) {
+            const int end = BlockEnd(i, stop);
+            if (WholeBlock(i, end) && blockMin[i >> kBlockShift] > ref.l10 &&
+                blockMax[i >> kBlockShift] < ref.l90) {
+                i = end;
+                continue;
+            }
+            const int start = i & ~(kBlock - 1);
+            const double* x = v.Block(i >> kBlockShift);
+            for (; i < end; ++i) {
+                if (x[i - start] <= ref.l10 || x[i - start] >= ref.l90)
+                    return i;
+            }
+        }
+        return stop;
     }
     Passage RiseFrom(int i, int stop) const { return Pass<true>(i, stop); }
     Passage FallFrom(int i, int stop) const { return Pass<false>(i, stop); }
@@ -613,40 +632,32 @@ struct ValueSeries {
     template <bool Rise>
     Passage Pass(int i, int stop) const {
         int last = i;
+        // A block stepped over that holds a sample in the band left, later than `last`; its
+        // last such sample is looked for only when the passage needs it.
+        int leftIn = -1;
         int k = i + 1;
-#if defined(__SSE2__)
-        // Eight samples at a time, as two bit masks in record order.
-        const __m128d low = _mm_set1_pd(ref.l10);
-        const __m128d high = _mm_set1_pd(ref.l90);
-        for (; k + 8 <= stop; k += 8) {
-            unsigned left = 0;
-            unsigned reached = 0;
-            for (int q = 0; q < 8; q += 2) {
-                const __m128d x = _mm_loadu_pd(v + k + q);
-                const unsigned below = static_cast<unsigned>(_mm_movemask_pd(_mm_cmple_pd(x, low)));
-                const unsigned above =
-                    static_cast<unsigned>(_mm_movemask_pd(_mm_cmpge_pd(x, high)));
-                left |= (Rise ? below : above) << q;
-                reached |= (Rise ? above : below) << q;
+        while (k < stop) {
+            const int end = BlockEnd(k, stop);
+            if (WholeBlock(k, end)) {
+                const int b = k >> kBlockShift;
+                const bool reaches = Rise ? blockMax[b] >= ref.l90 : blockMin[b] <= ref.l10;
+                if (!reaches) {
+                    if (Rise ? blockMin[b] <= ref.l10 : blockMax[b] >= ref.l90)
+                        leftIn = b;
+                    k = end;
+                    continue;
+                }
             }
-            if (reached != 0) {
-                const int j = std::countr_zero(reached);
-                const unsigned before = left & ((1u << j) - 1u);
-                if (before != 0)
-                    last = k + std::bit_width(before) - 1;
-                return {last, k + j};
+            if (leftIn >= 0) {
+                last = LastLeft<Rise>(leftIn);
+                leftIn = -1;
             }
-            if (left != 0)
-                last = k + std::bit_width(left) - 1;
+            const int j = Walk<Rise>(k, end, last);
+            if (j < end)
+                return {last, j};
+            k = end;
         }
-#endif
-        for (; k < stop; ++k) {
-            if (Rise ? v[k] <= ref.l10 : v[k] >= ref.l90)
-                last = k;
-            else if (Rise ? v[k] >= ref.l90 : v[k] <= ref.l10)
-                return {last, k};
-        }
-        return {last, stop};
+        return {last, stop};  // not reached: `from` is not used
     }
     int LastBelow50(int j) const {
         int i = j - 1;
@@ -660,6 +671,112 @@ struct ValueSeries {
             --i;
         return i;
     }
+
+  private:
+    // The end of the block holding i, or stop if that comes first.
+    static int BlockEnd(int i, int stop) { return std::min(stop, (i | (kBlock - 1)) + 1); }
+    // Whether [i, end) is a whole block whose extremes are known.
+    bool WholeBlock(int i, int end) const {
+        return blockMin != nullptr && (i & (kBlock - 1)) == 0 && end - i == kBlock;
+    }
+
+    // The last sample of whole block b in the band a passage leaves; there is one.
+    template <bool Rise>
+    int LastLeft(int b) const {
+        const double* x = v.Block(b);
+        int k = kBlock - 1;
+        while (!(Rise ? x[k] <= ref.l10 : x[k] >= ref.l90))
+            --k;
+        return (b << kBlockShift) + k;
+    }
+
+    // The first sample of [k, end), which lie in one block, in the band reached, or end; `last`
+    // follows the samples in the band left on the way.
+    template <bool Rise>
+    int Walk(int k, int end, int& last) const {
+        // Offsets within the block.
+        const int start = k & ~(kBlock - 1);
+        const double* x = v.Block(k >> kBlockShift);
+        int o = k - start;
+        const int stop = end - start;
+#if defined(__SSE2__)
+        // Eight at a time, as two bit masks in record order.
+        const __m128d low = _mm_set1_pd(ref.l10);
+        const __m128d high = _mm_set1_pd(ref.l90);
+        for (; o + 8 <= stop; o += 8) {
+            unsigned left = 0;
+            unsigned reached = 0;
+            for (int q = 0; q < 8; q += 2) {
+                const __m128d two = _mm_loadu_pd(x + o + q);
+                const unsigned below =
+                    static_cast<unsigned>(_mm_movemask_pd(_mm_cmple_pd(two, low)));
+                const unsigned above =
+                    static_cast<unsigned>(_mm_movemask_pd(_mm_cmpge_pd(two, high)));
+                left |= (Rise ? below : above) << q;
+                reached |= (Rise ? above : below) << q;
+            }
+            if (reached != 0) {
+                const int j = std::countr_zero(reached);
+                const unsigned before = left & ((1u << j) - 1u);
+                if (before != 0)
+                    last = start + o + std::bit_width(before) - 1;
+                return start + o + j;
+            }
+            if (left != 0)
+                last = start + o + std::bit_width(left) - 1;
+        }
+#endif
+        for (; o < stop; ++o) {
+            if (Rise ? x[o] <= ref.l10 : x[o] >= ref.l90)
+                last = start + o;
+            else if (Rise ? x[o] >= ref.l90 : x[o] <= ref.l10)
+                return start + o;
+        }
+        return end;
+    }
+};
+
+// MATH values held in memory.
+struct ValuesInMemory {
+    const double* v;
+
+    double operator[](int i) const { return v[i]; }
+    const double* Block(int b) const { return v + (b << kBlockShift); }
+};
+
+// ---------------------------------------------------------------- MATH bins
+
+// MATH's histogram: bins 2^exponent wide in the units of its values (volts, or scores), aligned
+// on multiples of that width, the narrowest for which at most kBins of them span the values'
+// extremes (so at least about half as many do). A bin is then found exactly: scaling by a power
+// of two and rounding down are exact.
+struct AlignedBins {
+    int exponent = 0;
+    double first = 0.0;     // the lowest bin's start in widths
+    double base = 0.0;      // and in the values' units
+    double perWidth = 1.0;  // 2^-exponent
+
+    // Scores are whole numbers: their bins are at least one wide (lowest 0).
+    AlignedBins(double lo, double hi, int lowest = std::numeric_limits<int>::min()) {
+        if (hi > lo) {
+            // Too narrow by at least one step: (hi - lo) / 2^exponent >= 2 kBins.
+            const double step = (hi - lo) / kBins;
+            exponent =
+                std::max(lowest, step > 0.0 ? std::ilogb(step) - 1 : std::ilogb(hi - lo) - 12);
+            while (std::floor(std::ldexp(hi, -exponent)) - std::floor(std::ldexp(lo, -exponent)) >
+                   kBins - 1)
+                ++exponent;
+        } else {
+            exponent = std::max(lowest, 0);
+        }
+        perWidth = std::ldexp(1.0, -exponent);
+        first = std::floor(lo * perWidth);
+        base = std::ldexp(first, exponent);
+    }
+
+    // x at or above the lowest extreme. first is a whole number at or below x / width, and
+    // within 1,024 of it: the difference is exact, and its whole part is the bin.
+    int Of(double x) const { return static_cast<int>(x * perWidth - first); }
 };
 
 // ---------------------------------------------------------------- MATH values
@@ -841,6 +958,169 @@ double Percent(double part, double whole) {
     return part / whole * 100.0;
 }
 
+// ---------------------------------------------------------------- MATH as whole numbers
+
+// Sums, differences and products of the channels as one whole number per sample, the score.
+// In exact arithmetic an operand is R x (125 x code + o) / 128000 mV, with R = 10 x V/div x
+// probe (0 when grounded) and o = -256 x (250 - position) - 64000. A sum or difference is then
+// g / 128000 mV times kA x (125 x codeA + oA) +- kB x (125 x codeB + oB), g being the greatest
+// common divisor of the two R and k = R / g; a product is R_A x R_B / 128000^2 mV^2 times
+// (125 x codeA + oA) x (125 x codeB + oB). A score and every step of it are whole numbers well
+// within 2^53, so doubles hold them exactly: extremes, sums and histogram bins of scores are
+// exact whatever order the samples are taken in, and a value is its score times one unit.
+struct MathScoreForm {
+    ScoreForm form;
+    double unit = 0.0;  // volts (V^2 for a product) per unit of score
+};
+
+// The score form of the MATH of `in` over `samples` samples; none for quotients, for products
+// with a grounded source (their values are zeros of either sign, which the path in record order
+// keeps), and where a term might leave +-(2^31 - 1), a score exceed 2^46 or their sum 2^62.
+std::optional<MathScoreForm> ScoreFormOf(const MeasureInput& in, int samples) {
+    const int first = in.math.firstSource == 1 ? 1 : 0;
+    const int second = in.math.secondSource == 1 ? 1 : 0;
+    auto range = [&](int ch) -> std::int64_t {
+        const MeasureChannel& c = in.channel[static_cast<std::size_t>(ch)];
+        return c.ground ? 0 : std::int64_t{10} * c.voltsPerDivMv * c.probeFactor;
+    };
+    auto offset = [&](int ch) {
+        return -256.0 * (250 - in.channel[static_cast<std::size_t>(ch)].position) - 64000.0;
+    };
+    const std::int64_t ra = range(first);
+    const std::int64_t rb = range(second);
+    constexpr std::int64_t kMaxRange = std::int64_t{1} << 31;
+    if (ra < 0 || rb < 0 || ra >= kMaxRange || rb >= kMaxRange)
+        return std::nullopt;
+    MathScoreForm f;
+    ScoreForm& t = f.form;
+    if (in.math.op == MathOperator::Add || in.math.op == MathOperator::Sub) {
+        const std::int64_t g = std::gcd(ra, rb);
+        if (g == 0)
+            return std::nullopt;
+        const double ka = static_cast<double>(ra / g);
+        const double kb = static_cast<double>(rb / g);
+        const double sign = in.math.op == MathOperator::Sub ? -1.0 : 1.0;
+        t.mulA = 125.0 * ka;
+        t.addA = ka * offset(first);
+        t.mulB = sign * 125.0 * kb;
+        t.addB = sign * kb * offset(second);
+        f.unit = static_cast<double>(g) / 1.28e8;
+    } else if (in.math.op == MathOperator::Mul) {
+        if (ra == 0 || rb == 0)
+            return std::nullopt;
+        t.product = true;
+        t.mulA = 125.0;
+        t.addA = offset(first);
+        t.mulB = 125.0;
+        t.addB = offset(second);
+        f.unit = static_cast<double>(ra * rb) / 1.6384e16;
+    } else {
+        return std::nullopt;
+    }
+    const double termA = std::fabs(t.mulA) * (kCodeCount - 1) + std::fabs(t.addA);
+    const double termB = std::fabs(t.mulB) * (kCodeCount - 1) + std::fabs(t.addB);
+    const double largest = t.product ? termA * termB : termA + termB;
+    constexpr double kMaxTerm = 2147483647.0;
+    if (!(termA <= kMaxTerm && termB <= kMaxTerm && largest <= 0x1p46 &&
+          largest * samples < 0x1p62))
+        return std::nullopt;
+    return f;
+}
+
+// The scores of a gate's words (index 0 is the gate's first), worked out a block at a time
+// where they are read, the last few blocks kept.
+struct ScoresOfWords {
+    ScoresOfWords(const SampleWord* words, int count, const ScoreForm& form, int first, int second)
+        : w(words), n(count), f(form), shiftA(first), shiftB(second) {}
+
+    const SampleWord* w;
+    int n;
+    ScoreForm f;
+    int shiftA;  // the sources' codes' bits
+    int shiftB;
+
+    double operator[](int i) const { return Block(i >> kBlockShift)[i & (kBlock - 1)]; }
+    // Valid until a block that shares its slot is asked for.
+    const double* Block(int b) const {
+        Slot& slot = slots_[static_cast<std::size_t>(b) % kSlots];
+        if (slot.block != b) {
+            const int first = b << kBlockShift;
+            ScoresOfBlock(w + first, std::min(kBlock, n - first), shiftA, shiftB, f, slot.values);
+            slot.block = b;
+        }
+        return slot.values;
+    }
+
+  private:
+    static constexpr std::size_t kSlots = 4;
+    struct Slot {
+        int block = -1;
+        double values[kBlock];
+    };
+    mutable std::array<Slot, kSlots> slots_{};
+};
+
+// The first pass: the whole blocks by the widest build this machine runs, the last, partial
+// block here. squares (kScoreLanes) receives the squares of the distances from center.
+void ScoresFor(const ScoresOfWords& s, double center, double* blockMin, double* blockMax,
+               double* blockSum, ScoreTotals& totals, double* squares) {
+    const int whole = s.n >> kBlockShift;
+    BestScoreKernel().scores(s.w, whole, s.shiftA, s.shiftB, s.f, center, blockMin, blockMax,
+                             blockSum, totals, squares);
+    const int rest = whole << kBlockShift;
+    if (rest == s.n)
+        return;
+    double lo = std::numeric_limits<double>::infinity();
+    double hi = -std::numeric_limits<double>::infinity();
+    double sum = 0.0;
+    for (int i = rest, k = 0; i < s.n; ++i, ++k) {
+        const double x = s[i];
+        if (std::isnan(x))
+            continue;
+        lo = std::min(lo, x);
+        hi = std::max(hi, x);
+        sum += x;
+        squares[k % kScoreLanes] += (x - center) * (x - center);
+        ++totals.count;
+    }
+    blockMin[whole] = lo;
+    blockMax[whole] = hi;
+    blockSum[whole] = sum;
+    totals.lo = std::min(totals.lo, lo);
+    totals.hi = std::max(totals.hi, hi);
+    totals.sum += static_cast<std::int64_t>(sum);
+}
+
+// The second pass: the histogram of the scores' bins (missing scores counted in bin 0, for
+// the caller to take out).
+void BinScores(const ScoresOfWords& s, const double* blockMin, const double* blockMax,
+               const AlignedBins& bins, Histogram& h) {
+    const int whole = s.n >> kBlockShift;
+    BestScoreKernel().bin(s.w, whole, s.shiftA, s.shiftB, s.f, blockMin, blockMax, bins.base,
+                          bins.exponent, h.data());
+    for (int i = whole << kBlockShift; i < s.n; ++i) {
+        const double x = s[i];
+        ++h[static_cast<std::size_t>(std::isnan(x) ? 0 : bins.Of(x))];
+    }
+}
+
+// The sum of the scores in bin `bin`: the whole blocks by the widest build this machine runs,
+// the last, partial block here.
+std::int64_t SumOfBin(const ScoresOfWords& s, const double* blockMin, const double* blockMax,
+                      const double* blockSum, const AlignedBins& bins, int bin) {
+    const int whole = s.n >> kBlockShift;
+    std::int64_t total =
+        BestScoreKernel().sumOfBin(s.w, whole, s.shiftA, s.shiftB, s.f, blockMin, blockMax,
+                                   blockSum, bins.base, bins.exponent, bin);
+    double sum = 0.0;
+    for (int i = whole << kBlockShift; i < s.n; ++i) {
+        const double x = s[i];
+        if (!std::isnan(x) && bins.Of(x) == bin)
+            sum += x;
+    }
+    return total + static_cast<std::int64_t>(sum);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- channels
@@ -927,6 +1207,8 @@ void MeasureEngine::AnalyseChannel(const MeasureInput& in, int channel, SampleRa
 void MeasureEngine::AnalyseMath(const MeasureInput& in, SampleRange gate, Analysis& out) {
     if (!in.mathOn || gate.Size() == 0)
         return;
+    if (AnalyseMathScores(in, gate, out))
+        return;
     // The trace's own mapping gives the operands; only its values are used here, so the
     // geometry and the MATH position do not matter.
     ViewSettings view;
@@ -963,7 +1245,7 @@ void MeasureEngine::AnalyseMath(const MeasureInput& in, SampleRange gate, Analys
     // edges depend on it to the last bit.
     Histogram h{};
     std::array<double, kBins> binSum{};
-    const double scale = hi > lo ? kBins / (hi - lo) : 0.0;
+    const AlignedBins bins(lo, hi);
     double squares[kLanes] = {};
     double spread[kLanes] = {};
     // The bin met last keeps its sum and count in registers while the values stay in it, as
@@ -980,8 +1262,7 @@ void MeasureEngine::AnalyseMath(const MeasureInput& in, SampleRange gate, Analys
         deviation += valid ? (x - mean) * (x - mean) : 0.0;
         if (!valid)
             return;
-        const std::size_t bin =
-            static_cast<std::size_t>(std::min(static_cast<int>((x - lo) * scale), kBins - 1));
+        const std::size_t bin = static_cast<std::size_t>(bins.Of(x));
         if (bin != runBin) {
             binSum[runBin] = runSum;
             h[runBin] += runCount;
@@ -1022,7 +1303,8 @@ void MeasureEngine::AnalyseMath(const MeasureInput& in, SampleRange gate, Analys
     out.overshootSpan = out.max - out.top;
     out.preshootSpan = out.base - out.min;
 
-    // The same smallest amplitude as for a channel, counted in bins of the MATH range.
+    // The same smallest amplitude as for a channel: 8 / 1,024 of the MATH range.
+    const double scale = hi > lo ? kBins / (hi - lo) : 0.0;
     if (!(amplitude * scale >= kMinEdgeAmplitudeCodes) || !(in.sampleIntervalSeconds > 0.0))
         return;
     out.edgesLooked = true;
@@ -1032,7 +1314,94 @@ void MeasureEngine::AnalyseMath(const MeasureInput& in, SampleRange gate, Analys
     ref.l90 = out.base + amplitude * 9.0 / 10.0;
     out.interval = in.sampleIntervalSeconds;
     // The values are indexed from the gate's start; only differences of instants are used.
-    ScanEdges(ValueSeries{v, ref}, 0, n, ref, std::numeric_limits<double>::quiet_NaN(), out.edges);
+    const ValuesInMemory values{v};
+    ScanEdges(ValueSeries<ValuesInMemory>{values, ref}, 0, n, ref,
+              std::numeric_limits<double>::quiet_NaN(), out.edges);
+}
+
+bool MeasureEngine::AnalyseMathScores(const MeasureInput& in, SampleRange gate, Analysis& out) {
+    const int n = gate.Size();
+    const std::optional<MathScoreForm> form = ScoreFormOf(in, n);
+    if (!form)
+        return false;
+    const ScoresOfWords s(in.record.data() + gate.first, n, form->form,
+                          ChannelShift(in.math.firstSource == 1 ? 1 : 0),
+                          ChannelShift(in.math.secondSource == 1 ? 1 : 0));
+    // The squares are taken about the first score, a score near the others; the first pass
+    // cannot know the mean.
+    int firstPresent = 0;
+    while (firstPresent < n && std::isnan(s[firstPresent]))
+        ++firstPresent;
+    if (firstPresent == n)
+        return true;
+    const double center = s[firstPresent];
+    const int blocks = (n + kBlock - 1) >> kBlockShift;
+    mathBlockMin_.resize(static_cast<std::size_t>(blocks));
+    mathBlockMax_.resize(static_cast<std::size_t>(blocks));
+    mathBlockSum_.resize(static_cast<std::size_t>(blocks));
+    const double* blockMin = mathBlockMin_.data();
+    const double* blockMax = mathBlockMax_.data();
+    const double* blockSum = mathBlockSum_.data();
+    ScoreTotals sum;
+    double squareLanes[kScoreLanes] = {};
+    ScoresFor(s, center, mathBlockMin_.data(), mathBlockMax_.data(), mathBlockSum_.data(), sum,
+              squareLanes);
+    out.measurable = true;
+
+    // Everything in scores until the end, then times the unit. The sums of the scores and of
+    // their distances from center are exact (within 2^62: ScoreFormOf).
+    const double count = static_cast<double>(sum.count);
+    const double mean = static_cast<double>(sum.sum) / count;
+    const std::int64_t offsets =
+        sum.sum - static_cast<std::int64_t>(sum.count) * static_cast<std::int64_t>(center);
+    const double meanOffset = static_cast<double>(offsets) / count;
+    double squares = 0.0;
+    for (double lane : squareLanes)
+        squares += lane;
+    const double variance = std::max(0.0, squares / count - meanOffset * meanOffset);
+    const double lo = sum.lo;
+    const double hi = sum.hi;
+    const AlignedBins bins(lo, hi, 0);
+    Histogram h{};
+    BinScores(s, blockMin, blockMax, bins, h);
+    h[0] -= static_cast<std::uint32_t>(static_cast<std::uint64_t>(n) - sum.count);
+    const HistogramLevels l = LevelsOf(h);
+    // A state level is the mean of the scores in its bin.
+    auto levelOf = [&](int bin, bool mode, double extreme) {
+        if (!mode)
+            return extreme;
+        return static_cast<double>(SumOfBin(s, blockMin, blockMax, blockSum, bins, bin)) /
+               h[static_cast<std::size_t>(bin)];
+    };
+    const double top = levelOf(l.top, l.topIsMode, hi);
+    const double base = levelOf(l.base, l.baseIsMode, lo);
+    const double unit = form->unit;
+    out.max = hi * unit;
+    out.min = lo * unit;
+    out.top = top * unit;
+    out.base = base * unit;
+    out.mean = mean * unit;
+    out.rms = std::sqrt(variance + mean * mean) * unit;
+    out.rmsAc = std::sqrt(variance) * unit;
+    const double amplitude = top - base;
+    out.amplitudeForPercent = amplitude;
+    out.overshootSpan = hi - top;
+    out.preshootSpan = base - lo;
+
+    // The same smallest amplitude as for a channel: 8 / 1,024 of the MATH range.
+    const double scale = hi > lo ? kBins / (hi - lo) : 0.0;
+    if (!(amplitude * scale >= kMinEdgeAmplitudeCodes) || !(in.sampleIntervalSeconds > 0.0))
+        return true;
+    out.edgesLooked = true;
+    ReferenceLevels ref;
+    ref.l10 = base + amplitude / 10.0;
+    ref.l50 = base + amplitude / 2.0;
+    ref.l90 = base + amplitude * 9.0 / 10.0;
+    out.interval = in.sampleIntervalSeconds;
+    // The scores are indexed from the gate's start; only differences of instants are used.
+    ScanEdges(ValueSeries<ScoresOfWords>{s, ref, blockMin, blockMax}, 0, n, ref,
+              std::numeric_limits<double>::quiet_NaN(), out.edges);
+    return true;
 }
 
 // ---------------------------------------------------------------- results

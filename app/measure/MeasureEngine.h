@@ -5,8 +5,15 @@
 // record's histogram (split halfway between the smallest and the largest value). A half whose
 // mode does not stand out of it (a ramp, a triangle, noise) has no state there; that level
 // falls back to the extreme of the record. CH1 and CH2 are histogrammed by code, 1,024 bins of
-// one code each; MATH, whose values are not codes, by 1,024 equal bins between its extremes,
-// the level being the mean of the values in the mode's bin.
+// one code each; MATH, whose values are not codes, by bins a power of two wide and aligned on
+// multiples of it, the narrowest of which no more than 1,024 span its extremes, the level
+// being the mean of the values in the mode's bin.
+//
+// MATH. Sums, differences and products of the channels are whole multiples of one unit (a
+// score per sample, exact in 64-bit integers and in doubles): they are measured by their
+// scores, whose extremes, sums, bins and levels are exact whatever order the samples are taken
+// in. Quotients, and products of a grounded source, are measured by their values in record
+// order.
 //
 // Edges. The reference levels are 10 %, 50 % and 90 % of the way from base to top. A rising
 // edge is a passage from at or below the 10 % level to at or above the 90 % level, a falling
@@ -121,9 +128,15 @@ class MeasureEngine {
     void AnalyseChannel(const MeasureInput& in, int channel, SampleRange gate, Analysis& out,
                         double near = std::numeric_limits<double>::quiet_NaN());
     void AnalyseMath(const MeasureInput& in, SampleRange gate, Analysis& out);
+    // Sums, differences and products by their exact scores; false (nothing done) where the
+    // MATH has none.
+    bool AnalyseMathScores(const MeasureInput& in, SampleRange gate, Analysis& out);
 
     Analysis analysis_;
     std::vector<double> mathValues_;
+    std::vector<double> mathBlockMin_;  // per block of a gate: extremes and sum of the scores
+    std::vector<double> mathBlockMax_;
+    std::vector<double> mathBlockSum_;
     std::vector<std::uint16_t> blockMin_;  // per block of the gate: extremes of the codes
     std::vector<std::uint16_t> blockMax_;
 };

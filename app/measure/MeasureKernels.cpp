@@ -1,11 +1,17 @@
 #include "app/measure/MeasureKernels.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
+#include <type_traits>
 
 #include "app/display/KernelChoice.h"
 
 #if defined(LUMATRACE_MEASURE_AVX2)
 #include "app/measure/MeasureKernelsAvx2.h"
+#endif
+#if defined(LUMATRACE_MEASURE_AVX512)
+#include "app/measure/MeasureKernelsAvx512.h"
 #endif
 
 namespace lumatrace {
@@ -17,6 +23,14 @@ namespace {
 bool HasAvx2AndPopcnt() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+}
+#endif
+
+#if defined(LUMATRACE_MEASURE_AVX512)
+bool HasAvx512() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("popcnt");
 }
 #endif
 
@@ -173,6 +187,270 @@ BlockMasks CompareBaseline(const SampleWord* words, int shift, const CodeThresho
     return shift == 0 ? Compare<0>(words, t) : Compare<16>(words, t);
 }
 
+// ---------------------------------------------------------------- MATH scores
+
+#if defined(__SSE2__)
+// The scores of words w[0] .. w[3] in two pairs of lanes (NaN where a source is missing), and
+// the lanes' missing masks (all ones where missing).
+template <int ShiftA, int ShiftB>
+struct FourScores {
+    __m128d x[2];
+    __m128d none[2];
+
+    FourScores(const SampleWord* w, const ScoreForm& f) {
+        const __m128i halfMask = _mm_set1_epi32(0xFFFF);
+        const __m128i codeMask = _mm_set1_epi32(static_cast<int>(kCodeMask));
+        const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+        const __m128i ha = ShiftA == 0 ? _mm_and_si128(words, halfMask) : _mm_srli_epi32(words, 16);
+        const __m128i hb = ShiftB == 0 ? _mm_and_si128(words, halfMask) : _mm_srli_epi32(words, 16);
+        const __m128i missing =
+            _mm_or_si128(_mm_cmpeq_epi32(ha, halfMask), _mm_cmpeq_epi32(hb, halfMask));
+        const __m128i ca = _mm_and_si128(ha, codeMask);
+        const __m128i cb = _mm_and_si128(hb, codeMask);
+        const __m128d nans = _mm_set1_pd(std::numeric_limits<double>::quiet_NaN());
+        for (int h = 0; h < 2; ++h) {
+            const __m128i codesA = h == 0 ? ca : _mm_shuffle_epi32(ca, 0xEE);
+            const __m128i codesB = h == 0 ? cb : _mm_shuffle_epi32(cb, 0xEE);
+            const __m128d ta = _mm_add_pd(_mm_mul_pd(_mm_set1_pd(f.mulA), _mm_cvtepi32_pd(codesA)),
+                                          _mm_set1_pd(f.addA));
+            const __m128d tb = _mm_add_pd(_mm_mul_pd(_mm_set1_pd(f.mulB), _mm_cvtepi32_pd(codesB)),
+                                          _mm_set1_pd(f.addB));
+            const __m128d score =
+                f.product ? _mm_add_pd(_mm_mul_pd(ta, tb), _mm_setzero_pd()) : _mm_add_pd(ta, tb);
+            none[h] = _mm_castsi128_pd(h == 0 ? _mm_unpacklo_epi32(missing, missing)
+                                              : _mm_unpackhi_epi32(missing, missing));
+            x[h] = _mm_or_pd(_mm_and_pd(none[h], nans), _mm_andnot_pd(none[h], score));
+        }
+    }
+};
+#endif
+
+template <int ShiftA, int ShiftB>
+void ScoresBaseline(const SampleWord* w, int blocks, const ScoreForm& f, double center,
+                    double* blockMin, double* blockMax, double* blockSum, ScoreTotals& totals,
+                    double* squares) {
+    const double inf = std::numeric_limits<double>::infinity();
+#if defined(__SSE2__)
+    const __m128d center2 = _mm_set1_pd(center);
+    // Lanes 2 q and 2 q + 1 in sq[q].
+    __m128d sq[4];
+    for (int q = 0; q < 4; ++q)
+        sq[q] = _mm_loadu_pd(squares + 2 * q);
+#endif
+    for (int b = 0; b < blocks; ++b) {
+        const SampleWord* block = w + (b << kMeasureBlockShift);
+        double lo = inf;
+        double hi = -inf;
+        double sum = 0.0;
+        std::uint64_t count = 0;
+#if defined(__SSE2__)
+        __m128d lo2 = _mm_set1_pd(inf);
+        __m128d hi2 = _mm_set1_pd(-inf);
+        __m128d sums[2] = {_mm_setzero_pd(), _mm_setzero_pd()};
+        int present = 0;
+        for (int k = 0; k < kMeasureBlock; k += 4) {
+            const FourScores<ShiftA, ShiftB> four(block + k, f);
+            for (int h = 0; h < 2; ++h) {
+                const __m128d x = four.x[h];
+                const __m128d valid =
+                    _mm_andnot_pd(four.none[h], _mm_castsi128_pd(_mm_set1_epi32(-1)));
+                lo2 = _mm_min_pd(x, lo2);  // keeps its side when x is NaN
+                hi2 = _mm_max_pd(x, hi2);
+                sums[h] = _mm_add_pd(sums[h], _mm_and_pd(valid, x));
+                const __m128d off = _mm_sub_pd(x, center2);
+                const int q = (k % 8) / 2 + h;
+                sq[q] = _mm_add_pd(sq[q], _mm_and_pd(valid, _mm_mul_pd(off, off)));
+                present += std::popcount(static_cast<unsigned>(_mm_movemask_pd(valid)));
+            }
+        }
+        alignas(16) double lanes[2];
+        _mm_store_pd(lanes, lo2);
+        lo = std::min(lanes[0], lanes[1]);
+        _mm_store_pd(lanes, hi2);
+        hi = std::max(lanes[0], lanes[1]);
+        _mm_store_pd(lanes, _mm_add_pd(sums[0], sums[1]));
+        sum = lanes[0] + lanes[1];
+        count = static_cast<std::uint64_t>(present);
+#else
+        for (int k = 0; k < kMeasureBlock; ++k) {
+            const double x = ScoreOfWord<ShiftA, ShiftB>(f, block[k]);
+            if (std::isnan(x))
+                continue;
+            lo = std::min(lo, x);
+            hi = std::max(hi, x);
+            sum += x;
+            squares[k % kScoreLanes] += (x - center) * (x - center);
+            ++count;
+        }
+#endif
+        blockMin[b] = lo;
+        blockMax[b] = hi;
+        blockSum[b] = sum;
+        totals.lo = std::min(totals.lo, lo);
+        totals.hi = std::max(totals.hi, hi);
+        totals.sum += static_cast<std::int64_t>(sum);
+        totals.count += count;
+    }
+#if defined(__SSE2__)
+    for (int q = 0; q < 4; ++q)
+        _mm_storeu_pd(squares + 2 * q, sq[q]);
+#endif
+}
+
+template <int ShiftA, int ShiftB>
+void BinScoresBaseline(const SampleWord* w, int blocks, const ScoreForm& f, const double* blockMin,
+                       const double* blockMax, double base, int shift, std::uint32_t* counts) {
+    const double perWidth = std::ldexp(1.0, -shift);
+    CodeTables tables(counts);
+    alignas(16) std::uint16_t bins[kMeasureBlock];
+#if defined(__SSE2__)
+    const __m128d base2 = _mm_set1_pd(base);
+    const __m128d perWidth2 = _mm_set1_pd(perWidth);
+#endif
+    for (int b = 0; b < blocks; ++b) {
+        if (!(blockMin[b] <= blockMax[b])) {
+            counts[0] += kMeasureBlock;  // nothing but missing scores
+            continue;
+        }
+        const SampleWord* block = w + (b << kMeasureBlockShift);
+        const int bin = ScoreBin(blockMin[b], base, perWidth);
+        if (bin == ScoreBin(blockMax[b], base, perWidth)) {
+            int present = 0;
+            for (int k = 0; k < kMeasureBlock; ++k)
+                present += std::isnan(ScoreOfWord<ShiftA, ShiftB>(f, block[k])) ? 0 : 1;
+            counts[bin] += static_cast<std::uint32_t>(present);
+            counts[0] += static_cast<std::uint32_t>(kMeasureBlock - present);
+            continue;
+        }
+#if defined(__SSE2__)
+        for (int k = 0; k < kMeasureBlock; k += 8) {
+            __m128i bins4[2];
+            for (int g = 0; g < 2; ++g) {
+                const FourScores<ShiftA, ShiftB> four(block + k + 4 * g, f);
+                __m128i two[2];
+                for (int h = 0; h < 2; ++h) {
+                    const __m128d x = four.x[h];
+                    const __m128d valid = _mm_cmpord_pd(x, x);
+                    const __m128d d =
+                        _mm_and_pd(valid, _mm_mul_pd(_mm_sub_pd(x, base2), perWidth2));
+                    two[h] = _mm_cvttpd_epi32(d);
+                }
+                bins4[g] = _mm_unpacklo_epi64(two[0], two[1]);
+            }
+            _mm_store_si128(reinterpret_cast<__m128i*>(bins + k),
+                            _mm_packs_epi32(bins4[0], bins4[1]));
+        }
+#else
+        for (int k = 0; k < kMeasureBlock; ++k) {
+            const double x = ScoreOfWord<ShiftA, ShiftB>(f, block[k]);
+            bins[k] = static_cast<std::uint16_t>(std::isnan(x) ? 0 : ScoreBin(x, base, perWidth));
+        }
+#endif
+        tables.CountBlock([&](int k) { return bins[k]; });
+    }
+}
+
+template <int ShiftA, int ShiftB>
+std::int64_t SumOfBinBaseline(const SampleWord* w, int blocks, const ScoreForm& f,
+                              const double* blockMin, const double* blockMax,
+                              const double* blockSum, double base, int shift, int bin) {
+    const double perWidth = std::ldexp(1.0, -shift);
+    std::int64_t total = 0;
+    for (int b = 0; b < blocks; ++b) {
+        if (!(blockMin[b] <= blockMax[b]))
+            continue;
+        const int lowest = ScoreBin(blockMin[b], base, perWidth);
+        const int highest = ScoreBin(blockMax[b], base, perWidth);
+        if (lowest > bin || highest < bin)
+            continue;
+        if (lowest == highest) {
+            total += static_cast<std::int64_t>(blockSum[b]);
+            continue;
+        }
+        const SampleWord* block = w + (b << kMeasureBlockShift);
+        double sum = 0.0;
+#if defined(__SSE2__)
+        // In the bin: bin <= (x - base) / 2^shift < bin + 1.
+        const __m128d base2 = _mm_set1_pd(base);
+        const __m128d perWidth2 = _mm_set1_pd(perWidth);
+        const __m128d from = _mm_set1_pd(bin);
+        const __m128d to = _mm_set1_pd(bin + 1.0);
+        __m128d sum2 = _mm_setzero_pd();
+        for (int k = 0; k < kMeasureBlock; k += 4) {
+            const FourScores<ShiftA, ShiftB> four(block + k, f);
+            for (int h = 0; h < 2; ++h) {
+                const __m128d d = _mm_mul_pd(_mm_sub_pd(four.x[h], base2), perWidth2);
+                const __m128d in = _mm_and_pd(_mm_cmpge_pd(d, from), _mm_cmplt_pd(d, to));
+                sum2 = _mm_add_pd(sum2, _mm_and_pd(in, four.x[h]));
+            }
+        }
+        alignas(16) double lanes[2];
+        _mm_store_pd(lanes, sum2);
+        sum = lanes[0] + lanes[1];
+#else
+        for (int k = 0; k < kMeasureBlock; ++k) {
+            const double x = ScoreOfWord<ShiftA, ShiftB>(f, block[k]);
+            if (!std::isnan(x) && ScoreBin(x, base, perWidth) == bin)
+                sum += x;
+        }
+#endif
+        total += static_cast<std::int64_t>(sum);
+    }
+    return total;
+}
+
+// Runs pass<ShiftA, ShiftB> with the sources' shifts as template arguments.
+template <typename Pass>
+auto WithShifts(int shiftA, int shiftB, Pass pass) {
+    if (shiftA == 0 && shiftB == 0)
+        return pass(std::integral_constant<int, 0>{}, std::integral_constant<int, 0>{});
+    if (shiftA == 0)
+        return pass(std::integral_constant<int, 0>{}, std::integral_constant<int, 16>{});
+    if (shiftB == 0)
+        return pass(std::integral_constant<int, 16>{}, std::integral_constant<int, 0>{});
+    return pass(std::integral_constant<int, 16>{}, std::integral_constant<int, 16>{});
+}
+
+void ScoresOfBaseline(const SampleWord* w, int blocks, int shiftA, int shiftB, const ScoreForm& f,
+                      double center, double* blockMin, double* blockMax, double* blockSum,
+                      ScoreTotals& totals, double* squares) {
+    WithShifts(shiftA, shiftB, [&](auto a, auto b) {
+        ScoresBaseline<a, b>(w, blocks, f, center, blockMin, blockMax, blockSum, totals, squares);
+    });
+}
+
+void BinScoresOfBaseline(const SampleWord* w, int blocks, int shiftA, int shiftB,
+                         const ScoreForm& f, const double* blockMin, const double* blockMax,
+                         double base, int shift, std::uint32_t* counts) {
+    WithShifts(shiftA, shiftB, [&](auto a, auto b) {
+        BinScoresBaseline<a, b>(w, blocks, f, blockMin, blockMax, base, shift, counts);
+    });
+}
+
+std::int64_t SumOfBinOfBaseline(const SampleWord* w, int blocks, int shiftA, int shiftB,
+                                const ScoreForm& f, const double* blockMin, const double* blockMax,
+                                const double* blockSum, double base, int shift, int bin) {
+    return WithShifts(shiftA, shiftB, [&](auto a, auto b) {
+        return SumOfBinBaseline<a, b>(w, blocks, f, blockMin, blockMax, blockSum, base, shift, bin);
+    });
+}
+
+template <int ShiftA, int ShiftB>
+void ScoresOfBlockBaseline(const SampleWord* w, int count, const ScoreForm& f, double* out) {
+    int k = 0;
+#if defined(__SSE2__)
+    if (count == kMeasureBlock) {
+        for (; k < kMeasureBlock; k += 4) {
+            const FourScores<ShiftA, ShiftB> four(w + k, f);
+            _mm_storeu_pd(out + k, four.x[0]);
+            _mm_storeu_pd(out + k + 2, four.x[1]);
+        }
+    }
+#endif
+    for (; k < count; ++k)
+        out[k] = ScoreOfWord<ShiftA, ShiftB>(f, w[k]);
+}
+
 const CodeSummaryKernel kKernels[] = {
 #if defined(LUMATRACE_MEASURE_AVX2)
     {"avx2", &HasAvx2AndPopcnt, &avx2::SummariseCodesAvx2, &avx2::CompareCodesAvx2},
@@ -197,6 +475,44 @@ const CodeSummaryKernel& CodeSummaryKernelAt(int index) {
 
 const CodeSummaryKernel& BestCodeSummaryKernel() {
     static const CodeSummaryKernel& best = WidestSupported(kKernels);
+    return best;
+}
+
+namespace {
+
+const ScoreKernel kScoreKernels[] = {
+#if defined(LUMATRACE_MEASURE_AVX512)
+    {"avx512", &HasAvx512, &avx512::ScoresAvx512, &avx512::BinScoresAvx512,
+     &avx512::SumOfBinAvx512},
+#endif
+#if defined(LUMATRACE_MEASURE_AVX2)
+    {"avx2", &HasAvx2AndPopcnt, &avx2::ScoresAvx2, &avx2::BinScoresAvx2, &avx2::SumOfBinAvx2},
+#endif
+#if defined(__SSE2__)
+    {"sse2", &RunsEverywhere, &ScoresOfBaseline, &BinScoresOfBaseline, &SumOfBinOfBaseline},
+#else
+    {"plain", &RunsEverywhere, &ScoresOfBaseline, &BinScoresOfBaseline, &SumOfBinOfBaseline},
+#endif
+};
+
+}  // namespace
+
+void ScoresOfBlock(const SampleWord* words, int count, int shiftA, int shiftB,
+                   const ScoreForm& form, double* out) {
+    WithShifts(shiftA, shiftB,
+               [&](auto a, auto b) { ScoresOfBlockBaseline<a, b>(words, count, form, out); });
+}
+
+int ScoreKernelCount() {
+    return static_cast<int>(sizeof(kScoreKernels) / sizeof(kScoreKernels[0]));
+}
+
+const ScoreKernel& ScoreKernelAt(int index) {
+    return kScoreKernels[index];
+}
+
+const ScoreKernel& BestScoreKernel() {
+    static const ScoreKernel& best = WidestSupported(kScoreKernels);
     return best;
 }
 

@@ -1,10 +1,11 @@
 // The scans over a channel's codes block by block (the summary and the comparison with the
-// reference levels), built for several instruction sets and chosen at run time (the program is
-// built for the plain x86-64 baseline), and the helpers the engine's other block loops share with
-// it.
+// reference levels) and the two passes over MATH's scores, built for several instruction sets
+// and chosen at run time (the program is built for the plain x86-64 baseline), and the helpers
+// the engine's other block loops share with them.
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -131,5 +132,87 @@ int CodeSummaryKernelCount();
 const CodeSummaryKernel& CodeSummaryKernelAt(int index);
 // The widest build this machine runs.
 const CodeSummaryKernel& BestCodeSummaryKernel();
+
+// ---------------------------------------------------------------- MATH scores
+
+// A sum, difference or product of the channels as a whole number per word, its score (the
+// engine explains why it is whole): termA + termB, or termA x termB for a product, each term
+// being mul x code + add of its source's code. The engine uses a form only where every term
+// lies within +-(2^31 - 1) and every score within +-2^46, so every step is exact in doubles
+// and in 64-bit integers.
+struct ScoreForm {
+    bool product = false;
+    double mulA = 0.0;
+    double addA = 0.0;
+    double mulB = 0.0;
+    double addB = 0.0;
+};
+
+// The score of word w, or NaN where a source's half is missing. A product of +0 and a
+// negative term is -0: +0 stands for every zero score.
+template <int ShiftA, int ShiftB>
+double ScoreOfWord(const ScoreForm& f, SampleWord w) {
+    if (MissingIn<ShiftA>(w) || MissingIn<ShiftB>(w))
+        return std::numeric_limits<double>::quiet_NaN();
+    const double ta = f.mulA * CodeOf<ShiftA>(w) + f.addA;
+    const double tb = f.mulB * CodeOf<ShiftB>(w) + f.addB;
+    return f.product ? ta * tb + 0.0 : ta + tb;
+}
+
+// The scores of words[0] .. words[count - 1], count at most kMeasureBlock, into out.
+void ScoresOfBlock(const SampleWord* words, int count, int shiftA, int shiftB,
+                   const ScoreForm& form, double* out);
+
+// What the first pass gathers: the extremes, count and sum of the scores. A block's sum (at
+// most 64 scores of at most 2^46, which the engine sees to) is exact in doubles; it is added
+// to `sum` as an integer, so the totals do not depend on the order of the additions.
+struct ScoreTotals {
+    double lo = std::numeric_limits<double>::infinity();
+    double hi = -std::numeric_limits<double>::infinity();
+    std::uint64_t count = 0;
+    std::int64_t sum = 0;
+};
+
+// The first pass sums squares in lanes: lane k takes the scores k, k + 8, k + 16, ... of each
+// block, in record order, and the lanes are added 0 + 1 + ... + 7 at the end.
+inline constexpr int kScoreLanes = 8;
+
+// The histogram of scores has bins 2^k wide, aligned on multiples of 2^k: the bin of score x
+// is (x - base) / 2^k rounded down, base being a multiple of 2^k at or below the smallest
+// score; perWidth is 2^-k. Both steps are exact in doubles.
+inline int ScoreBin(double x, double base, double perWidth) {
+    return static_cast<int>((x - base) * perWidth);
+}
+
+// One build of the passes over the scores of whole blocks (block b is words[64 b] ..
+// words[64 b + 63]); the sources' codes are at bits shiftA and shiftB (0 or 16).
+struct ScoreKernel {
+    const char* name;
+    bool (*supported)();
+    // The extremes of each block's scores into blockMin[b] and blockMax[b] (+inf and -inf for
+    // a block without one) and their sum into blockSum[b]; the extremes, count and sum of them
+    // all into totals, and (x - center)^2 of each score x into its lane of squares (kScoreLanes
+    // of them); both added to. center is a score.
+    void (*scores)(const SampleWord* words, int blocks, int shiftA, int shiftB,
+                   const ScoreForm& form, double center, double* blockMin, double* blockMax,
+                   double* blockSum, ScoreTotals& totals, double* squares);
+    // Each score counted once into counts[ScoreBin(x, base, 2^-shift)] (added to; the scores'
+    // bins lie within 0 .. 1023), a missing one into counts[0]. The blocks' extremes are the
+    // first pass's: a block within one bin is counted whole.
+    void (*bin)(const SampleWord* words, int blocks, int shiftA, int shiftB, const ScoreForm& form,
+                const double* blockMin, const double* blockMax, double base, int shift,
+                std::uint32_t* counts);
+    // The sum of the scores in bin `bin`, from the first pass's extremes and sums of the
+    // blocks: a block within the bin by its sum, a block reaching into it score by score.
+    std::int64_t (*sumOfBin)(const SampleWord* words, int blocks, int shiftA, int shiftB,
+                             const ScoreForm& form, const double* blockMin, const double* blockMax,
+                             const double* blockSum, double base, int shift, int bin);
+};
+
+// Every build compiled in, widest first; the last one runs everywhere. Every build gives the
+// same results to the last bit.
+int ScoreKernelCount();
+const ScoreKernel& ScoreKernelAt(int index);
+const ScoreKernel& BestScoreKernel();
 
 }  // namespace lumatrace

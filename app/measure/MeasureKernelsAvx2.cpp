@@ -4,7 +4,11 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <bit>
+#include <cmath>
+#include <limits>
+#include <type_traits>
 
 #include "app/measure/MeasureKernels.h"
 
@@ -163,6 +167,242 @@ void SummariseCodesAvx2(const SampleWord* words, int blocks, int shift, std::uin
         Summarise<0>(words, blocks, counts, blockMin, blockMax);
     else
         Summarise<16>(words, blocks, counts, blockMin, blockMax);
+}
+
+// ---------------------------------------------------------------- MATH scores
+
+namespace {
+
+// The scores of four words as four doubles, NaN where a source is missing (none all ones).
+template <bool Product, int ShiftA, int ShiftB>
+class ScoreMaker {
+  public:
+    explicit ScoreMaker(const ScoreForm& f)
+        : mulA_(_mm256_set1_pd(f.mulA)),
+          addA_(_mm256_set1_pd(f.addA)),
+          mulB_(_mm256_set1_pd(f.mulB)),
+          addB_(_mm256_set1_pd(f.addB)) {}
+
+    __m256d Four(const SampleWord* w, __m256d& none) const {
+        const __m128i halfMask = _mm_set1_epi32(0xFFFF);
+        const __m128i codeMask = _mm_set1_epi32(static_cast<int>(kCodeMask));
+        const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+        const __m128i ha = ShiftA == 0 ? _mm_and_si128(words, halfMask) : _mm_srli_epi32(words, 16);
+        const __m128i hb = ShiftB == 0 ? _mm_and_si128(words, halfMask) : _mm_srli_epi32(words, 16);
+        const __m128i missing =
+            _mm_or_si128(_mm_cmpeq_epi32(ha, halfMask), _mm_cmpeq_epi32(hb, halfMask));
+        const __m256d ta = _mm256_add_pd(
+            _mm256_mul_pd(mulA_, _mm256_cvtepi32_pd(_mm_and_si128(ha, codeMask))), addA_);
+        const __m256d tb = _mm256_add_pd(
+            _mm256_mul_pd(mulB_, _mm256_cvtepi32_pd(_mm_and_si128(hb, codeMask))), addB_);
+        // A product of +0 and a negative term is -0: +0 stands for every zero score.
+        const __m256d score = Product ? _mm256_add_pd(_mm256_mul_pd(ta, tb), _mm256_setzero_pd())
+                                      : _mm256_add_pd(ta, tb);
+        none = _mm256_castsi256_pd(_mm256_cvtepi32_epi64(missing));
+        return _mm256_blendv_pd(score, _mm256_set1_pd(std::numeric_limits<double>::quiet_NaN()),
+                                none);
+    }
+
+  private:
+    __m256d mulA_, addA_, mulB_, addB_;
+};
+
+template <bool Product, int ShiftA, int ShiftB>
+void Scores(const SampleWord* w, int blocks, const ScoreForm& f, double center, double* blockMin,
+            double* blockMax, double* blockSum, ScoreTotals& totals, double* squares) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const ScoreMaker<Product, ShiftA, ShiftB> maker(f);
+    const __m256d center4 = _mm256_set1_pd(center);
+    // Lanes 0 .. 3 in sq0, 4 .. 7 in sq1.
+    __m256d sq0 = _mm256_loadu_pd(squares);
+    __m256d sq1 = _mm256_loadu_pd(squares + 4);
+    for (int b = 0; b < blocks; ++b) {
+        const SampleWord* block = w + (b << kMeasureBlockShift);
+        __m256d lo4 = _mm256_set1_pd(inf);
+        __m256d hi4 = _mm256_set1_pd(-inf);
+        // Two sums, so that an addition does not wait for the one just before: a block's sum
+        // is exact in any order.
+        __m256d sum0 = _mm256_setzero_pd();
+        __m256d sum1 = _mm256_setzero_pd();
+        int missing = 0;
+        auto take = [&](const SampleWord* at, __m256d& sum, __m256d& sq) {
+            __m256d none;
+            const __m256d x = maker.Four(at, none);
+            lo4 = _mm256_min_pd(x, lo4);  // keeps its side when x is NaN
+            hi4 = _mm256_max_pd(x, hi4);
+            sum = _mm256_add_pd(sum, _mm256_andnot_pd(none, x));
+            const __m256d off = _mm256_sub_pd(x, center4);
+            sq = _mm256_add_pd(sq, _mm256_andnot_pd(none, _mm256_mul_pd(off, off)));
+            missing += std::popcount(static_cast<unsigned>(_mm256_movemask_pd(none)));
+        };
+        for (int k = 0; k < kMeasureBlock; k += 8) {
+            take(block + k, sum0, sq0);
+            take(block + k + 4, sum1, sq1);
+        }
+        alignas(32) double lanes[4];
+        _mm256_store_pd(lanes, lo4);
+        const double lo = std::min(std::min(lanes[0], lanes[1]), std::min(lanes[2], lanes[3]));
+        _mm256_store_pd(lanes, hi4);
+        const double hi = std::max(std::max(lanes[0], lanes[1]), std::max(lanes[2], lanes[3]));
+        _mm256_store_pd(lanes, _mm256_add_pd(sum0, sum1));
+        const double sum = (lanes[0] + lanes[1]) + (lanes[2] + lanes[3]);
+        blockMin[b] = lo;
+        blockMax[b] = hi;
+        blockSum[b] = sum;
+        totals.lo = std::min(totals.lo, lo);
+        totals.hi = std::max(totals.hi, hi);
+        totals.sum += static_cast<std::int64_t>(sum);
+        totals.count += static_cast<std::uint64_t>(kMeasureBlock - missing);
+    }
+    _mm256_storeu_pd(squares, sq0);
+    _mm256_storeu_pd(squares + 4, sq1);
+}
+
+template <bool Product, int ShiftA, int ShiftB>
+void BinScores(const SampleWord* w, int blocks, const ScoreForm& f, const double* blockMin,
+               const double* blockMax, double base, int shift, std::uint32_t* counts) {
+    const ScoreMaker<Product, ShiftA, ShiftB> maker(f);
+    const double perWidth = std::ldexp(1.0, -shift);
+    CodeTables tables(counts);
+    alignas(32) std::int32_t bins[kMeasureBlock];
+    const __m256d base4 = _mm256_set1_pd(base);
+    const __m256d perWidth4 = _mm256_set1_pd(perWidth);
+    for (int b = 0; b < blocks; ++b) {
+        if (!(blockMin[b] <= blockMax[b])) {
+            counts[0] += kMeasureBlock;  // nothing but missing scores
+            continue;
+        }
+        const SampleWord* block = w + (b << kMeasureBlockShift);
+        const int bin = ScoreBin(blockMin[b], base, perWidth);
+        const bool oneBin = bin == ScoreBin(blockMax[b], base, perWidth);
+        int missing = 0;
+        for (int k = 0; k < kMeasureBlock; k += 4) {
+            __m256d none;
+            const __m256d x = maker.Four(block + k, none);
+            missing += std::popcount(static_cast<unsigned>(_mm256_movemask_pd(none)));
+            if (oneBin)
+                continue;
+            const __m256d d =
+                _mm256_andnot_pd(none, _mm256_mul_pd(_mm256_sub_pd(x, base4), perWidth4));
+            _mm_store_si128(reinterpret_cast<__m128i*>(bins + k), _mm256_cvttpd_epi32(d));
+        }
+        if (oneBin) {
+            counts[bin] += static_cast<std::uint32_t>(kMeasureBlock - missing);
+            counts[0] += static_cast<std::uint32_t>(missing);
+        } else {
+            tables.CountBlock([&](int k) { return bins[k]; });
+        }
+    }
+}
+
+template <bool Product, int ShiftA, int ShiftB>
+std::int64_t SumOfBin(const SampleWord* w, int blocks, const ScoreForm& f, const double* blockMin,
+                      const double* blockMax, const double* blockSum, double base, int shift,
+                      int bin) {
+    const ScoreMaker<Product, ShiftA, ShiftB> maker(f);
+    const double perWidth = std::ldexp(1.0, -shift);
+    // In the bin: bin <= (x - base) / 2^shift < bin + 1.
+    const __m256d base4 = _mm256_set1_pd(base);
+    const __m256d perWidth4 = _mm256_set1_pd(perWidth);
+    const __m256d from = _mm256_set1_pd(bin);
+    const __m256d to = _mm256_set1_pd(bin + 1.0);
+    std::int64_t total = 0;
+    for (int b = 0; b < blocks; ++b) {
+        if (!(blockMin[b] <= blockMax[b]))
+            continue;
+        const int lowest = ScoreBin(blockMin[b], base, perWidth);
+        const int highest = ScoreBin(blockMax[b], base, perWidth);
+        if (lowest > bin || highest < bin)
+            continue;
+        if (lowest == highest) {
+            total += static_cast<std::int64_t>(blockSum[b]);
+            continue;
+        }
+        const SampleWord* block = w + (b << kMeasureBlockShift);
+        __m256d sum4 = _mm256_setzero_pd();
+        for (int k = 0; k < kMeasureBlock; k += 4) {
+            __m256d none;
+            const __m256d x = maker.Four(block + k, none);
+            const __m256d d = _mm256_mul_pd(_mm256_sub_pd(x, base4), perWidth4);
+            const __m256d in =
+                _mm256_and_pd(_mm256_cmp_pd(d, from, _CMP_GE_OQ), _mm256_cmp_pd(d, to, _CMP_LT_OQ));
+            sum4 = _mm256_add_pd(sum4, _mm256_and_pd(in, x));
+        }
+        alignas(32) double lanes[4];
+        _mm256_store_pd(lanes, sum4);
+        total += static_cast<std::int64_t>((lanes[0] + lanes[1]) + (lanes[2] + lanes[3]));
+    }
+    return total;
+}
+
+// Calls Pass<Product, ShiftA, ShiftB>::Run with the form's operator and the sources' shifts
+// as template arguments.
+template <template <bool, int, int> class Pass, typename... Args>
+void Dispatch(const ScoreForm& f, int shiftA, int shiftB, Args&&... args) {
+    auto shifts = [&](auto product) {
+        constexpr bool kProduct = decltype(product)::value;
+        if (shiftA == 0 && shiftB == 0)
+            Pass<kProduct, 0, 0>::Run(args...);
+        else if (shiftA == 0)
+            Pass<kProduct, 0, 16>::Run(args...);
+        else if (shiftB == 0)
+            Pass<kProduct, 16, 0>::Run(args...);
+        else
+            Pass<kProduct, 16, 16>::Run(args...);
+    };
+    if (f.product)
+        shifts(std::true_type{});
+    else
+        shifts(std::false_type{});
+}
+
+template <bool Product, int ShiftA, int ShiftB>
+struct ScoresPass {
+    template <typename... Args>
+    static void Run(Args&&... args) {
+        Scores<Product, ShiftA, ShiftB>(args...);
+    }
+};
+
+template <bool Product, int ShiftA, int ShiftB>
+struct BinPass {
+    template <typename... Args>
+    static void Run(Args&&... args) {
+        BinScores<Product, ShiftA, ShiftB>(args...);
+    }
+};
+
+template <bool Product, int ShiftA, int ShiftB>
+struct SumPass {
+    template <typename... Args>
+    static void Run(std::int64_t& total, Args&&... args) {
+        total = SumOfBin<Product, ShiftA, ShiftB>(args...);
+    }
+};
+
+}  // namespace
+
+void ScoresAvx2(const SampleWord* words, int blocks, int shiftA, int shiftB, const ScoreForm& form,
+                double center, double* blockMin, double* blockMax, double* blockSum,
+                ScoreTotals& totals, double* squares) {
+    Dispatch<ScoresPass>(form, shiftA, shiftB, words, blocks, form, center, blockMin, blockMax,
+                         blockSum, totals, squares);
+}
+
+void BinScoresAvx2(const SampleWord* words, int blocks, int shiftA, int shiftB,
+                   const ScoreForm& form, const double* blockMin, const double* blockMax,
+                   double base, int shift, std::uint32_t* counts) {
+    Dispatch<BinPass>(form, shiftA, shiftB, words, blocks, form, blockMin, blockMax, base, shift,
+                      counts);
+}
+
+std::int64_t SumOfBinAvx2(const SampleWord* words, int blocks, int shiftA, int shiftB,
+                          const ScoreForm& form, const double* blockMin, const double* blockMax,
+                          const double* blockSum, double base, int shift, int bin) {
+    std::int64_t total = 0;
+    Dispatch<SumPass>(form, shiftA, shiftB, total, words, blocks, form, blockMin, blockMax,
+                      blockSum, base, shift, bin);
+    return total;
 }
 
 }  // namespace lumatrace::avx2

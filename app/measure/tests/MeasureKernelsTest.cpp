@@ -1,11 +1,14 @@
 // Every build of the code summary and comparison this machine runs against plain counting and
 // comparing, one sample at a time: blocks of one code, of a few neighbouring codes, of two far
 // apart, of any codes, with missing halves, and a record long enough to empty the 16-bit
-// tables several times.
+// tables several times. The same for the passes over MATH's scores, which must agree to the
+// last bit.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cmath>
 #include <cstdint>
 #include <iostream>
 #include <random>
@@ -172,12 +175,146 @@ TEST(MeasureKernels, EveryBuildComparesLikePlainComparison) {
     }
 }
 
+// What the passes over the scores give, as the plain loops work it out one word at a time.
+struct ScorePasses {
+    std::vector<double> blockMin, blockMax, blockSum;
+    ScoreTotals totals;
+    std::array<double, kScoreLanes> squares{};
+    std::vector<std::uint32_t> counts = std::vector<std::uint32_t>(kCodeCount);
+    std::vector<std::int64_t> binSums;  // of the bins in `bins`
+};
+
+template <int ShiftA, int ShiftB>
+double PlainScore(const ScoreForm& f, SampleWord w) {
+    return ScoreOfWord<ShiftA, ShiftB>(f, w);
+}
+
+double PlainScoreOf(const ScoreForm& f, int shiftA, int shiftB, SampleWord w) {
+    if (shiftA == 0)
+        return shiftB == 0 ? PlainScore<0, 0>(f, w) : PlainScore<0, 16>(f, w);
+    return shiftB == 0 ? PlainScore<16, 0>(f, w) : PlainScore<16, 16>(f, w);
+}
+
+ScorePasses PlainPasses(const std::vector<SampleWord>& words, int shiftA, int shiftB,
+                        const ScoreForm& f, double center, double base, int shift,
+                        const std::vector<int>& bins) {
+    ScorePasses p;
+    const int blocks = static_cast<int>(words.size()) / kMeasureBlock;
+    for (int b = 0; b < blocks; ++b) {
+        double lo = std::numeric_limits<double>::infinity();
+        double hi = -lo;
+        double sum = 0.0;
+        for (int k = 0; k < kMeasureBlock; ++k) {
+            const double x = PlainScoreOf(f, shiftA, shiftB, words[b * kMeasureBlock + k]);
+            if (std::isnan(x)) {
+                ++p.counts[0];
+                continue;
+            }
+            lo = std::min(lo, x);
+            hi = std::max(hi, x);
+            sum += x;
+            ++p.totals.count;
+            p.squares[k % kScoreLanes] += (x - center) * (x - center);
+            ++p.counts[static_cast<std::size_t>(ScoreBin(x, base, std::ldexp(1.0, -shift)))];
+        }
+        p.blockMin.push_back(lo);
+        p.blockMax.push_back(hi);
+        p.blockSum.push_back(sum);
+        p.totals.lo = std::min(p.totals.lo, lo);
+        p.totals.hi = std::max(p.totals.hi, hi);
+        p.totals.sum += static_cast<std::int64_t>(sum);
+    }
+    for (int bin : bins) {
+        std::int64_t total = 0;
+        for (SampleWord w : words) {
+            const double x = PlainScoreOf(f, shiftA, shiftB, w);
+            if (!std::isnan(x) && ScoreBin(x, base, std::ldexp(1.0, -shift)) == bin)
+                total += static_cast<std::int64_t>(x);
+        }
+        p.binSums.push_back(total);
+    }
+    return p;
+}
+
+TEST(MeasureKernels, EveryBuildOfTheScorePassesAgreesWithThePlainLoops) {
+    std::mt19937 rng(5309);
+    const std::vector<SampleWord> words = RandomWords(rng, 700);
+    const int blocks = static_cast<int>(words.size()) / kMeasureBlock;
+    struct Form {
+        const char* name;
+        ScoreForm form;
+    };
+    // A product of two positions' whole numbers, a difference with unequal coefficients, a sum
+    // with a grounded operand (coefficients 0).
+    const Form forms[] = {
+        {"product", {true, 125.0, -64000.0 - 256.0 * 40, 125.0, -64000.0 + 256.0 * 30}},
+        {"difference", {false, 125.0 * 3, 3 * -60000.0, -125.0 * 7, -7 * -70000.0}},
+        {"sum with a grounded operand", {false, 0.0, 0.0, 125.0 * 20, 20 * -64000.0}},
+    };
+    for (const Form& form : forms) {
+        for (const auto& [shiftA, shiftB] : {std::pair{0, 16}, {16, 0}, {0, 0}, {16, 16}}) {
+            // The extremes, as the engine takes them, fix the bins: at most 1,024 of 2^shift.
+            ScorePasses first = PlainPasses(words, shiftA, shiftB, form.form, 0.0, 0.0, 60, {});
+            const double lo = first.totals.lo;
+            const double hi = first.totals.hi;
+            int shift = 0;
+            while (std::floor(std::ldexp(hi, -shift)) - std::floor(std::ldexp(lo, -shift)) > 1023)
+                ++shift;
+            const double base = std::ldexp(std::floor(std::ldexp(lo, -shift)), shift);
+            const double center = PlainScoreOf(form.form, shiftA, shiftB, words[5]);
+            const std::vector<int> bins = {0, 1, 511, 1023};
+            const ScorePasses want =
+                PlainPasses(words, shiftA, shiftB, form.form, std::isnan(center) ? 0.0 : center,
+                            base, shift, bins);
+            for (int index = 0; index < ScoreKernelCount(); ++index) {
+                const ScoreKernel& kernel = ScoreKernelAt(index);
+                if (!kernel.supported())
+                    continue;
+                const std::string what = std::string(kernel.name) + " " + form.name + " shifts " +
+                                         std::to_string(shiftA) + "/" + std::to_string(shiftB);
+                ScorePasses got;
+                got.blockMin.resize(static_cast<std::size_t>(blocks));
+                got.blockMax.resize(static_cast<std::size_t>(blocks));
+                got.blockSum.resize(static_cast<std::size_t>(blocks));
+                kernel.scores(words.data(), blocks, shiftA, shiftB, form.form,
+                              std::isnan(center) ? 0.0 : center, got.blockMin.data(),
+                              got.blockMax.data(), got.blockSum.data(), got.totals,
+                              got.squares.data());
+                kernel.bin(words.data(), blocks, shiftA, shiftB, form.form, got.blockMin.data(),
+                           got.blockMax.data(), base, shift, got.counts.data());
+                for (int bin : bins)
+                    got.binSums.push_back(kernel.sumOfBin(
+                        words.data(), blocks, shiftA, shiftB, form.form, got.blockMin.data(),
+                        got.blockMax.data(), got.blockSum.data(), base, shift, bin));
+                EXPECT_EQ(got.blockMin, want.blockMin) << what;
+                EXPECT_EQ(got.blockMax, want.blockMax) << what;
+                EXPECT_EQ(got.blockSum, want.blockSum) << what;
+                EXPECT_EQ(got.totals.lo, want.totals.lo) << what;
+                EXPECT_EQ(got.totals.hi, want.totals.hi) << what;
+                EXPECT_EQ(got.totals.count, want.totals.count) << what;
+                EXPECT_EQ(got.totals.sum, want.totals.sum) << what;
+                for (int lane = 0; lane < kScoreLanes; ++lane)
+                    EXPECT_EQ(std::bit_cast<std::uint64_t>(got.squares[lane]),
+                              std::bit_cast<std::uint64_t>(want.squares[lane]))
+                        << what << " lane " << lane;
+                EXPECT_EQ(got.counts, want.counts) << what;
+                EXPECT_EQ(got.binSums, want.binSums) << what;
+            }
+        }
+    }
+}
+
 TEST(MeasureKernels, TheWidestBuildThisMachineRunsIsChosen) {
     int first = 0;
     while (!CodeSummaryKernelAt(first).supported())
         ++first;
     EXPECT_EQ(&BestCodeSummaryKernel(), &CodeSummaryKernelAt(first));
     EXPECT_TRUE(CodeSummaryKernelAt(CodeSummaryKernelCount() - 1).supported());
+    first = 0;
+    while (!ScoreKernelAt(first).supported())
+        ++first;
+    EXPECT_EQ(&BestScoreKernel(), &ScoreKernelAt(first));
+    EXPECT_TRUE(ScoreKernelAt(ScoreKernelCount() - 1).supported());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 #include <optional>
 
 namespace lumatrace::testing {
@@ -83,6 +84,55 @@ std::vector<double> LiteralMathOf(const std::vector<SampleWord>& record, const M
     return out;
 }
 
+std::optional<std::vector<double>> MathScoresOf(const std::vector<SampleWord>& record,
+                                                const MeasureInput& in, int first, int end,
+                                                double& unit) {
+    const int a = in.math.firstSource == 1 ? 1 : 0;
+    const int b = in.math.secondSource == 1 ? 1 : 0;
+    auto range = [&](int ch) -> std::int64_t {
+        const MeasureChannel& c = in.channel[static_cast<std::size_t>(ch)];
+        return c.ground ? 0 : std::int64_t{10} * c.voltsPerDivMv * c.probeFactor;
+    };
+    auto whole = [&](int ch, SampleWord w) -> std::int64_t {
+        const std::int64_t code = ch == 0 ? (w & 0x3FFu) : ((w >> 16) & 0x3FFu);
+        return 125 * code - 256 * (250 - in.channel[static_cast<std::size_t>(ch)].position) - 64000;
+    };
+    auto missing = [](int ch, SampleWord w) {
+        return (ch == 0 ? (w & 0xFFFFu) : (w >> 16)) == 0xFFFFu;
+    };
+    const std::int64_t ra = range(a);
+    const std::int64_t rb = range(b);
+    std::int64_t ka = 0;
+    std::int64_t kb = 0;
+    if (in.math.op == MathOperator::Add || in.math.op == MathOperator::Sub) {
+        const std::int64_t g = std::gcd(ra, rb);
+        if (g == 0)
+            return std::nullopt;
+        ka = ra / g;
+        kb = (in.math.op == MathOperator::Sub ? -rb : rb) / g;
+        unit = static_cast<double>(g) / 1.28e8;
+    } else if (in.math.op == MathOperator::Mul) {
+        if (ra == 0 || rb == 0)
+            return std::nullopt;
+        unit = static_cast<double>(ra * rb) / 1.6384e16;
+    } else {
+        return std::nullopt;
+    }
+    std::vector<double> out;
+    for (int i = first; i < end; ++i) {
+        const SampleWord w = record[static_cast<std::size_t>(i)];
+        if (missing(a, w) || missing(b, w)) {
+            out.push_back(kNaN);
+            continue;
+        }
+        const std::int64_t score = in.math.op == MathOperator::Mul
+                                       ? whole(a, w) * whole(b, w)
+                                       : ka * whole(a, w) + kb * whole(b, w);
+        out.push_back(static_cast<double>(score));
+    }
+    return out;
+}
+
 MeasureValues ReferenceMeasure(const std::vector<double>& x, const ReferenceOptions& o,
                                std::vector<double>* risesOut) {
     MeasureValues out;
@@ -123,14 +173,17 @@ MeasureValues ReferenceMeasure(const std::vector<double>& x, const ReferenceOpti
     const double sq = laneTotal(squares);
     const double ac = laneTotal(spreads);
 
-    // Histogram: which bin each value falls in.
+    // Histogram: which bin each value falls in. Aligned bins: the narrowest power of two
+    // for which no more than 1,024 bins span the extremes.
+    // (While the scaled extremes overflow, their difference is not a number: not few enough.)
+    int e = o.wholeScores ? 0 : -1100;
+    while (!o.codeBins &&
+           !(std::floor(std::ldexp(hi, -e)) - std::floor(std::ldexp(lo, -e)) <= 1023))
+        ++e;
     auto binOf = [&](double v) {
         if (o.codeBins)
             return static_cast<int>(v);
-        if (hi == lo)
-            return 0;
-        int b = static_cast<int>(std::floor((v - lo) * (1024.0 / (hi - lo))));
-        return std::min(b, 1023);
+        return static_cast<int>(std::floor(std::ldexp(v, -e)) - std::floor(std::ldexp(lo, -e)));
     };
     std::vector<double> count(1024, 0.0);
     std::vector<double> binSum(1024, 0.0);

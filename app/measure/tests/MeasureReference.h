@@ -12,9 +12,11 @@
 namespace lumatrace::testing {
 
 struct ReferenceOptions {
-    // true: the values are channel codes, one bin per code; false: 1,024 equal bins between
-    // the extremes.
+    // true: the values are channel codes, one bin per code; false: bins 2^e wide, aligned on
+    // multiples of 2^e, e the least integer for which at most 1,024 bins span the extremes
+    // (and at least 0 when the values are whole scores).
     bool codeBins = true;
+    bool wholeScores = false;
     double zero = 0.0;          // value standing for 0 V
     double voltsPerUnit = 1.0;  // volts per unit of value
     double interval = 0.0;      // seconds per index
@@ -36,5 +38,16 @@ std::vector<double> CodesOf(const std::vector<SampleWord>& record, int channel, 
 // the operation, the result / 1000), NaN where there is none.
 std::vector<double> LiteralMathOf(const std::vector<SampleWord>& record, const MeasureInput& in,
                                   int first, int end);
+
+// A sum, difference or product of the channels as whole numbers (scores): each operand is
+// R x (125 x code - 256 x (250 - position) - 64000) / 128000 mV, R = 10 x V/div x probe (0 when
+// grounded); a sum or difference is g / 128000 mV times kA x (125 codeA + oA) +- kB x (...), g
+// the greatest common divisor of the R and k = R / g, a product R_A R_B / 128000^2 mV^2 times
+// the product of the two whole numbers. The scores over [first, end), NaN where a source is
+// missing, and in `unit` the volts (V^2) per unit of score; nothing for quotients, products of
+// a grounded source and sums of two grounded ones.
+std::optional<std::vector<double>> MathScoresOf(const std::vector<SampleWord>& record,
+                                                const MeasureInput& in, int first, int end,
+                                                double& unit);
 
 }  // namespace lumatrace::testing

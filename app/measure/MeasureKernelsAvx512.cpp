@@ -1,0 +1,290 @@
+// Compiled with AVX-512 F, BW and DQ and called only after the CPU has been checked. The
+// scores are worked out in integers, sixteen words at a time: the terms in 32-bit lanes, the
+// scores in two vectors of eight 64-bit lanes (words 0 .. 7 and 8 .. 15), exact; they become
+// doubles, exactly, only where the bins and squares need them.
+#include "app/measure/MeasureKernelsAvx512.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <type_traits>
+
+// GCC 12's AVX-512 intrinsics start some results from an undefined register, which its flow
+// analysis then reports as used before being set once they are inlined here.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+namespace lumatrace::avx512 {
+
+namespace {
+
+template <bool Product, int ShiftA, int ShiftB>
+class ScoreMaker {
+  public:
+    // The form's coefficients are whole numbers whose terms fit 32 bits (the engine's check).
+    explicit ScoreMaker(const ScoreForm& f)
+        : mulA_(_mm512_set1_epi32(static_cast<int>(f.mulA))),
+          addA_(_mm512_set1_epi32(static_cast<int>(f.addA))),
+          mulB_(_mm512_set1_epi32(static_cast<int>(f.mulB))),
+          addB_(_mm512_set1_epi32(static_cast<int>(f.addB))) {}
+
+    // The scores of words w[0] .. w[15]: of w[0] .. w[7] into low, of w[8] .. w[15] into high;
+    // bit k of the result is set where word k has both sources.
+    __mmask16 Sixteen(const SampleWord* w, __m512i& low, __m512i& high) const {
+        const __m512i halfMask = _mm512_set1_epi32(0xFFFF);
+        const __m512i codeMask = _mm512_set1_epi32(static_cast<int>(kCodeMask));
+        const __m512i words = _mm512_loadu_si512(w);
+        const __m512i ha =
+            ShiftA == 0 ? _mm512_and_si512(words, halfMask) : _mm512_srli_epi32(words, 16);
+        const __m512i hb =
+            ShiftB == 0 ? _mm512_and_si512(words, halfMask) : _mm512_srli_epi32(words, 16);
+        const __mmask16 present =
+            _mm512_cmpneq_epi32_mask(ha, halfMask) & _mm512_cmpneq_epi32_mask(hb, halfMask);
+        const __m512i ta =
+            _mm512_add_epi32(_mm512_mullo_epi32(_mm512_and_si512(ha, codeMask), mulA_), addA_);
+        const __m512i tb =
+            _mm512_add_epi32(_mm512_mullo_epi32(_mm512_and_si512(hb, codeMask), mulB_), addB_);
+        const __m512i taLow = _mm512_cvtepi32_epi64(_mm512_castsi512_si256(ta));
+        const __m512i taHigh = _mm512_cvtepi32_epi64(_mm512_extracti64x4_epi64(ta, 1));
+        const __m512i tbLow = _mm512_cvtepi32_epi64(_mm512_castsi512_si256(tb));
+        const __m512i tbHigh = _mm512_cvtepi32_epi64(_mm512_extracti64x4_epi64(tb, 1));
+        // The signed product of the low 32 bits of each 64-bit lane: the whole of a term.
+        low = Product ? _mm512_mul_epi32(taLow, tbLow) : _mm512_add_epi64(taLow, tbLow);
+        high = Product ? _mm512_mul_epi32(taHigh, tbHigh) : _mm512_add_epi64(taHigh, tbHigh);
+        return present;
+    }
+
+  private:
+    __m512i mulA_, addA_, mulB_, addB_;
+};
+
+__mmask8 Low8(__mmask16 m) {
+    return static_cast<__mmask8>(m & 0xFF);
+}
+
+__mmask8 High8(__mmask16 m) {
+    return static_cast<__mmask8>(m >> 8);
+}
+
+// The smallest, largest and sum of the eight lanes, by halving: three steps each.
+std::int64_t Least(__m512i v) {
+    v = _mm512_min_epi64(v, _mm512_shuffle_i64x2(v, v, _MM_SHUFFLE(1, 0, 3, 2)));
+    v = _mm512_min_epi64(v, _mm512_shuffle_i64x2(v, v, _MM_SHUFFLE(2, 3, 0, 1)));
+    v = _mm512_min_epi64(v, _mm512_shuffle_epi32(v, _MM_PERM_BADC));
+    return _mm_cvtsi128_si64(_mm512_castsi512_si128(v));
+}
+
+std::int64_t Most(__m512i v) {
+    v = _mm512_max_epi64(v, _mm512_shuffle_i64x2(v, v, _MM_SHUFFLE(1, 0, 3, 2)));
+    v = _mm512_max_epi64(v, _mm512_shuffle_i64x2(v, v, _MM_SHUFFLE(2, 3, 0, 1)));
+    v = _mm512_max_epi64(v, _mm512_shuffle_epi32(v, _MM_PERM_BADC));
+    return _mm_cvtsi128_si64(_mm512_castsi512_si128(v));
+}
+
+std::int64_t Total(__m512i v) {
+    v = _mm512_add_epi64(v, _mm512_shuffle_i64x2(v, v, _MM_SHUFFLE(1, 0, 3, 2)));
+    v = _mm512_add_epi64(v, _mm512_shuffle_i64x2(v, v, _MM_SHUFFLE(2, 3, 0, 1)));
+    v = _mm512_add_epi64(v, _mm512_shuffle_epi32(v, _MM_PERM_BADC));
+    return _mm_cvtsi128_si64(_mm512_castsi512_si128(v));
+}
+
+template <bool Product, int ShiftA, int ShiftB>
+void Scores(const SampleWord* w, int blocks, const ScoreForm& f, double center, double* blockMin,
+            double* blockMax, double* blockSum, ScoreTotals& totals, double* squares) {
+    const ScoreMaker<Product, ShiftA, ShiftB> maker(f);
+    const double inf = std::numeric_limits<double>::infinity();
+    // center is a score: the distances from it are exact integers, and exact as doubles.
+    const __m512i center8 = _mm512_set1_epi64(static_cast<std::int64_t>(center));
+    // Lane k takes the scores k, k + 8, ... of a block: words 0 .. 7 of sixteen, then 8 .. 15.
+    __m512d sq = _mm512_loadu_pd(squares);
+    for (int b = 0; b < blocks; ++b) {
+        const SampleWord* block = w + (b << kMeasureBlockShift);
+        __m512i lo = _mm512_set1_epi64(std::numeric_limits<std::int64_t>::max());
+        __m512i hi = _mm512_set1_epi64(std::numeric_limits<std::int64_t>::min());
+        __m512i sum = _mm512_setzero_si512();
+        int present = 0;
+        auto eight = [&](__m512i scores, __mmask8 m) {
+            lo = _mm512_mask_min_epi64(lo, m, lo, scores);
+            hi = _mm512_mask_max_epi64(hi, m, hi, scores);
+            sum = _mm512_mask_add_epi64(sum, m, sum, scores);
+            const __m512d off = _mm512_cvtepi64_pd(_mm512_sub_epi64(scores, center8));
+            sq = _mm512_mask_add_pd(sq, m, sq, _mm512_mul_pd(off, off));
+        };
+        for (int k = 0; k < kMeasureBlock; k += 16) {
+            __m512i low, high;
+            const __mmask16 p = maker.Sixteen(block + k, low, high);
+            present += std::popcount(static_cast<unsigned>(p));
+            eight(low, Low8(p));
+            eight(high, High8(p));
+        }
+        // Scores are at most 2^46: exact as doubles.
+        const double smallest = present ? static_cast<double>(Least(lo)) : inf;
+        const double largest = present ? static_cast<double>(Most(hi)) : -inf;
+        const std::int64_t blockTotal = Total(sum);
+        blockMin[b] = smallest;
+        blockMax[b] = largest;
+        blockSum[b] = static_cast<double>(blockTotal);
+        totals.lo = smallest < totals.lo ? smallest : totals.lo;
+        totals.hi = largest > totals.hi ? largest : totals.hi;
+        totals.sum += blockTotal;
+        totals.count += static_cast<std::uint64_t>(present);
+    }
+    _mm512_storeu_pd(squares, sq);
+}
+
+template <bool Product, int ShiftA, int ShiftB>
+void BinScores(const SampleWord* w, int blocks, const ScoreForm& f, const double* blockMin,
+               const double* blockMax, double base, int shift, std::uint32_t* counts) {
+    const ScoreMaker<Product, ShiftA, ShiftB> maker(f);
+    const double perWidth = std::ldexp(1.0, -shift);
+    // base is a multiple of 2^shift at or below every score: (x - base) >> shift is the bin.
+    const __m512i base8 = _mm512_set1_epi64(static_cast<std::int64_t>(base));
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    CodeTables tables(counts);
+    alignas(64) std::int32_t bins[kMeasureBlock];
+    for (int b = 0; b < blocks; ++b) {
+        if (!(blockMin[b] <= blockMax[b])) {
+            counts[0] += kMeasureBlock;  // nothing but missing scores
+            continue;
+        }
+        const SampleWord* block = w + (b << kMeasureBlockShift);
+        const int bin = ScoreBin(blockMin[b], base, perWidth);
+        const bool oneBin = bin == ScoreBin(blockMax[b], base, perWidth);
+        int present = 0;
+        for (int k = 0; k < kMeasureBlock; k += 16) {
+            __m512i low, high;
+            const __mmask16 p = maker.Sixteen(block + k, low, high);
+            present += std::popcount(static_cast<unsigned>(p));
+            if (oneBin)
+                continue;
+            const __m512i binsLow =
+                _mm512_maskz_srl_epi64(Low8(p), _mm512_sub_epi64(low, base8), count);
+            const __m512i binsHigh =
+                _mm512_maskz_srl_epi64(High8(p), _mm512_sub_epi64(high, base8), count);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(bins + k),
+                               _mm512_cvtepi64_epi32(binsLow));
+            _mm256_store_si256(reinterpret_cast<__m256i*>(bins + k + 8),
+                               _mm512_cvtepi64_epi32(binsHigh));
+        }
+        if (oneBin) {
+            counts[bin] += static_cast<std::uint32_t>(present);
+            counts[0] += static_cast<std::uint32_t>(kMeasureBlock - present);
+        } else {
+            tables.CountBlock([&](int k) { return bins[k]; });
+        }
+    }
+}
+
+template <bool Product, int ShiftA, int ShiftB>
+std::int64_t SumOfBin(const SampleWord* w, int blocks, const ScoreForm& f, const double* blockMin,
+                      const double* blockMax, const double* blockSum, double base, int shift,
+                      int bin) {
+    const ScoreMaker<Product, ShiftA, ShiftB> maker(f);
+    const double perWidth = std::ldexp(1.0, -shift);
+    const __m512i base8 = _mm512_set1_epi64(static_cast<std::int64_t>(base));
+    const __m512i bin8 = _mm512_set1_epi64(bin);
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    std::int64_t total = 0;
+    for (int b = 0; b < blocks; ++b) {
+        if (!(blockMin[b] <= blockMax[b]))
+            continue;
+        const int lowest = ScoreBin(blockMin[b], base, perWidth);
+        const int highest = ScoreBin(blockMax[b], base, perWidth);
+        if (lowest > bin || highest < bin)
+            continue;
+        if (lowest == highest) {
+            total += static_cast<std::int64_t>(blockSum[b]);
+            continue;
+        }
+        const SampleWord* block = w + (b << kMeasureBlockShift);
+        __m512i sum = _mm512_setzero_si512();
+        auto eight = [&](__m512i scores, __mmask8 m) {
+            const __m512i bins = _mm512_srl_epi64(_mm512_sub_epi64(scores, base8), count);
+            sum = _mm512_mask_add_epi64(sum, m & _mm512_cmpeq_epi64_mask(bins, bin8), sum, scores);
+        };
+        for (int k = 0; k < kMeasureBlock; k += 16) {
+            __m512i low, high;
+            const __mmask16 p = maker.Sixteen(block + k, low, high);
+            eight(low, Low8(p));
+            eight(high, High8(p));
+        }
+        total += Total(sum);
+    }
+    return total;
+}
+
+// Calls Pass<Product, ShiftA, ShiftB>::Run with the form's operator and the sources' shifts
+// as template arguments.
+template <template <bool, int, int> class Pass, typename... Args>
+void Dispatch(const ScoreForm& f, int shiftA, int shiftB, Args&&... args) {
+    auto shifts = [&](auto product) {
+        constexpr bool kProduct = decltype(product)::value;
+        if (shiftA == 0 && shiftB == 0)
+            Pass<kProduct, 0, 0>::Run(args...);
+        else if (shiftA == 0)
+            Pass<kProduct, 0, 16>::Run(args...);
+        else if (shiftB == 0)
+            Pass<kProduct, 16, 0>::Run(args...);
+        else
+            Pass<kProduct, 16, 16>::Run(args...);
+    };
+    if (f.product)
+        shifts(std::true_type{});
+    else
+        shifts(std::false_type{});
+}
+
+template <bool Product, int ShiftA, int ShiftB>
+struct ScoresPass {
+    template <typename... Args>
+    static void Run(Args&&... args) {
+        Scores<Product, ShiftA, ShiftB>(args...);
+    }
+};
+
+template <bool Product, int ShiftA, int ShiftB>
+struct BinPass {
+    template <typename... Args>
+    static void Run(Args&&... args) {
+        BinScores<Product, ShiftA, ShiftB>(args...);
+    }
+};
+
+template <bool Product, int ShiftA, int ShiftB>
+struct SumPass {
+    template <typename... Args>
+    static void Run(std::int64_t& total, Args&&... args) {
+        total = SumOfBin<Product, ShiftA, ShiftB>(args...);
+    }
+};
+
+}  // namespace
+
+void ScoresAvx512(const SampleWord* words, int blocks, int shiftA, int shiftB,
+                  const ScoreForm& form, double center, double* blockMin, double* blockMax,
+                  double* blockSum, ScoreTotals& totals, double* squares) {
+    Dispatch<ScoresPass>(form, shiftA, shiftB, words, blocks, form, center, blockMin, blockMax,
+                         blockSum, totals, squares);
+}
+
+void BinScoresAvx512(const SampleWord* words, int blocks, int shiftA, int shiftB,
+                     const ScoreForm& form, const double* blockMin, const double* blockMax,
+                     double base, int shift, std::uint32_t* counts) {
+    Dispatch<BinPass>(form, shiftA, shiftB, words, blocks, form, blockMin, blockMax, base, shift,
+                      counts);
+}
+
+std::int64_t SumOfBinAvx512(const SampleWord* words, int blocks, int shiftA, int shiftB,
+                            const ScoreForm& form, const double* blockMin, const double* blockMax,
+                            const double* blockSum, double base, int shift, int bin) {
+    std::int64_t total = 0;
+    Dispatch<SumPass>(form, shiftA, shiftB, total, words, blocks, form, blockMin, blockMax,
+                      blockSum, base, shift, bin);
+    return total;
+}
+
+}  // namespace lumatrace::avx512
