@@ -1319,6 +1319,187 @@ void MeasureEngine::AnalyseMath(const MeasureInput& in, SampleRange gate, Analys
               std::numeric_limits<double>::quiet_NaN(), out.edges);
 }
 
+namespace {
+
+// What the passes over MATH's scores found, in scores.
+struct ScoreLevels {
+    double lo = 0.0;
+    double hi = 0.0;
+    double mean = 0.0;
+    double variance = 0.0;
+    double top = 0.0;
+    double base = 0.0;
+};
+
+// The analysis from the levels of the scores; the edges are looked for in the scores (blocks'
+// extremes as the first pass found them).
+void FinishScores(const MeasureInput& in, const ScoresOfWords& s, const ScoreLevels& m, double unit,
+                  const double* blockMin, const double* blockMax, MeasureEngine::Analysis& out) {
+    out.measurable = true;
+    out.max = m.hi * unit;
+    out.min = m.lo * unit;
+    out.top = m.top * unit;
+    out.base = m.base * unit;
+    out.mean = m.mean * unit;
+    out.rms = std::sqrt(m.variance + m.mean * m.mean) * unit;
+    out.rmsAc = std::sqrt(m.variance) * unit;
+    const double amplitude = m.top - m.base;
+    out.amplitudeForPercent = amplitude;
+    out.overshootSpan = m.hi - m.top;
+    out.preshootSpan = m.base - m.lo;
+
+    // The same smallest amplitude as for a channel: 8 / 1,024 of the MATH range.
+    const double scale = m.hi > m.lo ? kBins / (m.hi - m.lo) : 0.0;
+    if (!(amplitude * scale >= kMinEdgeAmplitudeCodes) || !(in.sampleIntervalSeconds > 0.0))
+        return;
+    out.edgesLooked = true;
+    ReferenceLevels ref;
+    ref.l10 = m.base + amplitude / 10.0;
+    ref.l50 = m.base + amplitude / 2.0;
+    ref.l90 = m.base + amplitude * 9.0 / 10.0;
+    out.interval = in.sampleIntervalSeconds;
+    // The scores are indexed from the gate's start; only differences of instants are used.
+    ScanEdges(ValueSeries<ScoresOfWords>{s, ref, blockMin, blockMax}, 0, s.n, ref,
+              std::numeric_limits<double>::quiet_NaN(), out.edges);
+}
+
+// A sum or difference whose score is 125 s + c, s = k1 x code1 + k2 x code2 taking fewer than
+// kSmallScores values.
+struct SmallForm {
+    SmallScore score;
+    int sMin = 0;
+    double c = 0.0;
+};
+
+std::optional<SmallForm> SmallFormOf(const MeasureInput& in, const ScoreForm& f) {
+    if (f.product)
+        return std::nullopt;
+    const int first = in.math.firstSource == 1 ? 1 : 0;
+    const int second = in.math.secondSource == 1 ? 1 : 0;
+    // mul = 125 k, whole k, signed for a difference.
+    double k[2] = {0.0, 0.0};
+    k[first] += f.mulA / 125.0;
+    k[second] += f.mulB / 125.0;
+    if (!(std::fabs(k[0]) <= 2047.0 && std::fabs(k[1]) <= 2047.0))
+        return std::nullopt;
+    SmallForm small;
+    small.score = {static_cast<int>(k[0]), static_cast<int>(k[1]), first == 0 || second == 0,
+                   first == 1 || second == 1};
+    const int lowest =
+        (std::min(small.score.k1, 0) + std::min(small.score.k2, 0)) * (kCodeCount - 1);
+    const int highest =
+        (std::max(small.score.k1, 0) + std::max(small.score.k2, 0)) * (kCodeCount - 1);
+    if (highest - lowest >= kSmallScores)
+        return std::nullopt;
+    small.sMin = lowest;
+    small.c = f.addA + f.addB;
+    return small;
+}
+
+// Scores 125 s + c of few values of s: one pass counts each s, and the histogram, sums and
+// levels follow from the counts, exactly.
+// The engine's buffers for it: counts by s, the blocks' extremes of s and of the scores.
+struct SmallBuffers {
+    std::vector<std::uint32_t>& counts;
+    std::vector<std::int16_t>& smallMin;
+    std::vector<std::int16_t>& smallMax;
+    std::vector<double>& blockMin;
+    std::vector<double>& blockMax;
+};
+
+void AnalyseSmallScores(const SmallForm& small, const ScoresOfWords& s, double unit,
+                        const MeasureInput& in, SmallBuffers buffers,
+                        MeasureEngine::Analysis& out) {
+    const int n = s.n;
+    const int blocks = (n + kBlock - 1) >> kBlockShift;
+    std::vector<std::uint32_t>& counts = buffers.counts;
+    std::vector<std::int16_t>& smallMin = buffers.smallMin;
+    std::vector<std::int16_t>& smallMax = buffers.smallMax;
+    std::vector<double>& blockMin = buffers.blockMin;
+    std::vector<double>& blockMax = buffers.blockMax;
+    counts.assign(kSmallScores + 1, 0u);
+    smallMin.resize(static_cast<std::size_t>(blocks));
+    smallMax.resize(static_cast<std::size_t>(blocks));
+    blockMin.resize(static_cast<std::size_t>(blocks));
+    blockMax.resize(static_cast<std::size_t>(blocks));
+    const int whole = n >> kBlockShift;
+    const SmallScore& score = small.score;
+    CountSmallScores(s.w, whole, score.k1, score.k2, score.ch1, score.ch2, small.sMin,
+                     counts.data(), smallMin.data(), smallMax.data());
+    if (whole < blocks) {
+        int lo = 32767;
+        int hi = -32768;
+        for (int i = whole << kBlockShift; i < n; ++i) {
+            if (score.Missing(s.w[i]))
+                continue;
+            const int v = score.Of(s.w[i]);
+            ++counts[static_cast<std::size_t>(v - small.sMin)];
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+        smallMin[static_cast<std::size_t>(whole)] = static_cast<std::int16_t>(lo);
+        smallMax[static_cast<std::size_t>(whole)] = static_cast<std::int16_t>(hi);
+    }
+    // The blocks' extremes as scores, for the edge searches.
+    for (int b = 0; b < blocks; ++b) {
+        const int lo = smallMin[static_cast<std::size_t>(b)];
+        const int hi = smallMax[static_cast<std::size_t>(b)];
+        const bool none = lo > hi;
+        blockMin[static_cast<std::size_t>(b)] =
+            none ? std::numeric_limits<double>::infinity() : 125.0 * lo + small.c;
+        blockMax[static_cast<std::size_t>(b)] =
+            none ? -std::numeric_limits<double>::infinity() : 125.0 * hi + small.c;
+    }
+
+    auto scoreOf = [&](int key) { return 125.0 * (key + small.sMin) + small.c; };
+    std::uint64_t count = 0;
+    std::int64_t sum = 0;
+    int lowest = -1;
+    int highest = -1;
+    for (int key = 0; key < kSmallScores; ++key) {
+        const std::uint32_t c = counts[static_cast<std::size_t>(key)];
+        if (c == 0)
+            continue;
+        if (lowest < 0)
+            lowest = key;
+        highest = key;
+        count += c;
+        sum += static_cast<std::int64_t>(c) * static_cast<std::int64_t>(scoreOf(key));
+    }
+    if (count == 0)
+        return;
+    ScoreLevels m;
+    m.lo = scoreOf(lowest);
+    m.hi = scoreOf(highest);
+    m.mean = static_cast<double>(sum) / static_cast<double>(count);
+    const AlignedBins bins(m.lo, m.hi, 0);
+    Histogram h{};
+    std::array<std::int64_t, kBins> binSums{};
+    double spread = 0.0;
+    for (int key = lowest; key <= highest; ++key) {
+        const std::uint32_t c = counts[static_cast<std::size_t>(key)];
+        if (c == 0)
+            continue;
+        const double x = scoreOf(key);
+        const std::size_t bin = static_cast<std::size_t>(bins.Of(x));
+        h[bin] += c;
+        binSums[bin] += static_cast<std::int64_t>(c) * static_cast<std::int64_t>(x);
+        spread += c * (x - m.mean) * (x - m.mean);
+    }
+    m.variance = spread / static_cast<double>(count);
+    const HistogramLevels l = LevelsOf(h);
+    auto levelOf = [&](int bin, bool mode, double extreme) {
+        return mode ? static_cast<double>(binSums[static_cast<std::size_t>(bin)]) /
+                          h[static_cast<std::size_t>(bin)]
+                    : extreme;
+    };
+    m.top = levelOf(l.top, l.topIsMode, m.hi);
+    m.base = levelOf(l.base, l.baseIsMode, m.lo);
+    FinishScores(in, s, m, unit, blockMin.data(), blockMax.data(), out);
+}
+
+}  // namespace
+
 bool MeasureEngine::AnalyseMathScores(const MeasureInput& in, SampleRange gate, Analysis& out) {
     const int n = gate.Size();
     const std::optional<MathScoreForm> form = ScoreFormOf(in, n);
@@ -1327,6 +1508,16 @@ bool MeasureEngine::AnalyseMathScores(const MeasureInput& in, SampleRange gate, 
     const ScoresOfWords s(in.record.data() + gate.first, n, form->form,
                           ChannelShift(in.math.firstSource == 1 ? 1 : 0),
                           ChannelShift(in.math.secondSource == 1 ? 1 : 0));
+    const int blocks = (n + kBlock - 1) >> kBlockShift;
+    mathBlockMin_.resize(static_cast<std::size_t>(blocks));
+    mathBlockMax_.resize(static_cast<std::size_t>(blocks));
+    if (const std::optional<SmallForm> small = SmallFormOf(in, form->form)) {
+        AnalyseSmallScores(
+            *small, s, form->unit, in,
+            {smallCounts_, smallBlockMin_, smallBlockMax_, mathBlockMin_, mathBlockMax_}, out);
+        return true;
+    }
+
     // The squares are taken about the first score, a score near the others; the first pass
     // cannot know the mean.
     int firstPresent = 0;
@@ -1335,9 +1526,6 @@ bool MeasureEngine::AnalyseMathScores(const MeasureInput& in, SampleRange gate, 
     if (firstPresent == n)
         return true;
     const double center = s[firstPresent];
-    const int blocks = (n + kBlock - 1) >> kBlockShift;
-    mathBlockMin_.resize(static_cast<std::size_t>(blocks));
-    mathBlockMax_.resize(static_cast<std::size_t>(blocks));
     mathBlockSum_.resize(static_cast<std::size_t>(blocks));
     const double* blockMin = mathBlockMin_.data();
     const double* blockMax = mathBlockMax_.data();
@@ -1346,22 +1534,22 @@ bool MeasureEngine::AnalyseMathScores(const MeasureInput& in, SampleRange gate, 
     double squareLanes[kScoreLanes] = {};
     ScoresFor(s, center, mathBlockMin_.data(), mathBlockMax_.data(), mathBlockSum_.data(), sum,
               squareLanes);
-    out.measurable = true;
 
-    // Everything in scores until the end, then times the unit. The sums of the scores and of
-    // their distances from center are exact (within 2^62: ScoreFormOf).
+    // The sums of the scores and of their distances from center are exact (within 2^62:
+    // ScoreFormOf).
+    ScoreLevels m;
     const double count = static_cast<double>(sum.count);
-    const double mean = static_cast<double>(sum.sum) / count;
+    m.mean = static_cast<double>(sum.sum) / count;
     const std::int64_t offsets =
         sum.sum - static_cast<std::int64_t>(sum.count) * static_cast<std::int64_t>(center);
     const double meanOffset = static_cast<double>(offsets) / count;
     double squares = 0.0;
     for (double lane : squareLanes)
         squares += lane;
-    const double variance = std::max(0.0, squares / count - meanOffset * meanOffset);
-    const double lo = sum.lo;
-    const double hi = sum.hi;
-    const AlignedBins bins(lo, hi, 0);
+    m.variance = std::max(0.0, squares / count - meanOffset * meanOffset);
+    m.lo = sum.lo;
+    m.hi = sum.hi;
+    const AlignedBins bins(m.lo, m.hi, 0);
     Histogram h{};
     BinScores(s, blockMin, blockMax, bins, h);
     h[0] -= static_cast<std::uint32_t>(static_cast<std::uint64_t>(n) - sum.count);
@@ -1373,34 +1561,9 @@ bool MeasureEngine::AnalyseMathScores(const MeasureInput& in, SampleRange gate, 
         return static_cast<double>(SumOfBin(s, blockMin, blockMax, blockSum, bins, bin)) /
                h[static_cast<std::size_t>(bin)];
     };
-    const double top = levelOf(l.top, l.topIsMode, hi);
-    const double base = levelOf(l.base, l.baseIsMode, lo);
-    const double unit = form->unit;
-    out.max = hi * unit;
-    out.min = lo * unit;
-    out.top = top * unit;
-    out.base = base * unit;
-    out.mean = mean * unit;
-    out.rms = std::sqrt(variance + mean * mean) * unit;
-    out.rmsAc = std::sqrt(variance) * unit;
-    const double amplitude = top - base;
-    out.amplitudeForPercent = amplitude;
-    out.overshootSpan = hi - top;
-    out.preshootSpan = base - lo;
-
-    // The same smallest amplitude as for a channel: 8 / 1,024 of the MATH range.
-    const double scale = hi > lo ? kBins / (hi - lo) : 0.0;
-    if (!(amplitude * scale >= kMinEdgeAmplitudeCodes) || !(in.sampleIntervalSeconds > 0.0))
-        return true;
-    out.edgesLooked = true;
-    ReferenceLevels ref;
-    ref.l10 = base + amplitude / 10.0;
-    ref.l50 = base + amplitude / 2.0;
-    ref.l90 = base + amplitude * 9.0 / 10.0;
-    out.interval = in.sampleIntervalSeconds;
-    // The scores are indexed from the gate's start; only differences of instants are used.
-    ScanEdges(ValueSeries<ScoresOfWords>{s, ref, blockMin, blockMax}, 0, n, ref,
-              std::numeric_limits<double>::quiet_NaN(), out.edges);
+    m.top = levelOf(l.top, l.topIsMode, m.hi);
+    m.base = levelOf(l.base, l.baseIsMode, m.lo);
+    FinishScores(in, s, m, form->unit, blockMin, blockMax, out);
     return true;
 }
 

@@ -137,6 +137,9 @@ class MeasureEngine {
     std::vector<double> mathBlockMin_;  // per block of a gate: extremes and sum of the scores
     std::vector<double> mathBlockMax_;
     std::vector<double> mathBlockSum_;
+    std::vector<std::uint32_t> smallCounts_;  // sums and differences of few values: by value
+    std::vector<std::int16_t> smallBlockMin_;
+    std::vector<std::int16_t> smallBlockMax_;
     std::vector<std::uint16_t> blockMin_;  // per block of the gate: extremes of the codes
     std::vector<std::uint16_t> blockMax_;
 };

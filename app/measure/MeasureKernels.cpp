@@ -503,6 +503,120 @@ void ScoresOfBlock(const SampleWord* words, int count, int shiftA, int shiftB,
                [&](auto a, auto b) { ScoresOfBlockBaseline<a, b>(words, count, form, out); });
 }
 
+void CountSmallScores(const SampleWord* words, int blocks, int k1, int k2, bool ch1, bool ch2,
+                      int sMin, std::uint32_t* counts, std::int16_t* blockMin,
+                      std::int16_t* blockMax) {
+    CountTables<kSmallScores + 1, 4> tables(counts);
+    alignas(16) std::uint16_t keys[kMeasureBlock];
+#if defined(__SSE2__)
+    const __m128i codeMask = _mm_set1_epi32(0x03FF03FF);
+    const __m128i coefficients = _mm_set1_epi32(static_cast<int>(
+        (static_cast<std::uint32_t>(k2) << 16) | (static_cast<std::uint32_t>(k1) & 0xFFFFu)));
+    const __m128i halfMask = _mm_set1_epi32(0xFFFF);
+    const __m128i first = _mm_set1_epi16(static_cast<short>(sMin));
+    const __m128i missingKey = _mm_set1_epi16(kSmallScores);
+    const __m128i highest = _mm_set1_epi16(32767);
+    const __m128i lowest = _mm_set1_epi16(-32768);
+    // The top bits of the halves in use.
+    const __m128i topBits =
+        _mm_set1_epi32(static_cast<int>((ch1 ? 0x8000u : 0u) | (ch2 ? 0x80000000u : 0u)));
+    // Four words: their scores (a multiply-add of the codes' 16-bit halves) and where a source
+    // is missing.
+    auto four = [&](const SampleWord* w, __m128i& none) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w));
+        none = _mm_setzero_si128();
+        if (ch1)
+            none = _mm_cmpeq_epi32(_mm_and_si128(v, halfMask), halfMask);
+        if (ch2)
+            none = _mm_or_si128(none, _mm_cmpeq_epi32(_mm_srli_epi32(v, 16), halfMask));
+        return _mm_madd_epi16(_mm_and_si128(v, codeMask), coefficients);
+    };
+#endif
+    for (int b = 0; b < blocks; ++b) {
+        const SampleWord* w = words + (b << kMeasureBlockShift);
+        int lo = 32767;
+        int hi = -32768;
+        int present = 0;
+#if defined(__SSE2__)
+        __m128i lo8 = highest;
+        __m128i hi8 = lowest;
+        // A missing half is all ones: a block where no half it uses has its top bit set has
+        // none, and is taken without looking for them.
+        __m128i any = _mm_setzero_si128();
+        for (int k = 0; k < kMeasureBlock; k += 4)
+            any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k)));
+        if (_mm_movemask_epi8(_mm_and_si128(any, topBits)) == 0) {
+            for (int k = 0; k < kMeasureBlock; k += 8) {
+                const __m128i s0 = _mm_madd_epi16(
+                    _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k)),
+                                  codeMask),
+                    coefficients);
+                const __m128i s1 = _mm_madd_epi16(
+                    _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(w + k + 4)),
+                                  codeMask),
+                    coefficients);
+                const __m128i s = _mm_packs_epi32(s0, s1);  // within +-2047
+                _mm_store_si128(reinterpret_cast<__m128i*>(keys + k), _mm_sub_epi16(s, first));
+                lo8 = _mm_min_epi16(lo8, s);
+                hi8 = _mm_max_epi16(hi8, s);
+            }
+            present = kMeasureBlock;
+        } else {
+            __m128i missing = _mm_setzero_si128();
+            for (int k = 0; k < kMeasureBlock; k += 8) {
+                __m128i none0, none1;
+                const __m128i s0 = four(w + k, none0);
+                const __m128i s1 = four(w + k + 4, none1);
+                const __m128i s = _mm_packs_epi32(s0, s1);  // within +-2047
+                const __m128i none = _mm_packs_epi32(none0, none1);
+                const __m128i key = _mm_or_si128(_mm_and_si128(none, missingKey),
+                                                 _mm_andnot_si128(none, _mm_sub_epi16(s, first)));
+                _mm_store_si128(reinterpret_cast<__m128i*>(keys + k), key);
+                lo8 = _mm_min_epi16(
+                    lo8, _mm_or_si128(_mm_and_si128(none, highest), _mm_andnot_si128(none, s)));
+                hi8 = _mm_max_epi16(
+                    hi8, _mm_or_si128(_mm_and_si128(none, lowest), _mm_andnot_si128(none, s)));
+                missing = _mm_sub_epi16(missing, none);
+            }
+            // Eight 16-bit counts of at most 8 each: one multiply-add pairs them, two shifts
+            // add the rest.
+            __m128i total = _mm_madd_epi16(missing, _mm_set1_epi16(1));
+            total = _mm_add_epi32(total, _mm_srli_si128(total, 8));
+            total = _mm_add_epi32(total, _mm_srli_si128(total, 4));
+            present = kMeasureBlock - _mm_cvtsi128_si32(total);
+        }
+        lo8 = _mm_min_epi16(lo8, _mm_srli_si128(lo8, 8));
+        hi8 = _mm_max_epi16(hi8, _mm_srli_si128(hi8, 8));
+        lo8 = _mm_min_epi16(lo8, _mm_srli_si128(lo8, 4));
+        hi8 = _mm_max_epi16(hi8, _mm_srli_si128(hi8, 4));
+        lo8 = _mm_min_epi16(lo8, _mm_srli_si128(lo8, 2));
+        hi8 = _mm_max_epi16(hi8, _mm_srli_si128(hi8, 2));
+        lo = static_cast<std::int16_t>(_mm_extract_epi16(lo8, 0));
+        hi = static_cast<std::int16_t>(_mm_extract_epi16(hi8, 0));
+#else
+        const SmallScore score{k1, k2, ch1, ch2};
+        for (int k = 0; k < kMeasureBlock; ++k) {
+            if (score.Missing(w[k])) {
+                keys[k] = kSmallScores;
+                continue;
+            }
+            const int s = score.Of(w[k]);
+            keys[k] = static_cast<std::uint16_t>(s - sMin);
+            lo = std::min(lo, s);
+            hi = std::max(hi, s);
+            ++present;
+        }
+#endif
+        blockMin[b] = static_cast<std::int16_t>(lo);
+        blockMax[b] = static_cast<std::int16_t>(hi);
+        // A block of one score, none missing (a clean signal's flat stretch): counted at once.
+        if (lo == hi && present == kMeasureBlock)
+            counts[lo - sMin] += kMeasureBlock;
+        else
+            tables.CountBlock([&](int k) { return keys[k]; });
+    }
+}
+
 int ScoreKernelCount() {
     return static_cast<int>(sizeof(kScoreKernels) / sizeof(kScoreKernels[0]));
 }

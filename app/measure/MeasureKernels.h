@@ -46,23 +46,23 @@ __m128i PackedCodes(const SampleWord* w) {
 }
 #endif
 
-// Counts of codes one sample at a time, into eight 16-bit tables in turn, so that a run of
-// equal codes does not make each increment wait for the one before and the tables stay in the
-// first-level cache; the tables are emptied into 32-bit counts before any entry can overflow.
-class CodeTables {
+// Counts of codes (or other small numbers below Entries) one sample at a time, into Tables
+// 16-bit tables in turn, so that a run of equal codes does not make each increment wait for the
+// one before and the tables stay in the first-level cache; the tables are emptied into 32-bit
+// counts before any entry can overflow.
+template <int Entries, int Tables>
+class CountTables {
   public:
-    static constexpr int kTables = 8;
-
-    explicit CodeTables(std::uint32_t* counts) : counts_(counts) {}
-    CodeTables(const CodeTables&) = delete;
-    CodeTables& operator=(const CodeTables&) = delete;
-    ~CodeTables() { Flush(); }
+    explicit CountTables(std::uint32_t* counts) : counts_(counts) {}
+    CountTables(const CountTables&) = delete;
+    CountTables& operator=(const CountTables&) = delete;
+    ~CountTables() { Flush(); }
 
     // Counts the codes of one whole block, given by code(k) for k = 0 .. kMeasureBlock - 1.
     template <typename CodeAt>
     void CountBlock(CodeAt code) {
-        for (int k = 0; k < kMeasureBlock; k += kTables) {
-            for (int j = 0; j < kTables; ++j)
+        for (int k = 0; k < kMeasureBlock; k += Tables) {
+            for (int j = 0; j < Tables; ++j)
                 ++t_[j][code(k + j)];
         }
         sinceFlush_ += kMeasureBlock;
@@ -71,12 +71,12 @@ class CodeTables {
     }
 
   private:
-    static constexpr int kFlushSamples = 1 << 18;  // at most 32,768 counts per table entry
+    static constexpr int kFlushSamples = Tables * 32768;  // at most 32,768 counts per entry
 
     void Flush() {
-        for (int c = 0; c < kCodeCount; ++c) {
+        for (int c = 0; c < Entries; ++c) {
             std::uint32_t sum = 0;
-            for (int j = 0; j < kTables; ++j)
+            for (int j = 0; j < Tables; ++j)
                 sum += t_[j][c];
             counts_[c] += sum;
         }
@@ -89,8 +89,10 @@ class CodeTables {
 
     std::uint32_t* counts_;
     int sinceFlush_ = 0;
-    alignas(64) std::uint16_t t_[kTables][kCodeCount] = {};
+    alignas(64) std::uint16_t t_[Tables][Entries] = {};
 };
+
+using CodeTables = CountTables<kCodeCount, 8>;
 
 // The thresholds a block is compared with, as whole codes: at or below `low` (10 %), at or
 // above `high` (90 %), at or below `below50` and at or above `above50` (either side of 50 %).
@@ -208,6 +210,34 @@ struct ScoreKernel {
                              const ScoreForm& form, const double* blockMin, const double* blockMax,
                              const double* blockSum, double base, int shift, int bin);
 };
+
+// Sums and differences whose scores are 125 s + C with s = k1 x code1 + k2 x code2 of small
+// whole k (code1 and code2 the channels' codes) take fewer than kSmallScores values of s:
+// their histogram is kept by s itself, in one pass.
+inline constexpr int kSmallScores = 2048;
+
+// The small score of a word, and whether it misses a source it uses.
+struct SmallScore {
+    int k1;
+    int k2;
+    bool ch1;  // uses CH1
+    bool ch2;
+
+    bool Missing(SampleWord w) const {
+        return (ch1 && (w & 0xFFFFu) == 0xFFFFu) || (ch2 && (w >> 16) == 0xFFFFu);
+    }
+    int Of(SampleWord w) const {
+        return k1 * static_cast<int>(w & kCodeMask) + k2 * static_cast<int>((w >> 16) & kCodeMask);
+    }
+};
+
+// For whole blocks: each word counted into counts[s - sMin] (kSmallScores entries and one more,
+// added to), a word missing a source it uses (ch1, ch2) into counts[kSmallScores]; and the
+// extremes of each block's s into blockMin[b] and blockMax[b] (32767 and -32768 for a block
+// without one). s - sMin lies within 0 .. kSmallScores - 1.
+void CountSmallScores(const SampleWord* words, int blocks, int k1, int k2, bool ch1, bool ch2,
+                      int sMin, std::uint32_t* counts, std::int16_t* blockMin,
+                      std::int16_t* blockMax);
 
 // Every build compiled in, widest first; the last one runs everywhere. Every build gives the
 // same results to the last bit.

@@ -304,6 +304,47 @@ TEST(MeasureKernels, EveryBuildOfTheScorePassesAgreesWithThePlainLoops) {
     }
 }
 
+TEST(MeasureKernels, SmallScoresAreCountedLikeThePlainLoop) {
+    std::mt19937 rng(1931);
+    const std::vector<SampleWord> words = RandomWords(rng, 600);
+    const int blocks = static_cast<int>(words.size()) / kMeasureBlock;
+    // CH1 + CH2, CH1 - CH2, CH2 alone (CH1 grounded), -2 x CH1: fewer than kSmallScores
+    // values each.
+    const SmallScore scores[] = {
+        {1, 1, true, true}, {1, -1, true, true}, {0, 1, true, true}, {-2, 0, true, false}};
+    for (const SmallScore& score : scores) {
+        const int sMin = (std::min(score.k1, 0) + std::min(score.k2, 0)) * 1023;
+        std::vector<std::uint32_t> want(kSmallScores + 1);
+        std::vector<std::int16_t> wantMin, wantMax;
+        for (int b = 0; b < blocks; ++b) {
+            int lo = 32767;
+            int hi = -32768;
+            for (int k = 0; k < kMeasureBlock; ++k) {
+                const SampleWord w = words[static_cast<std::size_t>(b * kMeasureBlock + k)];
+                if (score.Missing(w)) {
+                    ++want[kSmallScores];
+                    continue;
+                }
+                ++want[static_cast<std::size_t>(score.Of(w) - sMin)];
+                lo = std::min(lo, score.Of(w));
+                hi = std::max(hi, score.Of(w));
+            }
+            wantMin.push_back(static_cast<std::int16_t>(lo));
+            wantMax.push_back(static_cast<std::int16_t>(hi));
+        }
+        std::vector<std::uint32_t> got(kSmallScores + 1);
+        std::vector<std::int16_t> gotMin(static_cast<std::size_t>(blocks));
+        std::vector<std::int16_t> gotMax(static_cast<std::size_t>(blocks));
+        CountSmallScores(words.data(), blocks, score.k1, score.k2, score.ch1, score.ch2, sMin,
+                         got.data(), gotMin.data(), gotMax.data());
+        const std::string what =
+            std::to_string(score.k1) + " x CH1 + " + std::to_string(score.k2) + " x CH2";
+        EXPECT_EQ(got, want) << what;
+        EXPECT_EQ(gotMin, wantMin) << what;
+        EXPECT_EQ(gotMax, wantMax) << what;
+    }
+}
+
 TEST(MeasureKernels, TheWidestBuildThisMachineRunsIsChosen) {
     int first = 0;
     while (!CodeSummaryKernelAt(first).supported())
