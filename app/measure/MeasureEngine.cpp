@@ -780,6 +780,52 @@ struct AlignedBins {
 };
 
 // ---------------------------------------------------------------- MATH values
+// The sums of the values in bins `first` and `second` (-1: none), each in four lanes (lane k
+// takes the values k, k + 4, ... in record order) added 0 + 1 + 2 + 3 at the end.
+void SumsOfBins(const double* v, int n, const AlignedBins& bins, int first, int second,
+                double& firstSum, double& secondSum) {
+    double a[4] = {};
+    double b[4] = {};
+    int i = 0;
+#if defined(__SSE2__)
+    // In a bin: bin <= x / width - first < bin + 1, compared as doubles.
+    const __m128d perWidth = _mm_set1_pd(bins.perWidth);
+    const __m128d start = _mm_set1_pd(bins.first);
+    const __m128d fromA = _mm_set1_pd(first);
+    const __m128d toA = _mm_set1_pd(first + 1.0);
+    const __m128d fromB = _mm_set1_pd(second);
+    const __m128d toB = _mm_set1_pd(second + 1.0);
+    __m128d a01 = _mm_setzero_pd();
+    __m128d a23 = _mm_setzero_pd();
+    __m128d b01 = _mm_setzero_pd();
+    __m128d b23 = _mm_setzero_pd();
+    auto two = [&](const double* at, __m128d& inA, __m128d& inB) {
+        const __m128d x = _mm_loadu_pd(at);
+        const __m128d d = _mm_sub_pd(_mm_mul_pd(x, perWidth), start);
+        inA = _mm_add_pd(inA,
+                         _mm_and_pd(_mm_and_pd(_mm_cmpge_pd(d, fromA), _mm_cmplt_pd(d, toA)), x));
+        inB = _mm_add_pd(inB,
+                         _mm_and_pd(_mm_and_pd(_mm_cmpge_pd(d, fromB), _mm_cmplt_pd(d, toB)), x));
+    };
+    for (; i + 4 <= n; i += 4) {
+        two(v + i, a01, b01);
+        two(v + i + 2, a23, b23);
+    }
+    _mm_storeu_pd(a, a01);
+    _mm_storeu_pd(a + 2, a23);
+    _mm_storeu_pd(b, b01);
+    _mm_storeu_pd(b + 2, b23);
+#endif
+    for (int k = i % 4; i < n; ++i, k = (k + 1) % 4) {
+        if (std::isnan(v[i]))
+            continue;
+        const int bin = bins.Of(v[i]);
+        a[k] += bin == first ? v[i] : 0.0;
+        b[k] += bin == second ? v[i] : 0.0;
+    }
+    firstSum = a[0] + a[1] + a[2] + a[3];
+    secondSum = b[0] + b[1] + b[2] + b[3];
+}
 
 // What the first pass over the MATH values gathers: extremes, count, and sums in four lanes
 // (lane k takes the samples k, k + 4, ... of the gate), so that each addition does not wait
@@ -1241,58 +1287,51 @@ void MeasureEngine::AnalyseMath(const MeasureInput& in, SampleRange gate, Analys
     out.measurable = true;
     const double mean = (sum[0] + sum[1] + sum[2] + sum[3]) / static_cast<double>(count);
 
-    // The level of a state is the mean of the values in its bin, summed in record order: the
-    // edges depend on it to the last bit.
+    // The histogram, a missing value counted in bin 0 and taken out after; the squares in the
+    // lanes of the sums.
     Histogram h{};
-    std::array<double, kBins> binSum{};
     const AlignedBins bins(lo, hi);
     double squares[kLanes] = {};
     double spread[kLanes] = {};
-    // The bin met last keeps its sum and count in registers while the values stay in it, as
-    // they do for long on a slow or clean signal: its sum is still taken in record order, but
-    // no addition waits for the one before to be stored.
-    std::size_t runBin = 0;
-    double runSum = binSum[0];
-    std::uint32_t runCount = 0;
     // A sum that starts at +0 never becomes -0, so adding +0 for a missing value leaves it as
     // it was.
-    auto one = [&](double x, double& square, double& deviation) {
+    auto square = [&](double x, int lane) {
         const bool valid = !std::isnan(x);
-        square += valid ? x * x : 0.0;
-        deviation += valid ? (x - mean) * (x - mean) : 0.0;
-        if (!valid)
-            return;
-        const std::size_t bin = static_cast<std::size_t>(bins.Of(x));
-        if (bin != runBin) {
-            binSum[runBin] = runSum;
-            h[runBin] += runCount;
-            runBin = bin;
-            runSum = binSum[bin];
-            runCount = 0;
-        }
-        runSum += x;
-        ++runCount;
+        squares[lane] += valid ? x * x : 0.0;
+        spread[lane] += valid ? (x - mean) * (x - mean) : 0.0;
+        return valid ? bins.Of(x) : 0;
     };
-    int i = 0;
-    for (; i + kLanes <= n; i += kLanes) {
-        one(v[i], squares[0], spread[0]);
-        one(v[i + 1], squares[1], spread[1]);
-        one(v[i + 2], squares[2], spread[2]);
-        one(v[i + 3], squares[3], spread[3]);
+    const int whole = n >> kBlockShift;
+    {
+        CodeTables tables(h.data());
+        alignas(16) std::uint16_t keys[kBlock];
+        for (int b = 0; b < whole; ++b) {
+            const double* x = v + (b << kBlockShift);
+            for (int k = 0; k < kBlock; k += kLanes) {
+                keys[k] = static_cast<std::uint16_t>(square(x[k], 0));
+                keys[k + 1] = static_cast<std::uint16_t>(square(x[k + 1], 1));
+                keys[k + 2] = static_cast<std::uint16_t>(square(x[k + 2], 2));
+                keys[k + 3] = static_cast<std::uint16_t>(square(x[k + 3], 3));
+            }
+            tables.CountBlock([&](int k) { return keys[k]; });
+        }
     }
-    for (int k = 0; i < n; ++i, ++k)
-        one(v[i], squares[k], spread[k]);
-    binSum[runBin] = runSum;
-    h[runBin] += runCount;
+    for (int i = whole << kBlockShift; i < n; ++i)
+        ++h[static_cast<std::size_t>(square(v[i], i % kLanes))];
+    h[0] -= static_cast<std::uint32_t>(static_cast<std::uint64_t>(n) - count);
     const HistogramLevels l = LevelsOf(h);
-    auto levelOf = [&](int bin, bool mode, double extreme) {
-        return mode ? binSum[static_cast<std::size_t>(bin)] / h[static_cast<std::size_t>(bin)]
-                    : extreme;
+    // The level of a state is the mean of the values in its bin, summed in the lanes of the
+    // sums: the edges depend on it to the last bit.
+    double topSum = 0.0;
+    double baseSum = 0.0;
+    SumsOfBins(v, n, bins, l.topIsMode ? l.top : -1, l.baseIsMode ? l.base : -1, topSum, baseSum);
+    auto levelOf = [&](int bin, bool mode, double binSum, double extreme) {
+        return mode ? binSum / h[static_cast<std::size_t>(bin)] : extreme;
     };
     out.max = hi;
     out.min = lo;
-    out.top = levelOf(l.top, l.topIsMode, hi);
-    out.base = levelOf(l.base, l.baseIsMode, lo);
+    out.top = levelOf(l.top, l.topIsMode, topSum, hi);
+    out.base = levelOf(l.base, l.baseIsMode, baseSum, lo);
     out.mean = mean;
     out.rms =
         std::sqrt((squares[0] + squares[1] + squares[2] + squares[3]) / static_cast<double>(count));

@@ -186,12 +186,13 @@ MeasureValues ReferenceMeasure(const std::vector<double>& x, const ReferenceOpti
         return static_cast<int>(std::floor(std::ldexp(v, -e)) - std::floor(std::ldexp(lo, -e)));
     };
     std::vector<double> count(1024, 0.0);
-    std::vector<double> binSum(1024, 0.0);
+    std::vector<std::vector<double>> binSums(1024, std::vector<double>(lanes, 0.0));
     for (int i : idx) {
         const double v = x[static_cast<std::size_t>(i)];
         count[static_cast<std::size_t>(binOf(v))] += 1.0;
-        binSum[static_cast<std::size_t>(binOf(v))] += v;
+        binSums[static_cast<std::size_t>(binOf(v))][lane(i)] += v;
     }
+    auto binSum = [&](int b) { return laneTotal(binSums[static_cast<std::size_t>(b)]); };
     const int binLo = binOf(lo);
     const int binHi = binOf(hi);
     double top = hi;
@@ -211,8 +212,7 @@ MeasureValues ReferenceMeasure(const std::vector<double>& x, const ReferenceOpti
                     mode = b;
             }
             if (most * (to - from + 1) > 2.0 * total)
-                return binSum[static_cast<std::size_t>(mode)] /
-                       count[static_cast<std::size_t>(mode)];
+                return binSum(mode) / count[static_cast<std::size_t>(mode)];
             return fallback;
         };
         base = state(binLo, mid, true, lo);

@@ -21,8 +21,9 @@ struct ReferenceOptions {
     double voltsPerUnit = 1.0;  // volts per unit of value
     double interval = 0.0;      // seconds per index
     int firstIndex = 0;         // index of values[0]
-    // The sums behind the mean and the RMS values in four lanes, as the engine takes MATH's:
-    // values[k] in lane k % 4, each lane in record order, the lanes added 0 + 1 + 2 + 3.
+    // The sums behind the mean, the RMS values and the state levels in four lanes, as the engine
+    // takes MATH's values: values[k] in lane k % 4, each lane in record order, the lanes added
+    // 0 + 1 + 2 + 3.
     bool laneSums = false;
 };
 
