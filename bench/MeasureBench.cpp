@@ -7,8 +7,9 @@
 // edges) as the busiest record the edges can make. Also the same with delay and phase (the
 // other channel analysed too), and the MATH trace (products, and each operator on the noisy
 // sine); and the engine's first pass alone (block extremes and the exact histogram of the
-// codes), which a noisy record's measurements cannot take less than. A table of the ratios
-// follows the benchmark output. On a shared machine add
+// codes), which a noisy record's measurements cannot take less than, and for MATH products
+// its two passes over the scores alone (extremes and sums, then the histogram, which needs the
+// extremes first). A table of the ratios follows the benchmark output. On a shared machine add
 // --benchmark_enable_random_interleaving=true, so that the floor and the measurements are timed
 // under the same load.
 #include <benchmark/benchmark.h>
@@ -133,6 +134,50 @@ void BM_CodeSummary(benchmark::State& state) {
     }
 }
 
+// The product CH1 x CH2 of the noisy sine as the engine takes it: scores 125 code - 64000 of
+// each channel at position 250, multiplied.
+constexpr ScoreForm kProduct{true, 125.0, -64000.0, 125.0, -64000.0};
+
+// MATH's first pass over the product's scores alone: block extremes and sums, the totals.
+void BM_MathFirstPass(benchmark::State& state) {
+    const std::vector<SampleWord>& record = Record(kNoisySine);
+    constexpr int kBlocks = kPoints / kMeasureBlock;
+    std::vector<double> blockMin(kBlocks), blockMax(kBlocks), blockSum(kBlocks);
+    const ScoreKernel& kernel = BestScoreKernel();
+    for (auto _ : state) {
+        ScoreTotals totals;
+        double squares[kScoreLanes] = {};
+        kernel.scores(record.data(), kBlocks, 0, 16, kProduct, 0.0, blockMin.data(),
+                      blockMax.data(), blockSum.data(), totals, squares);
+        benchmark::DoNotOptimize(totals);
+        benchmark::DoNotOptimize(blockSum.data());
+    }
+}
+
+// Its second pass alone: the histogram of the scores' bins.
+void BM_MathHistogram(benchmark::State& state) {
+    const std::vector<SampleWord>& record = Record(kNoisySine);
+    constexpr int kBlocks = kPoints / kMeasureBlock;
+    std::vector<double> blockMin(kBlocks), blockMax(kBlocks), blockSum(kBlocks);
+    const ScoreKernel& kernel = BestScoreKernel();
+    ScoreTotals totals;
+    double squares[kScoreLanes] = {};
+    kernel.scores(record.data(), kBlocks, 0, 16, kProduct, 0.0, blockMin.data(), blockMax.data(),
+                  blockSum.data(), totals, squares);
+    int shift = 0;
+    while (std::floor(std::ldexp(totals.hi, -shift)) - std::floor(std::ldexp(totals.lo, -shift)) >
+           kCodeCount - 1)
+        ++shift;
+    const double base = std::ldexp(std::floor(std::ldexp(totals.lo, -shift)), shift);
+    std::vector<std::uint32_t> counts(kCodeCount);
+    for (auto _ : state) {
+        std::fill(counts.begin(), counts.end(), 0u);
+        kernel.bin(record.data(), kBlocks, 0, 16, kProduct, blockMin.data(), blockMax.data(), base,
+                   shift, counts.data());
+        benchmark::DoNotOptimize(counts.data());
+    }
+}
+
 void Signals(benchmark::internal::Benchmark* b) {
     b->ArgName("signal")->DenseRange(0, kSignals - 1);
 }
@@ -143,6 +188,8 @@ BENCHMARK(BM_ChannelWithPair)->Apply(Signals);
 BENCHMARK(BM_Math)->Apply(Signals);
 BENCHMARK(BM_MathOperator)->ArgName("op")->DenseRange(0, 3);
 BENCHMARK(BM_CodeSummary)->Apply(Signals);
+BENCHMARK(BM_MathFirstPass);
+BENCHMARK(BM_MathHistogram);
 
 void PrintSummary(const bench::FastestTimes& times) {
     const double floor = times.Microseconds("BM_Floor");
@@ -166,7 +213,13 @@ void PrintSummary(const bench::FastestTimes& times) {
         const double t = times.Microseconds("BM_MathOperator/op:" + std::to_string(op));
         std::printf(" %s %.1f us %.2fx;", kOperators[op], t, floor > 0.0 ? t / floor : 0.0);
     }
-    std::printf("\n(CPU microseconds, fastest repetition; target: one source <= 3x floor)\n");
+    const double first = times.Microseconds("BM_MathFirstPass");
+    const double histogram = times.Microseconds("BM_MathHistogram");
+    std::printf(
+        "\nMATH product's passes alone: scores' extremes and sums %.1f us %.2fx; histogram "
+        "%.1f us %.2fx\n",
+        first, floor > 0.0 ? first / floor : 0.0, histogram, floor > 0.0 ? histogram / floor : 0.0);
+    std::printf("(CPU microseconds, fastest repetition; target: one source <= 3x floor)\n");
 }
 
 }  // namespace
