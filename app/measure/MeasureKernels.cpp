@@ -30,7 +30,8 @@ bool HasAvx2AndPopcnt() {
 bool HasAvx512() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("popcnt");
+           __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("bmi2") &&
+           __builtin_cpu_supports("popcnt");
 }
 #endif
 

@@ -30,24 +30,14 @@ class ScoreMaker {
         : mulA_(_mm512_set1_epi32(static_cast<int>(f.mulA))),
           addA_(_mm512_set1_epi32(static_cast<int>(f.addA))),
           mulB_(_mm512_set1_epi32(static_cast<int>(f.mulB))),
-          addB_(_mm512_set1_epi32(static_cast<int>(f.addB))) {}
+          addB_(_mm512_set1_epi32(static_cast<int>(f.addB))),
+          narrow_(std::fabs(f.mulA) <= 32767.0 && std::fabs(f.mulB) <= 32767.0) {}
 
     // The scores of words w[0] .. w[15]: of w[0] .. w[7] into low, of w[8] .. w[15] into high;
     // bit k of the result is set where word k has both sources.
     __mmask16 Sixteen(const SampleWord* w, __m512i& low, __m512i& high) const {
-        const __m512i halfMask = _mm512_set1_epi32(0xFFFF);
-        const __m512i codeMask = _mm512_set1_epi32(static_cast<int>(kCodeMask));
-        const __m512i words = _mm512_loadu_si512(w);
-        const __m512i ha =
-            ShiftA == 0 ? _mm512_and_si512(words, halfMask) : _mm512_srli_epi32(words, 16);
-        const __m512i hb =
-            ShiftB == 0 ? _mm512_and_si512(words, halfMask) : _mm512_srli_epi32(words, 16);
-        const __mmask16 present =
-            _mm512_cmpneq_epi32_mask(ha, halfMask) & _mm512_cmpneq_epi32_mask(hb, halfMask);
-        const __m512i ta =
-            _mm512_add_epi32(_mm512_mullo_epi32(_mm512_and_si512(ha, codeMask), mulA_), addA_);
-        const __m512i tb =
-            _mm512_add_epi32(_mm512_mullo_epi32(_mm512_and_si512(hb, codeMask), mulB_), addB_);
+        __m512i ta, tb;
+        const __mmask16 present = Terms(w, ta, tb);
         const __m512i taLow = _mm512_cvtepi32_epi64(_mm512_castsi512_si256(ta));
         const __m512i taHigh = _mm512_cvtepi32_epi64(_mm512_extracti64x4_epi64(ta, 1));
         const __m512i tbLow = _mm512_cvtepi32_epi64(_mm512_castsi512_si256(tb));
@@ -58,8 +48,55 @@ class ScoreMaker {
         return present;
     }
 
+    // The same scores, for passes that do not care for their order: of the even words into
+    // even, of the odd ones into odd, with their masks.
+    void EvenOdd(const SampleWord* w, __m512i& even, __mmask8& evenPresent, __m512i& odd,
+                 __mmask8& oddPresent) const {
+        __m512i ta, tb;
+        const unsigned present = Terms(w, ta, tb);
+        evenPresent = static_cast<__mmask8>(_pext_u32(present, 0x5555u));
+        oddPresent = static_cast<__mmask8>(_pext_u32(present, 0xAAAAu));
+        if constexpr (Product) {
+            // The signed product of the low 32 bits of each 64-bit lane: the even terms, and
+            // after a shift the odd ones.
+            even = _mm512_mul_epi32(ta, tb);
+            odd = _mm512_mul_epi32(_mm512_srli_epi64(ta, 32), _mm512_srli_epi64(tb, 32));
+        } else {
+            auto lowSigned = [](__m512i t) {
+                return _mm512_srai_epi64(_mm512_slli_epi64(t, 32), 32);
+            };
+            even = _mm512_add_epi64(lowSigned(ta), lowSigned(tb));
+            odd = _mm512_add_epi64(_mm512_srai_epi64(ta, 32), _mm512_srai_epi64(tb, 32));
+        }
+    }
+
   private:
+    // The terms of words w[0] .. w[15] in 32-bit lanes, and where both sources are present. A
+    // coefficient of 16 bits multiplies by one multiply-add of the code's 16-bit half.
+    __mmask16 Terms(const SampleWord* w, __m512i& ta, __m512i& tb) const {
+        const __m512i halfMask = _mm512_set1_epi32(0xFFFF);
+        const __m512i codeMask = _mm512_set1_epi32(static_cast<int>(kCodeMask));
+        const __m512i words = _mm512_loadu_si512(w);
+        const __m512i ha =
+            ShiftA == 0 ? _mm512_and_si512(words, halfMask) : _mm512_srli_epi32(words, 16);
+        const __m512i hb =
+            ShiftB == 0 ? _mm512_and_si512(words, halfMask) : _mm512_srli_epi32(words, 16);
+        const __mmask16 present =
+            _mm512_cmpneq_epi32_mask(ha, halfMask) & _mm512_cmpneq_epi32_mask(hb, halfMask);
+        const __m512i ca = _mm512_and_si512(ha, codeMask);
+        const __m512i cb = _mm512_and_si512(hb, codeMask);
+        if (narrow_) {
+            ta = _mm512_add_epi32(_mm512_madd_epi16(ca, mulA_), addA_);
+            tb = _mm512_add_epi32(_mm512_madd_epi16(cb, mulB_), addB_);
+        } else {
+            ta = _mm512_add_epi32(_mm512_mullo_epi32(ca, mulA_), addA_);
+            tb = _mm512_add_epi32(_mm512_mullo_epi32(cb, mulB_), addB_);
+        }
+        return present;
+    }
+
     __m512i mulA_, addA_, mulB_, addB_;
+    bool narrow_;  // both coefficients fit 16 bits
 };
 
 __mmask8 Low8(__mmask16 m) {
@@ -156,19 +193,21 @@ void BinScores(const SampleWord* w, int blocks, const ScoreForm& f, const double
         const bool oneBin = bin == ScoreBin(blockMax[b], base, perWidth);
         int present = 0;
         for (int k = 0; k < kMeasureBlock; k += 16) {
-            __m512i low, high;
-            const __mmask16 p = maker.Sixteen(block + k, low, high);
-            present += std::popcount(static_cast<unsigned>(p));
+            __m512i even, odd;
+            __mmask8 evenPresent, oddPresent;
+            maker.EvenOdd(block + k, even, evenPresent, odd, oddPresent);
+            present += std::popcount(static_cast<unsigned>(evenPresent) | oddPresent << 8);
             if (oneBin)
                 continue;
-            const __m512i binsLow =
-                _mm512_maskz_srl_epi64(Low8(p), _mm512_sub_epi64(low, base8), count);
-            const __m512i binsHigh =
-                _mm512_maskz_srl_epi64(High8(p), _mm512_sub_epi64(high, base8), count);
+            // The bins of the even words, then of the odd ones: counting does not mind.
+            const __m512i binsEven =
+                _mm512_maskz_srl_epi64(evenPresent, _mm512_sub_epi64(even, base8), count);
+            const __m512i binsOdd =
+                _mm512_maskz_srl_epi64(oddPresent, _mm512_sub_epi64(odd, base8), count);
             _mm256_store_si256(reinterpret_cast<__m256i*>(bins + k),
-                               _mm512_cvtepi64_epi32(binsLow));
+                               _mm512_cvtepi64_epi32(binsEven));
             _mm256_store_si256(reinterpret_cast<__m256i*>(bins + k + 8),
-                               _mm512_cvtepi64_epi32(binsHigh));
+                               _mm512_cvtepi64_epi32(binsOdd));
         }
         if (oneBin) {
             counts[bin] += static_cast<std::uint32_t>(present);
@@ -207,10 +246,11 @@ std::int64_t SumOfBin(const SampleWord* w, int blocks, const ScoreForm& f, const
             sum = _mm512_mask_add_epi64(sum, m & _mm512_cmpeq_epi64_mask(bins, bin8), sum, scores);
         };
         for (int k = 0; k < kMeasureBlock; k += 16) {
-            __m512i low, high;
-            const __mmask16 p = maker.Sixteen(block + k, low, high);
-            eight(low, Low8(p));
-            eight(high, High8(p));
+            __m512i even, odd;
+            __mmask8 evenPresent, oddPresent;
+            maker.EvenOdd(block + k, even, evenPresent, odd, oddPresent);
+            eight(even, evenPresent);
+            eight(odd, oddPresent);
         }
         total += Total(sum);
     }
