@@ -659,20 +659,31 @@ struct ValueSeries {
         }
         return {last, stop};  // not reached: `from` is not used
     }
-    int LastBelow50(int j) const {
-        int i = j - 1;
-        while (!(v[i] < ref.l50))
-            --i;
-        return i;
-    }
-    int LastAbove50(int j) const {
-        int i = j - 1;
-        while (!(v[i] > ref.l50))
-            --i;
-        return i;
-    }
+    int LastBelow50(int j) const { return Last50<true>(j); }
+    int LastAbove50(int j) const { return Last50<false>(j); }
 
   private:
+    // The last sample before j below (above) the 50 % level, known to exist: blocks whose
+    // extremes show none are stepped over.
+    template <bool Below>
+    int Last50(int j) const {
+        int i = j - 1;
+        while (true) {
+            const int b = i >> kBlockShift;
+            const int start = b << kBlockShift;
+            if (blockMin != nullptr &&
+                (Below ? !(blockMin[b] < ref.l50) : !(blockMax[b] > ref.l50))) {
+                i = start - 1;
+                continue;
+            }
+            const double* x = v.Block(b);
+            for (; i >= start; --i) {
+                if (Below ? x[i - start] < ref.l50 : x[i - start] > ref.l50)
+                    return i;
+            }
+        }
+    }
+
     // The end of the block holding i, or stop if that comes first.
     static int BlockEnd(int i, int stop) { return std::min(stop, (i | (kBlock - 1)) + 1); }
     // Whether [i, end) is a whole block whose extremes are known.
@@ -1009,14 +1020,16 @@ double Percent(double part, double whole) {
 // Sums, differences and products of the channels as one whole number per sample, the score.
 // In exact arithmetic an operand is R x (125 x code + o) / 128000 mV, with R = 10 x V/div x
 // probe (0 when grounded) and o = -256 x (250 - position) - 64000. A sum or difference is then
-// g / 128000 mV times kA x (125 x codeA + oA) +- kB x (125 x codeB + oB), g being the greatest
-// common divisor of the two R and k = R / g; a product is R_A x R_B / 128000^2 mV^2 times
+// g / 1024 mV times kA x codeA +- kB x codeB, plus a constant, g being the greatest common
+// divisor of the two R and k = R / g; a product is R_A x R_B / 128000^2 mV^2 times
 // (125 x codeA + oA) x (125 x codeB + oB). A score and every step of it are whole numbers well
 // within 2^53, so doubles hold them exactly: extremes, sums and histogram bins of scores are
-// exact whatever order the samples are taken in, and a value is its score times one unit.
+// exact whatever order the samples are taken in, and a value is its score times one unit, plus
+// the constant. The scores of a sum step by one: a bin of them is never narrower than a step.
 struct MathScoreForm {
     ScoreForm form;
-    double unit = 0.0;  // volts (V^2 for a product) per unit of score
+    double unit = 0.0;    // volts (V^2 for a product) per unit of score
+    double offset = 0.0;  // volts of score 0
 };
 
 // The score form of the MATH of `in` over `samples` samples; none for quotients, for products
@@ -1046,11 +1059,12 @@ std::optional<MathScoreForm> ScoreFormOf(const MeasureInput& in, int samples) {
         const double ka = static_cast<double>(ra / g);
         const double kb = static_cast<double>(rb / g);
         const double sign = in.math.op == MathOperator::Sub ? -1.0 : 1.0;
-        t.mulA = 125.0 * ka;
-        t.addA = ka * offset(first);
-        t.mulB = sign * 125.0 * kb;
-        t.addB = sign * kb * offset(second);
-        f.unit = static_cast<double>(g) / 1.28e8;
+        t.mulA = ka;
+        t.mulB = sign * kb;
+        f.unit = static_cast<double>(g) / 1.024e6;
+        // ka oA +- kb oB, a whole number within 2^53.
+        f.offset =
+            (ka * offset(first) + sign * kb * offset(second)) * static_cast<double>(g) / 1.28e8;
     } else if (in.math.op == MathOperator::Mul) {
         if (ra == 0 || rb == 0)
             return std::nullopt;
@@ -1372,16 +1386,19 @@ struct ScoreLevels {
 
 // The analysis from the levels of the scores; the edges are looked for in the scores (blocks'
 // extremes as the first pass found them).
-void FinishScores(const MeasureInput& in, const ScoresOfWords& s, const ScoreLevels& m, double unit,
-                  const double* blockMin, const double* blockMax, MeasureEngine::Analysis& out) {
+void FinishScores(const MeasureInput& in, const ScoresOfWords& s, const ScoreLevels& m,
+                  const MathScoreForm& form, const double* blockMin, const double* blockMax,
+                  MeasureEngine::Analysis& out) {
+    auto volts = [&](double score) { return score * form.unit + form.offset; };
     out.measurable = true;
-    out.max = m.hi * unit;
-    out.min = m.lo * unit;
-    out.top = m.top * unit;
-    out.base = m.base * unit;
-    out.mean = m.mean * unit;
-    out.rms = std::sqrt(m.variance + m.mean * m.mean) * unit;
-    out.rmsAc = std::sqrt(m.variance) * unit;
+    out.max = volts(m.hi);
+    out.min = volts(m.lo);
+    out.top = volts(m.top);
+    out.base = volts(m.base);
+    out.mean = volts(m.mean);
+    const double deviation = std::sqrt(m.variance) * form.unit;
+    out.rms = std::sqrt(deviation * deviation + out.mean * out.mean);
+    out.rmsAc = deviation;
     const double amplitude = m.top - m.base;
     out.amplitudeForPercent = amplitude;
     out.overshootSpan = m.hi - m.top;
@@ -1402,12 +1419,11 @@ void FinishScores(const MeasureInput& in, const ScoresOfWords& s, const ScoreLev
               std::numeric_limits<double>::quiet_NaN(), out.edges);
 }
 
-// A sum or difference whose score is 125 s + c, s = k1 x code1 + k2 x code2 taking fewer than
-// kSmallScores values.
+// A sum or difference whose score s = k1 x code1 + k2 x code2 takes fewer than kSmallScores
+// values.
 struct SmallForm {
     SmallScore score;
     int sMin = 0;
-    double c = 0.0;
 };
 
 std::optional<SmallForm> SmallFormOf(const MeasureInput& in, const ScoreForm& f) {
@@ -1415,10 +1431,10 @@ std::optional<SmallForm> SmallFormOf(const MeasureInput& in, const ScoreForm& f)
         return std::nullopt;
     const int first = in.math.firstSource == 1 ? 1 : 0;
     const int second = in.math.secondSource == 1 ? 1 : 0;
-    // mul = 125 k, whole k, signed for a difference.
+    // mul = k, whole, signed for a difference.
     double k[2] = {0.0, 0.0};
-    k[first] += f.mulA / 125.0;
-    k[second] += f.mulB / 125.0;
+    k[first] += f.mulA;
+    k[second] += f.mulB;
     if (!(std::fabs(k[0]) <= 2047.0 && std::fabs(k[1]) <= 2047.0))
         return std::nullopt;
     SmallForm small;
@@ -1431,7 +1447,6 @@ std::optional<SmallForm> SmallFormOf(const MeasureInput& in, const ScoreForm& f)
     if (highest - lowest >= kSmallScores)
         return std::nullopt;
     small.sMin = lowest;
-    small.c = f.addA + f.addB;
     return small;
 }
 
@@ -1446,7 +1461,7 @@ struct SmallBuffers {
     std::vector<double>& blockMax;
 };
 
-void AnalyseSmallScores(const SmallForm& small, const ScoresOfWords& s, double unit,
+void AnalyseSmallScores(const SmallForm& small, const ScoresOfWords& s, const MathScoreForm& form,
                         const MeasureInput& in, SmallBuffers buffers,
                         MeasureEngine::Analysis& out) {
     const int n = s.n;
@@ -1485,12 +1500,12 @@ void AnalyseSmallScores(const SmallForm& small, const ScoresOfWords& s, double u
         const int hi = smallMax[static_cast<std::size_t>(b)];
         const bool none = lo > hi;
         blockMin[static_cast<std::size_t>(b)] =
-            none ? std::numeric_limits<double>::infinity() : 125.0 * lo + small.c;
+            none ? std::numeric_limits<double>::infinity() : static_cast<double>(lo);
         blockMax[static_cast<std::size_t>(b)] =
-            none ? -std::numeric_limits<double>::infinity() : 125.0 * hi + small.c;
+            none ? -std::numeric_limits<double>::infinity() : static_cast<double>(hi);
     }
 
-    auto scoreOf = [&](int key) { return 125.0 * (key + small.sMin) + small.c; };
+    auto scoreOf = [&](int key) { return static_cast<double>(key + small.sMin); };
     std::uint64_t count = 0;
     std::int64_t sum = 0;
     int lowest = -1;
@@ -1534,7 +1549,7 @@ void AnalyseSmallScores(const SmallForm& small, const ScoresOfWords& s, double u
     };
     m.top = levelOf(l.top, l.topIsMode, m.hi);
     m.base = levelOf(l.base, l.baseIsMode, m.lo);
-    FinishScores(in, s, m, unit, blockMin.data(), blockMax.data(), out);
+    FinishScores(in, s, m, form, blockMin.data(), blockMax.data(), out);
 }
 
 }  // namespace
@@ -1552,7 +1567,7 @@ bool MeasureEngine::AnalyseMathScores(const MeasureInput& in, SampleRange gate, 
     mathBlockMax_.resize(static_cast<std::size_t>(blocks));
     if (const std::optional<SmallForm> small = SmallFormOf(in, form->form)) {
         AnalyseSmallScores(
-            *small, s, form->unit, in,
+            *small, s, *form, in,
             {smallCounts_, smallBlockMin_, smallBlockMax_, mathBlockMin_, mathBlockMax_}, out);
         return true;
     }
@@ -1602,7 +1617,7 @@ bool MeasureEngine::AnalyseMathScores(const MeasureInput& in, SampleRange gate, 
     };
     m.top = levelOf(l.top, l.topIsMode, m.hi);
     m.base = levelOf(l.base, l.baseIsMode, m.lo);
-    FinishScores(in, s, m, form->unit, blockMin, blockMax, out);
+    FinishScores(in, s, m, *form, blockMin, blockMax, out);
     return true;
 }
 

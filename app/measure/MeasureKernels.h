@@ -211,9 +211,9 @@ struct ScoreKernel {
                              const double* blockSum, double base, int shift, int bin);
 };
 
-// Sums and differences whose scores are 125 s + C with s = k1 x code1 + k2 x code2 of small
-// whole k (code1 and code2 the channels' codes) take fewer than kSmallScores values of s:
-// their histogram is kept by s itself, in one pass.
+// Sums and differences whose scores s = k1 x code1 + k2 x code2 (code1 and code2 the channels'
+// codes) have small whole k take fewer than kSmallScores values: their histogram is kept by s
+// itself, in one pass.
 inline constexpr int kSmallScores = 2048;
 
 // The small score of a word, and whether it misses a source it uses.

@@ -86,17 +86,20 @@ std::vector<double> LiteralMathOf(const std::vector<SampleWord>& record, const M
 
 std::optional<std::vector<double>> MathScoresOf(const std::vector<SampleWord>& record,
                                                 const MeasureInput& in, int first, int end,
-                                                double& unit) {
+                                                double& unit, double& offset) {
     const int a = in.math.firstSource == 1 ? 1 : 0;
     const int b = in.math.secondSource == 1 ? 1 : 0;
     auto range = [&](int ch) -> std::int64_t {
         const MeasureChannel& c = in.channel[static_cast<std::size_t>(ch)];
         return c.ground ? 0 : std::int64_t{10} * c.voltsPerDivMv * c.probeFactor;
     };
-    auto whole = [&](int ch, SampleWord w) -> std::int64_t {
-        const std::int64_t code = ch == 0 ? (w & 0x3FFu) : ((w >> 16) & 0x3FFu);
-        return 125 * code - 256 * (250 - in.channel[static_cast<std::size_t>(ch)].position) - 64000;
+    auto code = [](int ch, SampleWord w) -> std::int64_t {
+        return ch == 0 ? (w & 0x3FFu) : ((w >> 16) & 0x3FFu);
     };
+    auto zero = [&](int ch) -> std::int64_t {
+        return -256 * (250 - in.channel[static_cast<std::size_t>(ch)].position) - 64000;
+    };
+    auto whole = [&](int ch, SampleWord w) { return 125 * code(ch, w) + zero(ch); };
     auto missing = [](int ch, SampleWord w) {
         return (ch == 0 ? (w & 0xFFFFu) : (w >> 16)) == 0xFFFFu;
     };
@@ -110,11 +113,13 @@ std::optional<std::vector<double>> MathScoresOf(const std::vector<SampleWord>& r
             return std::nullopt;
         ka = ra / g;
         kb = (in.math.op == MathOperator::Sub ? -rb : rb) / g;
-        unit = static_cast<double>(g) / 1.28e8;
+        unit = static_cast<double>(g) / 1.024e6;
+        offset = static_cast<double>(ka * zero(a) + kb * zero(b)) * static_cast<double>(g) / 1.28e8;
     } else if (in.math.op == MathOperator::Mul) {
         if (ra == 0 || rb == 0)
             return std::nullopt;
         unit = static_cast<double>(ra * rb) / 1.6384e16;
+        offset = 0.0;
     } else {
         return std::nullopt;
     }
@@ -127,7 +132,7 @@ std::optional<std::vector<double>> MathScoresOf(const std::vector<SampleWord>& r
         }
         const std::int64_t score = in.math.op == MathOperator::Mul
                                        ? whole(a, w) * whole(b, w)
-                                       : ka * whole(a, w) + kb * whole(b, w);
+                                       : ka * code(a, w) + kb * code(b, w);
         out.push_back(static_cast<double>(score));
     }
     return out;

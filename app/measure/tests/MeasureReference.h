@@ -42,13 +42,13 @@ std::vector<double> LiteralMathOf(const std::vector<SampleWord>& record, const M
 
 // A sum, difference or product of the channels as whole numbers (scores): each operand is
 // R x (125 x code - 256 x (250 - position) - 64000) / 128000 mV, R = 10 x V/div x probe (0 when
-// grounded); a sum or difference is g / 128000 mV times kA x (125 codeA + oA) +- kB x (...), g
-// the greatest common divisor of the R and k = R / g, a product R_A R_B / 128000^2 mV^2 times
+// grounded); a sum or difference is g / 1024 mV times kA x codeA +- kB x codeB plus a constant,
+// g the greatest common divisor of the R and k = R / g, a product R_A R_B / 128000^2 mV^2 times
 // the product of the two whole numbers. The scores over [first, end), NaN where a source is
-// missing, and in `unit` the volts (V^2) per unit of score; nothing for quotients, products of
-// a grounded source and sums of two grounded ones.
+// missing; the volts (V^2) per unit of score in `unit` and of score 0 in `offset`; nothing for
+// quotients, products of a grounded source and sums of two grounded ones.
 std::optional<std::vector<double>> MathScoresOf(const std::vector<SampleWord>& record,
                                                 const MeasureInput& in, int first, int end,
-                                                double& unit);
+                                                double& unit, double& offset);
 
 }  // namespace lumatrace::testing

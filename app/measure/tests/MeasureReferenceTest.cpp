@@ -57,7 +57,8 @@ void ExpectSame(const MeasureValues& got, const MeasureValues& want, const std::
 // scores, whose sums the engine takes exactly and the reference in doubles.
 bool ExactMath(const MeasureInput& in) {
     double unit = 0.0;
-    return !MathScoresOf({}, in, 0, 0, unit).has_value();
+    double offset = 0.0;
+    return !MathScoresOf({}, in, 0, 0, unit, offset).has_value();
 }
 
 // Everything the reference computes for `source`, delay and phase included.
@@ -91,9 +92,11 @@ MeasureValues Reference(const std::vector<SampleWord>& record, const MeasureInpu
         o.interval = in.sampleIntervalSeconds;
         o.firstIndex = gate.first;
         double unit = 0.0;
-        if (const auto scores = MathScoresOf(record, in, gate.first, gate.end, unit)) {
+        double offset = 0.0;
+        if (const auto scores = MathScoresOf(record, in, gate.first, gate.end, unit, offset)) {
             o.wholeScores = true;
             o.voltsPerUnit = unit;
+            o.zero = -offset / unit;
             out = ReferenceMeasure(*scores, o);
         } else {
             o.laneSums = true;
@@ -236,7 +239,8 @@ TEST(MeasureReference, MathScoresTimesTheirUnitAreTheLiteralValues) {
     for (int trial = 0; trial < 200; ++trial) {
         const MeasureInput in = RandomInput(rng, record);
         double unit = 0.0;
-        const auto scores = MathScoresOf(record, in, 0, n, unit);
+        double offset = 0.0;
+        const auto scores = MathScoresOf(record, in, 0, n, unit, offset);
         const std::vector<double> literal = LiteralMathOf(record, in, 0, n);
         const bool groundA = in.channel[static_cast<std::size_t>(in.math.firstSource)].ground;
         const bool groundB = in.channel[static_cast<std::size_t>(in.math.secondSource)].ground;
@@ -250,7 +254,7 @@ TEST(MeasureReference, MathScoresTimesTheirUnitAreTheLiteralValues) {
         for (double v : literal)
             largest = std::isnan(v) ? largest : std::max(largest, std::fabs(v));
         for (int i = 0; i < n; ++i) {
-            const double value = (*scores)[static_cast<std::size_t>(i)] * unit;
+            const double value = (*scores)[static_cast<std::size_t>(i)] * unit + offset;
             if (std::isnan(literal[static_cast<std::size_t>(i)])) {
                 EXPECT_TRUE(std::isnan(value)) << "trial " << trial << " word " << i;
                 continue;
