@@ -15,8 +15,8 @@
 #include <memory>
 #include <string>
 
-#include "app/display/FftSpectrum.h"
 #include "app/display/QtViewSurfaces.h"
+#include "app/display/Spectrum.h"
 #include "app/display/SpectrumScales.h"
 #include "app/display/ViewSpectrum.h"
 #include "app/display/WaveBuffers.h"

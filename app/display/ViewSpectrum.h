@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/display/FftSpectrum.h"
+#include "app/display/Spectrum.h"
 #include "app/display/ViewLayers.h"
 
 namespace lumatrace {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/display/FftSpectrum.h"
+#include "app/display/Spectrum.h"
 #include "app/display/SpectrumScales.h"
 #include "app/display/tests/SpectrumTestSupport.h"
 #include "app/platform/testing/RecordingMessageBox.h"

@@ -4,8 +4,8 @@
 #include <memory>
 #include <numbers>
 
-#include "app/display/FftSpectrum.h"
 #include "app/display/SampleWord.h"
+#include "app/display/Spectrum.h"
 
 namespace lumatrace::testing {
 

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/display/FftSpectrum.h"
 #include "app/display/FftThread.h"
+#include "app/display/Spectrum.h"
 #include "app/display/SpectrumScales.h"
 #include "app/display/tests/SpectrumTestSupport.h"
 #include "app/platform/testing/RecordingMessageBox.h"

@@ -1,4 +1,4 @@
-#include "app/display/FftSpectrum.h"
+#include "app/display/Spectrum.h"
 
 #include <algorithm>
 
