@@ -1133,16 +1133,7 @@ void ScoresFor(const ScoresOfWords& s, double center, double* blockMin, double* 
     double lo = std::numeric_limits<double>::infinity();
     double hi = -std::numeric_limits<double>::infinity();
     double sum = 0.0;
-    for (int i = rest, k = 0; i < s.n; ++i, ++k) {
-        const double x = s[i];
-        if (std::isnan(x))
-            continue;
-        lo = std::min(lo, x);
-        hi = std::max(hi, x);
-        sum += x;
-        squares[k % kScoreLanes] += (x - center) * (x - center);
-        ++totals.count;
-    }
+    TakeScores(s.Block(whole), s.n - rest, center, lo, hi, sum, totals.count, squares);
     blockMin[whole] = lo;
     blockMax[whole] = hi;
     blockSum[whole] = sum;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <type_traits>
 
 #include "app/display/KernelChoice.h"
 
@@ -35,6 +34,20 @@ bool HasAvx512() {
 }
 #endif
 
+#if defined(__SSE2__)
+// The smallest of the eight signed 16-bit lanes of mins and the largest of those of maxs.
+void Extremes16(__m128i mins, __m128i maxs, int& lo, int& hi) {
+    mins = _mm_min_epi16(mins, _mm_srli_si128(mins, 8));
+    maxs = _mm_max_epi16(maxs, _mm_srli_si128(maxs, 8));
+    mins = _mm_min_epi16(mins, _mm_srli_si128(mins, 4));
+    maxs = _mm_max_epi16(maxs, _mm_srli_si128(maxs, 4));
+    mins = _mm_min_epi16(mins, _mm_srli_si128(mins, 2));
+    maxs = _mm_max_epi16(maxs, _mm_srli_si128(maxs, 2));
+    lo = static_cast<std::int16_t>(_mm_extract_epi16(mins, 0));
+    hi = static_cast<std::int16_t>(_mm_extract_epi16(maxs, 0));
+}
+#endif
+
 // The extremes of the codes of one whole block.
 template <int Shift>
 void BlockExtremes(const SampleWord* w, int& lo, int& hi) {
@@ -48,14 +61,7 @@ void BlockExtremes(const SampleWord* w, int& lo, int& hi) {
         vmin = _mm_min_epi16(vmin, packed);
         vmax = _mm_max_epi16(vmax, packed);
     }
-    vmin = _mm_min_epi16(vmin, _mm_srli_si128(vmin, 8));
-    vmax = _mm_max_epi16(vmax, _mm_srli_si128(vmax, 8));
-    vmin = _mm_min_epi16(vmin, _mm_srli_si128(vmin, 4));
-    vmax = _mm_max_epi16(vmax, _mm_srli_si128(vmax, 4));
-    vmin = _mm_min_epi16(vmin, _mm_srli_si128(vmin, 2));
-    vmax = _mm_max_epi16(vmax, _mm_srli_si128(vmax, 2));
-    lo = _mm_extract_epi16(vmin, 0);
-    hi = _mm_extract_epi16(vmax, 0);
+    Extremes16(vmin, vmax, lo, hi);
 #else
     lo = kCodeCount;
     hi = -1;
@@ -273,16 +279,10 @@ void ScoresBaseline(const SampleWord* w, int blocks, const ScoreForm& f, double 
         sum = lanes[0] + lanes[1];
         count = static_cast<std::uint64_t>(present);
 #else
-        for (int k = 0; k < kMeasureBlock; ++k) {
-            const double x = ScoreOfWord<ShiftA, ShiftB>(f, block[k]);
-            if (std::isnan(x))
-                continue;
-            lo = std::min(lo, x);
-            hi = std::max(hi, x);
-            sum += x;
-            squares[k % kScoreLanes] += (x - center) * (x - center);
-            ++count;
-        }
+        double x[kMeasureBlock];
+        for (int k = 0; k < kMeasureBlock; ++k)
+            x[k] = ScoreOfWord<ShiftA, ShiftB>(f, block[k]);
+        TakeScores(x, kMeasureBlock, center, lo, hi, sum, count, squares);
 #endif
         blockMin[b] = lo;
         blockMax[b] = hi;
@@ -302,53 +302,39 @@ template <int ShiftA, int ShiftB>
 void BinScoresBaseline(const SampleWord* w, int blocks, const ScoreForm& f, const double* blockMin,
                        const double* blockMax, double base, int shift, std::uint32_t* counts) {
     const double perWidth = std::ldexp(1.0, -shift);
-    CodeTables tables(counts);
-    alignas(16) std::uint16_t bins[kMeasureBlock];
 #if defined(__SSE2__)
     const __m128d base2 = _mm_set1_pd(base);
     const __m128d perWidth2 = _mm_set1_pd(perWidth);
 #endif
-    for (int b = 0; b < blocks; ++b) {
-        if (!(blockMin[b] <= blockMax[b])) {
-            counts[0] += kMeasureBlock;  // nothing but missing scores
-            continue;
-        }
+    CountScoreBins(blocks, blockMin, blockMax, base, shift, counts, [&](int b, std::int32_t* bins) {
         const SampleWord* block = w + (b << kMeasureBlockShift);
-        const int bin = ScoreBin(blockMin[b], base, perWidth);
-        if (bin == ScoreBin(blockMax[b], base, perWidth)) {
-            int present = 0;
-            for (int k = 0; k < kMeasureBlock; ++k)
-                present += std::isnan(ScoreOfWord<ShiftA, ShiftB>(f, block[k])) ? 0 : 1;
-            counts[bin] += static_cast<std::uint32_t>(present);
-            counts[0] += static_cast<std::uint32_t>(kMeasureBlock - present);
-            continue;
-        }
+        int present = 0;
 #if defined(__SSE2__)
-        for (int k = 0; k < kMeasureBlock; k += 8) {
-            __m128i bins4[2];
-            for (int g = 0; g < 2; ++g) {
-                const FourScores<ShiftA, ShiftB> four(block + k + 4 * g, f);
-                __m128i two[2];
-                for (int h = 0; h < 2; ++h) {
-                    const __m128d x = four.x[h];
-                    const __m128d valid = _mm_cmpord_pd(x, x);
-                    const __m128d d =
-                        _mm_and_pd(valid, _mm_mul_pd(_mm_sub_pd(x, base2), perWidth2));
-                    two[h] = _mm_cvttpd_epi32(d);
-                }
-                bins4[g] = _mm_unpacklo_epi64(two[0], two[1]);
+        for (int k = 0; k < kMeasureBlock; k += 4) {
+            const FourScores<ShiftA, ShiftB> four(block + k, f);
+            __m128i two[2];
+            for (int h = 0; h < 2; ++h) {
+                const __m128d x = four.x[h];
+                const __m128d valid = _mm_cmpord_pd(x, x);
+                present += std::popcount(static_cast<unsigned>(_mm_movemask_pd(valid)));
+                two[h] = _mm_cvttpd_epi32(
+                    _mm_and_pd(valid, _mm_mul_pd(_mm_sub_pd(x, base2), perWidth2)));
             }
-            _mm_store_si128(reinterpret_cast<__m128i*>(bins + k),
-                            _mm_packs_epi32(bins4[0], bins4[1]));
+            if (bins != nullptr)
+                _mm_store_si128(reinterpret_cast<__m128i*>(bins + k),
+                                _mm_unpacklo_epi64(two[0], two[1]));
         }
 #else
-        for (int k = 0; k < kMeasureBlock; ++k) {
-            const double x = ScoreOfWord<ShiftA, ShiftB>(f, block[k]);
-            bins[k] = static_cast<std::uint16_t>(std::isnan(x) ? 0 : ScoreBin(x, base, perWidth));
-        }
+                       for (int k = 0; k < kMeasureBlock; ++k) {
+                           const double x = ScoreOfWord<ShiftA, ShiftB>(f, block[k]);
+                           const bool valid = !std::isnan(x);
+                           present += valid ? 1 : 0;
+                           if (bins != nullptr)
+                               bins[k] = valid ? ScoreBin(x, base, perWidth) : 0;
+                       }
 #endif
-        tables.CountBlock([&](int k) { return bins[k]; });
-    }
+        return present;
+    });
 }
 
 template <int ShiftA, int ShiftB>
@@ -356,26 +342,16 @@ std::int64_t SumOfBinBaseline(const SampleWord* w, int blocks, const ScoreForm& 
                               const double* blockMin, const double* blockMax,
                               const double* blockSum, double base, int shift, int bin) {
     const double perWidth = std::ldexp(1.0, -shift);
-    std::int64_t total = 0;
-    for (int b = 0; b < blocks; ++b) {
-        if (!(blockMin[b] <= blockMax[b]))
-            continue;
-        const int lowest = ScoreBin(blockMin[b], base, perWidth);
-        const int highest = ScoreBin(blockMax[b], base, perWidth);
-        if (lowest > bin || highest < bin)
-            continue;
-        if (lowest == highest) {
-            total += static_cast<std::int64_t>(blockSum[b]);
-            continue;
-        }
-        const SampleWord* block = w + (b << kMeasureBlockShift);
-        double sum = 0.0;
 #if defined(__SSE2__)
-        // In the bin: bin <= (x - base) / 2^shift < bin + 1.
-        const __m128d base2 = _mm_set1_pd(base);
-        const __m128d perWidth2 = _mm_set1_pd(perWidth);
-        const __m128d from = _mm_set1_pd(bin);
-        const __m128d to = _mm_set1_pd(bin + 1.0);
+    // In the bin: bin <= (x - base) / 2^shift < bin + 1.
+    const __m128d base2 = _mm_set1_pd(base);
+    const __m128d perWidth2 = _mm_set1_pd(perWidth);
+    const __m128d from = _mm_set1_pd(bin);
+    const __m128d to = _mm_set1_pd(bin + 1.0);
+#endif
+    return SumScoreBin(blocks, blockMin, blockMax, blockSum, base, shift, bin, [&](int b) {
+        const SampleWord* block = w + (b << kMeasureBlockShift);
+#if defined(__SSE2__)
         __m128d sum2 = _mm_setzero_pd();
         for (int k = 0; k < kMeasureBlock; k += 4) {
             const FourScores<ShiftA, ShiftB> four(block + k, f);
@@ -387,52 +363,43 @@ std::int64_t SumOfBinBaseline(const SampleWord* w, int blocks, const ScoreForm& 
         }
         alignas(16) double lanes[2];
         _mm_store_pd(lanes, sum2);
-        sum = lanes[0] + lanes[1];
+        return lanes[0] + lanes[1];
 #else
+        double sum = 0.0;
         for (int k = 0; k < kMeasureBlock; ++k) {
             const double x = ScoreOfWord<ShiftA, ShiftB>(f, block[k]);
             if (!std::isnan(x) && ScoreBin(x, base, perWidth) == bin)
                 sum += x;
         }
+        return sum;
 #endif
-        total += static_cast<std::int64_t>(sum);
-    }
-    return total;
-}
-
-// Runs pass<ShiftA, ShiftB> with the sources' shifts as template arguments.
-template <typename Pass>
-auto WithShifts(int shiftA, int shiftB, Pass pass) {
-    if (shiftA == 0 && shiftB == 0)
-        return pass(std::integral_constant<int, 0>{}, std::integral_constant<int, 0>{});
-    if (shiftA == 0)
-        return pass(std::integral_constant<int, 0>{}, std::integral_constant<int, 16>{});
-    if (shiftB == 0)
-        return pass(std::integral_constant<int, 16>{}, std::integral_constant<int, 0>{});
-    return pass(std::integral_constant<int, 16>{}, std::integral_constant<int, 16>{});
+    });
 }
 
 void ScoresOfBaseline(const SampleWord* w, int blocks, int shiftA, int shiftB, const ScoreForm& f,
                       double center, double* blockMin, double* blockMax, double* blockSum,
                       ScoreTotals& totals, double* squares) {
-    WithShifts(shiftA, shiftB, [&](auto a, auto b) {
-        ScoresBaseline<a, b>(w, blocks, f, center, blockMin, blockMax, blockSum, totals, squares);
+    WithScoreShape(false, shiftA, shiftB, [&](auto, auto a, auto b) {
+        ScoresBaseline<decltype(a)::value, decltype(b)::value>(w, blocks, f, center, blockMin,
+                                                               blockMax, blockSum, totals, squares);
     });
 }
 
 void BinScoresOfBaseline(const SampleWord* w, int blocks, int shiftA, int shiftB,
                          const ScoreForm& f, const double* blockMin, const double* blockMax,
                          double base, int shift, std::uint32_t* counts) {
-    WithShifts(shiftA, shiftB, [&](auto a, auto b) {
-        BinScoresBaseline<a, b>(w, blocks, f, blockMin, blockMax, base, shift, counts);
+    WithScoreShape(false, shiftA, shiftB, [&](auto, auto a, auto b) {
+        BinScoresBaseline<decltype(a)::value, decltype(b)::value>(w, blocks, f, blockMin, blockMax,
+                                                                  base, shift, counts);
     });
 }
 
 std::int64_t SumOfBinOfBaseline(const SampleWord* w, int blocks, int shiftA, int shiftB,
                                 const ScoreForm& f, const double* blockMin, const double* blockMax,
                                 const double* blockSum, double base, int shift, int bin) {
-    return WithShifts(shiftA, shiftB, [&](auto a, auto b) {
-        return SumOfBinBaseline<a, b>(w, blocks, f, blockMin, blockMax, blockSum, base, shift, bin);
+    return WithScoreShape(false, shiftA, shiftB, [&](auto, auto a, auto b) {
+        return SumOfBinBaseline<decltype(a)::value, decltype(b)::value>(
+            w, blocks, f, blockMin, blockMax, blockSum, base, shift, bin);
     });
 }
 
@@ -500,8 +467,9 @@ const ScoreKernel kScoreKernels[] = {
 
 void ScoresOfBlock(const SampleWord* words, int count, int shiftA, int shiftB,
                    const ScoreForm& form, double* out) {
-    WithShifts(shiftA, shiftB,
-               [&](auto a, auto b) { ScoresOfBlockBaseline<a, b>(words, count, form, out); });
+    WithScoreShape(false, shiftA, shiftB, [&](auto, auto a, auto b) {
+        ScoresOfBlockBaseline<decltype(a)::value, decltype(b)::value>(words, count, form, out);
+    });
 }
 
 void CountSmallScores(const SampleWord* words, int blocks, int k1, int k2, bool ch1, bool ch2,
@@ -586,14 +554,7 @@ void CountSmallScores(const SampleWord* words, int blocks, int k1, int k2, bool 
             total = _mm_add_epi32(total, _mm_srli_si128(total, 4));
             present = kMeasureBlock - _mm_cvtsi128_si32(total);
         }
-        lo8 = _mm_min_epi16(lo8, _mm_srli_si128(lo8, 8));
-        hi8 = _mm_max_epi16(hi8, _mm_srli_si128(hi8, 8));
-        lo8 = _mm_min_epi16(lo8, _mm_srli_si128(lo8, 4));
-        hi8 = _mm_max_epi16(hi8, _mm_srli_si128(hi8, 4));
-        lo8 = _mm_min_epi16(lo8, _mm_srli_si128(lo8, 2));
-        hi8 = _mm_max_epi16(hi8, _mm_srli_si128(hi8, 2));
-        lo = static_cast<std::int16_t>(_mm_extract_epi16(lo8, 0));
-        hi = static_cast<std::int16_t>(_mm_extract_epi16(hi8, 0));
+        Extremes16(lo8, hi8, lo, hi);
 #else
         const SmallScore score{k1, k2, ch1, ch2};
         for (int k = 0; k < kMeasureBlock; ++k) {

@@ -4,8 +4,10 @@
 // the engine's other block loops share with them.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -161,6 +163,26 @@ double ScoreOfWord(const ScoreForm& f, SampleWord w) {
     return f.product ? ta * tb + 0.0 : ta + tb;
 }
 
+// Calls pass(product, shiftA, shiftB) with the operator and the sources' shifts as
+// compile-time constants (std::bool_constant, std::integral_constant), so that each build's
+// loops are compiled for each case and choose nothing per sample. Each build instantiates it
+// with its own lambdas, which stay in its file.
+template <typename Pass>
+decltype(auto) WithScoreShape(bool product, int shiftA, int shiftB, Pass pass) {
+    auto shifts = [&](auto p) -> decltype(auto) {
+        using Low = std::integral_constant<int, 0>;
+        using High = std::integral_constant<int, 16>;
+        if (shiftA == 0 && shiftB == 0)
+            return pass(p, Low{}, Low{});
+        if (shiftA == 0)
+            return pass(p, Low{}, High{});
+        if (shiftB == 0)
+            return pass(p, High{}, Low{});
+        return pass(p, High{}, High{});
+    };
+    return product ? shifts(std::true_type{}) : shifts(std::false_type{});
+}
+
 // The scores of words[0] .. words[count - 1], count at most kMeasureBlock, into out.
 void ScoresOfBlock(const SampleWord* words, int count, int shiftA, int shiftB,
                    const ScoreForm& form, double* out);
@@ -184,6 +206,74 @@ inline constexpr int kScoreLanes = 8;
 // score; perWidth is 2^-k. Both steps are exact in doubles.
 inline int ScoreBin(double x, double base, double perWidth) {
     return static_cast<int>((x - base) * perWidth);
+}
+
+// The first pass over the scores x[0] .. x[count - 1] of one block (NaN where missing), one at
+// a time: their extremes, sum and number into lo, hi, sum and present (added to), their squares
+// about center into the lanes of squares. The builds take whole blocks wider; the engine takes
+// a gate's last, partial block so.
+inline void TakeScores(const double* x, int count, double center, double& lo, double& hi,
+                       double& sum, std::uint64_t& present, double* squares) {
+    for (int k = 0; k < count; ++k) {
+        if (std::isnan(x[k]))
+            continue;
+        lo = x[k] < lo ? x[k] : lo;
+        hi = x[k] > hi ? x[k] : hi;
+        sum += x[k];
+        squares[k % kScoreLanes] += (x[k] - center) * (x[k] - center);
+        ++present;
+    }
+}
+
+// The histogram pass's walk over whole blocks, the same in every build. A block without a
+// score counts kMeasureBlock into counts[0]; a block whose extremes lie in one bin counts its
+// scores there and its missing ones in counts[0]; any other block is counted score by score
+// from the bins that keys(b, bins) writes (a missing score's bin 0). keys returns how many
+// scores of block b are present; when bins is null it writes nothing.
+template <typename Keys>
+void CountScoreBins(int blocks, const double* blockMin, const double* blockMax, double base,
+                    int shift, std::uint32_t* counts, Keys keys) {
+    const double perWidth = std::ldexp(1.0, -shift);
+    CodeTables tables(counts);
+    alignas(64) std::int32_t bins[kMeasureBlock];
+    for (int b = 0; b < blocks; ++b) {
+        if (!(blockMin[b] <= blockMax[b])) {
+            counts[0] += kMeasureBlock;
+            continue;
+        }
+        const int bin = ScoreBin(blockMin[b], base, perWidth);
+        if (bin == ScoreBin(blockMax[b], base, perWidth)) {
+            const int present = keys(b, static_cast<std::int32_t*>(nullptr));
+            counts[bin] += static_cast<std::uint32_t>(present);
+            counts[0] += static_cast<std::uint32_t>(kMeasureBlock - present);
+        } else {
+            keys(b, bins);
+            // The bins go through memory: counting reads them one at a time, which costs less
+            // than taking each out of a vector register, as a compiler would otherwise do.
+            asm volatile("" : : : "memory");
+            tables.CountBlock([&](int k) { return bins[k]; });
+        }
+    }
+}
+
+// The walk of the sum of one bin over whole blocks, the same in every build: a block within
+// the bin adds its sum, a block reaching into it what across(b) sums of its scores in the bin
+// (at most 64 scores: exact in doubles, added as an integer).
+template <typename Across>
+std::int64_t SumScoreBin(int blocks, const double* blockMin, const double* blockMax,
+                         const double* blockSum, double base, int shift, int bin, Across across) {
+    const double perWidth = std::ldexp(1.0, -shift);
+    std::int64_t total = 0;
+    for (int b = 0; b < blocks; ++b) {
+        if (!(blockMin[b] <= blockMax[b]))
+            continue;
+        const int lowest = ScoreBin(blockMin[b], base, perWidth);
+        const int highest = ScoreBin(blockMax[b], base, perWidth);
+        if (lowest > bin || highest < bin)
+            continue;
+        total += static_cast<std::int64_t>(lowest == highest ? blockSum[b] : across(b));
+    }
+    return total;
 }
 
 // One build of the passes over the scores of whole blocks (block b is words[64 b] ..

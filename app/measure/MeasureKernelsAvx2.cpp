@@ -8,7 +8,6 @@
 #include <bit>
 #include <cmath>
 #include <limits>
-#include <type_traits>
 
 #include "app/measure/MeasureKernels.h"
 
@@ -262,37 +261,23 @@ template <bool Product, int ShiftA, int ShiftB>
 void BinScores(const SampleWord* w, int blocks, const ScoreForm& f, const double* blockMin,
                const double* blockMax, double base, int shift, std::uint32_t* counts) {
     const ScoreMaker<Product, ShiftA, ShiftB> maker(f);
-    const double perWidth = std::ldexp(1.0, -shift);
-    CodeTables tables(counts);
-    alignas(32) std::int32_t bins[kMeasureBlock];
     const __m256d base4 = _mm256_set1_pd(base);
-    const __m256d perWidth4 = _mm256_set1_pd(perWidth);
-    for (int b = 0; b < blocks; ++b) {
-        if (!(blockMin[b] <= blockMax[b])) {
-            counts[0] += kMeasureBlock;  // nothing but missing scores
-            continue;
-        }
+    const __m256d perWidth4 = _mm256_set1_pd(std::ldexp(1.0, -shift));
+    CountScoreBins(blocks, blockMin, blockMax, base, shift, counts, [&](int b, std::int32_t* bins) {
         const SampleWord* block = w + (b << kMeasureBlockShift);
-        const int bin = ScoreBin(blockMin[b], base, perWidth);
-        const bool oneBin = bin == ScoreBin(blockMax[b], base, perWidth);
         int missing = 0;
         for (int k = 0; k < kMeasureBlock; k += 4) {
             __m256d none;
             const __m256d x = maker.Four(block + k, none);
             missing += std::popcount(static_cast<unsigned>(_mm256_movemask_pd(none)));
-            if (oneBin)
+            if (bins == nullptr)
                 continue;
             const __m256d d =
                 _mm256_andnot_pd(none, _mm256_mul_pd(_mm256_sub_pd(x, base4), perWidth4));
             _mm_store_si128(reinterpret_cast<__m128i*>(bins + k), _mm256_cvttpd_epi32(d));
         }
-        if (oneBin) {
-            counts[bin] += static_cast<std::uint32_t>(kMeasureBlock - missing);
-            counts[0] += static_cast<std::uint32_t>(missing);
-        } else {
-            tables.CountBlock([&](int k) { return bins[k]; });
-        }
-    }
+        return kMeasureBlock - missing;
+    });
 }
 
 template <bool Product, int ShiftA, int ShiftB>
@@ -300,24 +285,12 @@ std::int64_t SumOfBin(const SampleWord* w, int blocks, const ScoreForm& f, const
                       const double* blockMax, const double* blockSum, double base, int shift,
                       int bin) {
     const ScoreMaker<Product, ShiftA, ShiftB> maker(f);
-    const double perWidth = std::ldexp(1.0, -shift);
     // In the bin: bin <= (x - base) / 2^shift < bin + 1.
     const __m256d base4 = _mm256_set1_pd(base);
-    const __m256d perWidth4 = _mm256_set1_pd(perWidth);
+    const __m256d perWidth4 = _mm256_set1_pd(std::ldexp(1.0, -shift));
     const __m256d from = _mm256_set1_pd(bin);
     const __m256d to = _mm256_set1_pd(bin + 1.0);
-    std::int64_t total = 0;
-    for (int b = 0; b < blocks; ++b) {
-        if (!(blockMin[b] <= blockMax[b]))
-            continue;
-        const int lowest = ScoreBin(blockMin[b], base, perWidth);
-        const int highest = ScoreBin(blockMax[b], base, perWidth);
-        if (lowest > bin || highest < bin)
-            continue;
-        if (lowest == highest) {
-            total += static_cast<std::int64_t>(blockSum[b]);
-            continue;
-        }
+    return SumScoreBin(blocks, blockMin, blockMax, blockSum, base, shift, bin, [&](int b) {
         const SampleWord* block = w + (b << kMeasureBlockShift);
         __m256d sum4 = _mm256_setzero_pd();
         for (int k = 0; k < kMeasureBlock; k += 4) {
@@ -330,79 +303,37 @@ std::int64_t SumOfBin(const SampleWord* w, int blocks, const ScoreForm& f, const
         }
         alignas(32) double lanes[4];
         _mm256_store_pd(lanes, sum4);
-        total += static_cast<std::int64_t>((lanes[0] + lanes[1]) + (lanes[2] + lanes[3]));
-    }
-    return total;
+        return (lanes[0] + lanes[1]) + (lanes[2] + lanes[3]);
+    });
 }
-
-// Calls Pass<Product, ShiftA, ShiftB>::Run with the form's operator and the sources' shifts
-// as template arguments.
-template <template <bool, int, int> class Pass, typename... Args>
-void Dispatch(const ScoreForm& f, int shiftA, int shiftB, Args&&... args) {
-    auto shifts = [&](auto product) {
-        constexpr bool kProduct = decltype(product)::value;
-        if (shiftA == 0 && shiftB == 0)
-            Pass<kProduct, 0, 0>::Run(args...);
-        else if (shiftA == 0)
-            Pass<kProduct, 0, 16>::Run(args...);
-        else if (shiftB == 0)
-            Pass<kProduct, 16, 0>::Run(args...);
-        else
-            Pass<kProduct, 16, 16>::Run(args...);
-    };
-    if (f.product)
-        shifts(std::true_type{});
-    else
-        shifts(std::false_type{});
-}
-
-template <bool Product, int ShiftA, int ShiftB>
-struct ScoresPass {
-    template <typename... Args>
-    static void Run(Args&&... args) {
-        Scores<Product, ShiftA, ShiftB>(args...);
-    }
-};
-
-template <bool Product, int ShiftA, int ShiftB>
-struct BinPass {
-    template <typename... Args>
-    static void Run(Args&&... args) {
-        BinScores<Product, ShiftA, ShiftB>(args...);
-    }
-};
-
-template <bool Product, int ShiftA, int ShiftB>
-struct SumPass {
-    template <typename... Args>
-    static void Run(std::int64_t& total, Args&&... args) {
-        total = SumOfBin<Product, ShiftA, ShiftB>(args...);
-    }
-};
 
 }  // namespace
 
 void ScoresAvx2(const SampleWord* words, int blocks, int shiftA, int shiftB, const ScoreForm& form,
                 double center, double* blockMin, double* blockMax, double* blockSum,
                 ScoreTotals& totals, double* squares) {
-    Dispatch<ScoresPass>(form, shiftA, shiftB, words, blocks, form, center, blockMin, blockMax,
-                         blockSum, totals, squares);
+    WithScoreShape(form.product, shiftA, shiftB, [&](auto p, auto a, auto b) {
+        Scores<decltype(p)::value, decltype(a)::value, decltype(b)::value>(
+            words, blocks, form, center, blockMin, blockMax, blockSum, totals, squares);
+    });
 }
 
 void BinScoresAvx2(const SampleWord* words, int blocks, int shiftA, int shiftB,
                    const ScoreForm& form, const double* blockMin, const double* blockMax,
                    double base, int shift, std::uint32_t* counts) {
-    Dispatch<BinPass>(form, shiftA, shiftB, words, blocks, form, blockMin, blockMax, base, shift,
-                      counts);
+    WithScoreShape(form.product, shiftA, shiftB, [&](auto p, auto a, auto b) {
+        BinScores<decltype(p)::value, decltype(a)::value, decltype(b)::value>(
+            words, blocks, form, blockMin, blockMax, base, shift, counts);
+    });
 }
 
 std::int64_t SumOfBinAvx2(const SampleWord* words, int blocks, int shiftA, int shiftB,
                           const ScoreForm& form, const double* blockMin, const double* blockMax,
                           const double* blockSum, double base, int shift, int bin) {
-    std::int64_t total = 0;
-    Dispatch<SumPass>(form, shiftA, shiftB, total, words, blocks, form, blockMin, blockMax,
-                      blockSum, base, shift, bin);
-    return total;
+    return WithScoreShape(form.product, shiftA, shiftB, [&](auto p, auto a, auto b) {
+        return SumOfBin<decltype(p)::value, decltype(a)::value, decltype(b)::value>(
+            words, blocks, form, blockMin, blockMax, blockSum, base, shift, bin);
+    });
 }
 
 }  // namespace lumatrace::avx2

@@ -10,7 +10,6 @@
 #include <bit>
 #include <cmath>
 #include <limits>
-#include <type_traits>
 
 // GCC 12's AVX-512 intrinsics start some results from an undefined register, which its flow
 // analysis then reports as used before being set once they are inlined here.
@@ -177,29 +176,21 @@ template <bool Product, int ShiftA, int ShiftB>
 void BinScores(const SampleWord* w, int blocks, const ScoreForm& f, const double* blockMin,
                const double* blockMax, double base, int shift, std::uint32_t* counts) {
     const ScoreMaker<Product, ShiftA, ShiftB> maker(f);
-    const double perWidth = std::ldexp(1.0, -shift);
     // base is a multiple of 2^shift at or below every score: (x - base) >> shift is the bin.
     const __m512i base8 = _mm512_set1_epi64(static_cast<std::int64_t>(base));
     const __m128i count = _mm_cvtsi32_si128(shift);
-    CodeTables tables(counts);
-    alignas(64) std::int32_t bins[kMeasureBlock];
-    for (int b = 0; b < blocks; ++b) {
-        if (!(blockMin[b] <= blockMax[b])) {
-            counts[0] += kMeasureBlock;  // nothing but missing scores
-            continue;
-        }
+    CountScoreBins(blocks, blockMin, blockMax, base, shift, counts, [&](int b, std::int32_t* bins) {
         const SampleWord* block = w + (b << kMeasureBlockShift);
-        const int bin = ScoreBin(blockMin[b], base, perWidth);
-        const bool oneBin = bin == ScoreBin(blockMax[b], base, perWidth);
         int present = 0;
         for (int k = 0; k < kMeasureBlock; k += 16) {
             __m512i even, odd;
             __mmask8 evenPresent, oddPresent;
             maker.EvenOdd(block + k, even, evenPresent, odd, oddPresent);
             present += std::popcount(static_cast<unsigned>(evenPresent) | oddPresent << 8);
-            if (oneBin)
+            if (bins == nullptr)
                 continue;
-            // The bins of the even words, then of the odd ones: counting does not mind.
+            // The bins of the even words, then of the odd ones: counting does
+            // not mind.
             const __m512i binsEven =
                 _mm512_maskz_srl_epi64(evenPresent, _mm512_sub_epi64(even, base8), count);
             const __m512i binsOdd =
@@ -209,13 +200,8 @@ void BinScores(const SampleWord* w, int blocks, const ScoreForm& f, const double
             _mm256_store_si256(reinterpret_cast<__m256i*>(bins + k + 8),
                                _mm512_cvtepi64_epi32(binsOdd));
         }
-        if (oneBin) {
-            counts[bin] += static_cast<std::uint32_t>(present);
-            counts[0] += static_cast<std::uint32_t>(kMeasureBlock - present);
-        } else {
-            tables.CountBlock([&](int k) { return bins[k]; });
-        }
-    }
+        return present;
+    });
 }
 
 template <bool Product, int ShiftA, int ShiftB>
@@ -223,22 +209,10 @@ std::int64_t SumOfBin(const SampleWord* w, int blocks, const ScoreForm& f, const
                       const double* blockMax, const double* blockSum, double base, int shift,
                       int bin) {
     const ScoreMaker<Product, ShiftA, ShiftB> maker(f);
-    const double perWidth = std::ldexp(1.0, -shift);
     const __m512i base8 = _mm512_set1_epi64(static_cast<std::int64_t>(base));
     const __m512i bin8 = _mm512_set1_epi64(bin);
     const __m128i count = _mm_cvtsi32_si128(shift);
-    std::int64_t total = 0;
-    for (int b = 0; b < blocks; ++b) {
-        if (!(blockMin[b] <= blockMax[b]))
-            continue;
-        const int lowest = ScoreBin(blockMin[b], base, perWidth);
-        const int highest = ScoreBin(blockMax[b], base, perWidth);
-        if (lowest > bin || highest < bin)
-            continue;
-        if (lowest == highest) {
-            total += static_cast<std::int64_t>(blockSum[b]);
-            continue;
-        }
+    return SumScoreBin(blocks, blockMin, blockMax, blockSum, base, shift, bin, [&](int b) {
         const SampleWord* block = w + (b << kMeasureBlockShift);
         __m512i sum = _mm512_setzero_si512();
         auto eight = [&](__m512i scores, __mmask8 m) {
@@ -252,79 +226,37 @@ std::int64_t SumOfBin(const SampleWord* w, int blocks, const ScoreForm& f, const
             eight(even, evenPresent);
             eight(odd, oddPresent);
         }
-        total += Total(sum);
-    }
-    return total;
+        return static_cast<double>(Total(sum));  // at most 64 scores: exact
+    });
 }
-
-// Calls Pass<Product, ShiftA, ShiftB>::Run with the form's operator and the sources' shifts
-// as template arguments.
-template <template <bool, int, int> class Pass, typename... Args>
-void Dispatch(const ScoreForm& f, int shiftA, int shiftB, Args&&... args) {
-    auto shifts = [&](auto product) {
-        constexpr bool kProduct = decltype(product)::value;
-        if (shiftA == 0 && shiftB == 0)
-            Pass<kProduct, 0, 0>::Run(args...);
-        else if (shiftA == 0)
-            Pass<kProduct, 0, 16>::Run(args...);
-        else if (shiftB == 0)
-            Pass<kProduct, 16, 0>::Run(args...);
-        else
-            Pass<kProduct, 16, 16>::Run(args...);
-    };
-    if (f.product)
-        shifts(std::true_type{});
-    else
-        shifts(std::false_type{});
-}
-
-template <bool Product, int ShiftA, int ShiftB>
-struct ScoresPass {
-    template <typename... Args>
-    static void Run(Args&&... args) {
-        Scores<Product, ShiftA, ShiftB>(args...);
-    }
-};
-
-template <bool Product, int ShiftA, int ShiftB>
-struct BinPass {
-    template <typename... Args>
-    static void Run(Args&&... args) {
-        BinScores<Product, ShiftA, ShiftB>(args...);
-    }
-};
-
-template <bool Product, int ShiftA, int ShiftB>
-struct SumPass {
-    template <typename... Args>
-    static void Run(std::int64_t& total, Args&&... args) {
-        total = SumOfBin<Product, ShiftA, ShiftB>(args...);
-    }
-};
 
 }  // namespace
 
 void ScoresAvx512(const SampleWord* words, int blocks, int shiftA, int shiftB,
                   const ScoreForm& form, double center, double* blockMin, double* blockMax,
                   double* blockSum, ScoreTotals& totals, double* squares) {
-    Dispatch<ScoresPass>(form, shiftA, shiftB, words, blocks, form, center, blockMin, blockMax,
-                         blockSum, totals, squares);
+    WithScoreShape(form.product, shiftA, shiftB, [&](auto p, auto a, auto b) {
+        Scores<decltype(p)::value, decltype(a)::value, decltype(b)::value>(
+            words, blocks, form, center, blockMin, blockMax, blockSum, totals, squares);
+    });
 }
 
 void BinScoresAvx512(const SampleWord* words, int blocks, int shiftA, int shiftB,
                      const ScoreForm& form, const double* blockMin, const double* blockMax,
                      double base, int shift, std::uint32_t* counts) {
-    Dispatch<BinPass>(form, shiftA, shiftB, words, blocks, form, blockMin, blockMax, base, shift,
-                      counts);
+    WithScoreShape(form.product, shiftA, shiftB, [&](auto p, auto a, auto b) {
+        BinScores<decltype(p)::value, decltype(a)::value, decltype(b)::value>(
+            words, blocks, form, blockMin, blockMax, base, shift, counts);
+    });
 }
 
 std::int64_t SumOfBinAvx512(const SampleWord* words, int blocks, int shiftA, int shiftB,
                             const ScoreForm& form, const double* blockMin, const double* blockMax,
                             const double* blockSum, double base, int shift, int bin) {
-    std::int64_t total = 0;
-    Dispatch<SumPass>(form, shiftA, shiftB, total, words, blocks, form, blockMin, blockMax,
-                      blockSum, base, shift, bin);
-    return total;
+    return WithScoreShape(form.product, shiftA, shiftB, [&](auto p, auto a, auto b) {
+        return SumOfBin<decltype(p)::value, decltype(a)::value, decltype(b)::value>(
+            words, blocks, form, blockMin, blockMax, blockSum, base, shift, bin);
+    });
 }
 
 }  // namespace lumatrace::avx512
